@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+// Reads a JSON-lines file from its end backwards and stops at the first line that yields a
+// result. Memory stays bounded by one chunk plus one line of at most `maximumLine` bytes.
+namespace ReverseJSONL {
+
+inline constexpr std::size_t defaultChunkSize = 0x10000;     // 64 KiB
+inline constexpr std::size_t defaultMaximumLine = 0x200000;  // 2 MiB
+
+// The calling task was cancelled while reading.
+class Cancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "cancelled"; }
+};
+
+// The file could not be opened, positioned or read.
+class ReadError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A file opened for positioned reads; closed by its destructor.
+class File {
+ public:
+  virtual ~File() = default;
+  // Current length in bytes; throws ReadError.
+  virtual std::uint64_t size() = 0;
+  // Reads up to `count` bytes at `offset`; fewer only at the end of the file. Throws ReadError.
+  virtual std::size_t readAt(std::uint64_t offset, char* into, std::size_t count) = 0;
+};
+
+// Opens a file; throws ReadError. Tests and benchmarks wrap it to observe the I/O.
+using Opener = std::function<std::unique_ptr<File>(const std::filesystem::path&)>;
+
+// Plain POSIX open/pread/close.
+std::unique_ptr<File> openFile(const std::filesystem::path& path);
+
+// Offers the lines of the file, last first, to `visit` until it returns true. Returns whether a
+// line was accepted. Empty lines and lines longer than `maximumLine` are never offered.
+// Throws ReadError on I/O failures and Cancelled when `stop` is requested before a chunk.
+bool visitLines(const std::filesystem::path& path, std::size_t chunkSize, std::size_t maximumLine,
+                const std::function<bool(std::string_view)>& visit, std::stop_token stop,
+                const Opener& open = openFile);
+
+// The first value that `parse` gives, from the last line of the file towards the first.
+template <typename Parse>
+auto read(const std::filesystem::path& path, std::size_t chunkSize, std::size_t maximumLine, Parse&& parse,
+          std::stop_token stop, const Opener& open = openFile) -> decltype(parse(std::string_view())) {
+  decltype(parse(std::string_view())) result;
+  visitLines(
+      path, chunkSize, maximumLine,
+      [&](std::string_view line) {
+        result = parse(line);
+        return result.has_value();
+      },
+      std::move(stop), open);
+  return result;
+}
+
+}  // namespace ReverseJSONL
