@@ -9,13 +9,16 @@
 #include "HistoryEntry.h"
 #include "TimePoint.h"
 
-// Bounded, persisted usage samples per window. An actor: every call runs one at a time on the
-// store's own thread and hands back a Snapshot; continuations bound to a context object
-// (QFuture::then(context, ...)) bring it back to the caller's thread.
+class QThreadPool;
+
+// Bounded, persisted usage samples per window. An actor: every call runs one at
+// a time on the store's own thread and hands back a Snapshot; continuations
+// bound to a context object (QFuture::then(context, ...)) bring it back to the
+// caller's thread.
 class HistoryStore {
- public:
+public:
   struct Policy {
-    double retention = 1209600;  // seconds
+    double retention = 1209600; // seconds
     double minGap = 60;
     double flatGap = 600;
     int maxEntriesPerKey = 4000;
@@ -33,12 +36,16 @@ class HistoryStore {
   };
 
   // No file location: memory only, no I/O at all. Construction does no I/O.
-  explicit HistoryStore(std::optional<std::filesystem::path> fileURL, Policy policy = Policy::standard());
+  // Destruction waits for the calls already queued, so a write in progress is
+  // never cut short.
+  explicit HistoryStore(std::optional<std::filesystem::path> fileURL,
+                        Policy policy = Policy::standard());
   ~HistoryStore();
-  HistoryStore(const HistoryStore&) = delete;
-  HistoryStore& operator=(const HistoryStore&) = delete;
+  HistoryStore(const HistoryStore &) = delete;
+  HistoryStore &operator=(const HistoryStore &) = delete;
 
-  // $XDG_DATA_HOME/Quotabox/history.json (the platform's application-data folder).
+  // $XDG_DATA_HOME/Quotabox/history.json (the platform's application-data
+  // folder); absent when the platform names no such folder.
   static std::optional<std::filesystem::path> defaultFileURL();
 
   QFuture<Snapshot> load(TimePoint now);
@@ -47,9 +54,12 @@ class HistoryStore {
   // Whether the last clear() failed to delete a file.
   bool clearFailed() const;
 
-  const std::optional<std::filesystem::path>& fileURL() const;
+  const std::optional<std::filesystem::path> &fileURL() const;
 
- private:
+private:
   struct State;
+  // Queued calls hold the state, so none of them outlives what it works on.
   std::shared_ptr<State> m_state;
+  // One thread: calls run one at a time, in the order they were made.
+  std::unique_ptr<QThreadPool> m_pool;
 };
