@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTcpServer>
+#include <chrono>
+#include <functional>
+#include <utility>
+#include <vector>
+
+using HttpHeaderList = std::vector<std::pair<QByteArray, QByteArray>>;
+
+// One request as it arrived on the wire, headers in their order.
+struct HttpTestRequest {
+  QByteArray method;
+  QByteArray target;
+  HttpHeaderList headers;
+
+  // Headers whose name matches case-insensitively.
+  std::vector<QByteArray> header(const QByteArray& name) const;
+};
+
+struct HttpTestResponse {
+  enum class Mode {
+    respond,  // the whole answer at once, then close
+    stall,    // read the request, never answer
+    trickle,  // status line and headers, then one body byte per interval, never finishing
+  };
+
+  int status = 200;
+  QByteArray reason = "OK";
+  HttpHeaderList headers;
+  QByteArray body;
+  Mode mode = Mode::respond;
+  std::chrono::milliseconds trickleInterval{100};
+
+  static HttpTestResponse json(int status, QByteArray body);
+};
+
+// A loopback HTTP/1.1 server on the thread that creates it (run its event loop, for example with
+// awaitFuture, while a client talks to it). Every connection gets one answer and is closed.
+class HttpTestServer {
+ public:
+  using Handler = std::function<HttpTestResponse(const HttpTestRequest&)>;
+
+  HttpTestServer();
+  ~HttpTestServer();
+  HttpTestServer(const HttpTestServer&) = delete;
+  HttpTestServer& operator=(const HttpTestServer&) = delete;
+
+  quint16 port() const;
+  // "http://127.0.0.1:<port>" followed by the path.
+  QString url(const QString& path = "/") const;
+
+  void setHandler(Handler handler) { m_handler = std::move(handler); }
+  void respondWith(HttpTestResponse response);
+
+  const std::vector<HttpTestRequest>& requests() const { return m_requests; }
+
+ private:
+  void accept();
+
+  QTcpServer m_server;
+  Handler m_handler;
+  std::vector<HttpTestRequest> m_requests;
+};
