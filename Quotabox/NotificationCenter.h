@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+// What one notification shows.
+struct NotificationContent {
+  QString title;
+  QString body;
+  // The default notification sound; silent when false.
+  bool sound = false;
+
+  friend bool operator==(const NotificationContent&, const NotificationContent&) = default;
+};
+
+// The system's notification service. Main thread only.
+class NotificationCenter {
+ public:
+  enum class Authorization { notDetermined, denied, allowed, other };
+
+  virtual ~NotificationCenter() = default;
+
+  virtual Authorization authorizationStatus() = 0;
+  // Asks permission for alerts and sounds; false when the request failed.
+  virtual bool requestAuthorization() = 0;
+  // Shows the content at once, replacing an earlier notification with the same identifier.
+  // Delivery failures are not reported.
+  virtual void add(const QString& identifier, const NotificationContent& content) = 0;
+
+  // This platform's service, or nullptr when there is none (a development run without a
+  // notification server).
+  static std::shared_ptr<NotificationCenter> platform();
+};
