@@ -25,7 +25,6 @@ const char* const staleMetricID = "stale";
 
 struct UsageStore::Loop {
   std::stop_source stop;
-  QPointer<QTimer> timer;
 };
 
 struct UsageStore::Run {
@@ -49,6 +48,13 @@ UsageStore::UsageStore(std::vector<std::shared_ptr<UsageProvider>> providers, st
   if (!m_historyStore) m_historyStore = std::make_shared<HistoryStore>(std::nullopt);
   // Every provider fetches at the same time.
   m_pool.setMaxThreadCount(std::max<int>(1, int(m_providers.size())));
+  m_timer = new QTimer(this);
+  m_timer->setObjectName(QStringLiteral("refreshTimer"));
+  m_timer->setSingleShot(true);
+  m_timer->setTimerType(Qt::PreciseTimer);
+  connect(m_timer, &QTimer::timeout, this, [this] {
+    if (m_loop) runLoopStep(m_loop);
+  });
   loadHistory();
 }
 
@@ -82,35 +88,24 @@ void UsageStore::setLastRefresh(TimePoint value) {
 
 void UsageStore::start() {
   if (m_loop) return;
-  auto loop = std::make_shared<Loop>();
-  loop->timer = new QTimer(this);
-  loop->timer->setObjectName(QStringLiteral("refreshTimer"));
-  loop->timer->setSingleShot(true);
-  loop->timer->setTimerType(Qt::PreciseTimer);
-  connect(loop->timer, &QTimer::timeout, loop->timer, [this, loop] { runLoopStep(loop); });
-  m_loop = loop;
-  runLoopStep(loop);
+  m_loop = std::make_shared<Loop>();
+  runLoopStep(m_loop);
 }
 
 void UsageStore::stop() {
   if (!m_loop) return;
-  const auto loop = std::move(m_loop);
+  m_loop->stop.request_stop();
   m_loop.reset();
-  loop->stop.request_stop();
-  if (loop->timer) {
-    loop->timer->stop();
-    // Later: stop() may be called from inside a signal of this very loop step.
-    loop->timer->deleteLater();
-  }
+  m_timer->stop();
 }
 
 void UsageStore::runLoopStep(const std::shared_ptr<Loop>& loop) {
-  if (loop->stop.stop_requested() || !loop->timer) return;
+  if (loop->stop.stop_requested()) return;
   const QFuture<void> refreshed = startRefresh(loop->stop.get_token());
-  // Bound to the timer: deleting the store or stopping the loop drops this step.
-  whenFinished(refreshed, loop->timer.data(), [this, loop](const QFuture<void>&) {
-    if (loop->stop.stop_requested() || !loop->timer) return;
-    loop->timer->start(pauseMilliseconds(m_refreshInterval));
+  whenFinished(refreshed, this, [this, loop](const QFuture<void>&) {
+    // A stopped loop ends here; a new one has its own steps.
+    if (loop->stop.stop_requested()) return;
+    m_timer->start(pauseMilliseconds(m_refreshInterval));
   });
 }
 

@@ -3,6 +3,7 @@
 #include <QFuture>
 #include <QObject>
 #include <QThreadPool>
+#include <QTimer>
 #include <map>
 #include <memory>
 #include <optional>
@@ -131,7 +132,8 @@ class UsageStore : public QObject {
   std::optional<QFuture<void>> m_pendingClear;
   long long m_clearGeneration = 0;
 
-  std::shared_ptr<Loop> m_loop;
-  std::shared_ptr<Run> m_run;  // the refresh in progress
-  QThreadPool m_pool;          // provider fetches; never the shared global pool
+  std::shared_ptr<Loop> m_loop;  // present while the loop runs
+  QTimer* m_timer = nullptr;     // the loop's pause
+  std::shared_ptr<Run> m_run;    // the refresh in progress
+  QThreadPool m_pool;            // provider fetches; never the shared global pool
 };

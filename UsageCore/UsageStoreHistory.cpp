@@ -3,6 +3,7 @@
 // no clear or recording switch happened meanwhile (the generation) and it is not older than the
 // snapshot already shown (the version).
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QPromise>
 #include <QTimer>
@@ -141,7 +142,7 @@ void UsageStore::clearHistory() {
   m_clearGeneration = generation;
 
   // The clear outlives the store if need be: its own context object, the store held weakly.
-  auto* task = new QObject();
+  auto* task = new QObject(QCoreApplication::instance());
   const QPointer<UsageStore> self(this);
   const std::shared_ptr<HistoryStore> historyStore = m_historyStore;
   const auto runClear = [task, self, historyStore, generation, promise] {
