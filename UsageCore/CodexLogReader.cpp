@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QString>
 #include <algorithm>
-#include <set>
 #include <string_view>
 #include <system_error>
 
@@ -106,21 +105,24 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
   std::stable_sort(logs.begin(), logs.end(),
                    [](const Candidate& a, const Candidate& b) { return a.modified > b.modified; });
 
-  std::set<fs::path> present;
-  for (const Candidate& log : logs) present.insert(log.path);
-  std::erase_if(m_cache, [&](const auto& entry) { return !present.contains(entry.first); });
+  // Forget files that are gone.
+  std::unordered_map<std::string, Cached> kept;
+  for (const Candidate& log : logs) {
+    if (auto node = m_cache.extract(log.path.native())) kept.insert(std::move(node));
+  }
+  m_cache = std::move(kept);
 
   std::optional<ServiceUsage> best;
   for (const Candidate& log : logs) {
     if (stop.stop_requested()) return result(ProviderStatus::unavailable(cancelledMessage));
     std::optional<ServiceUsage> usage;
-    if (const auto hit = m_cache.find(log.path);
+    if (const auto hit = m_cache.find(log.path.native());
         hit != m_cache.end() && hit->second.modified == log.modified && hit->second.size == log.size) {
       usage = hit->second.usage;
     } else {
       usage = readFile(log.path, stop);
       if (stop.stop_requested()) return result(ProviderStatus::unavailable(cancelledMessage));
-      m_cache[log.path] = Cached{log.modified, log.size, usage};
+      m_cache[log.path.native()] = Cached{log.modified, log.size, usage};
     }
     // A tie keeps the earlier, more recently modified file.
     if (usage && (!best || usage->fetchedAt > best->fetchedAt)) best = std::move(usage);

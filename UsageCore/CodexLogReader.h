@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <stop_token>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "ReverseJSONL.h"
 #include "ServiceUsage.h"
@@ -42,7 +44,7 @@ class CodexLogReader {
   std::optional<ServiceUsage> readFile(const std::filesystem::path& path, std::stop_token stop);
 
   std::mutex m_mutex;
-  std::map<std::filesystem::path, Cached> m_cache;
+  std::unordered_map<std::string, Cached> m_cache;  // keyed by native path
   Clock m_clock;
   ReverseJSONL::Opener m_open;
 };

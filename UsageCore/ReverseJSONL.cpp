@@ -120,12 +120,15 @@ bool visitLines(const std::filesystem::path& path, std::size_t chunkSize, std::s
     pending.prepend(bytes.data(), bytes.size());
     const std::string_view all = pending.view();
     std::size_t end = all.size();
-    // Every piece after the first newline is a whole line; the first may continue further back.
-    for (std::size_t newline; end > 0 && (newline = all.rfind('\n', end - 1)) != std::string_view::npos;) {
+    // Only the new block can hold newlines: the carry behind it is the start of one line.
+    // Every piece after a newline is a whole line; the first may continue further back.
+    std::size_t newline = bytes.empty() ? std::string_view::npos : all.rfind('\n', bytes.size() - 1);
+    while (newline != std::string_view::npos) {
       const std::size_t start = newline + 1;
       const std::size_t length = end - start;
       if (length > 0 && length <= maximumLine && visit(all.substr(start, length))) return true;
       end = newline;
+      newline = newline == 0 ? std::string_view::npos : all.rfind('\n', newline - 1);
     }
     if (end > maximumLine) {
       pending.clear();

@@ -1,0 +1,296 @@
+// Scans a generated Codex home the way a refresh does and compares the cost with listing the
+// session tree and with reading every byte.
+//
+//   codex_scan [total MiB = 1024] [files = 300]
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "CodexLogReader.h"
+#include "ISO8601.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kBaseTime = 1788000000;  // 2026-08-29T10:40:00Z
+constexpr std::uint64_t kMiB = 1024 * 1024;
+
+std::atomic<std::uint64_t> g_bytesRead{0};
+std::atomic<std::uint64_t> g_opens{0};
+
+// Counts what the reader opens and reads.
+class CountingFile final : public ReverseJSONL::File {
+ public:
+  explicit CountingFile(std::unique_ptr<ReverseJSONL::File> inner) : m_inner(std::move(inner)) {}
+  std::uint64_t size() override { return m_inner->size(); }
+  std::size_t readAt(std::uint64_t offset, char* into, std::size_t count) override {
+    const std::size_t got = m_inner->readAt(offset, into, count);
+    g_bytesRead += got;
+    return got;
+  }
+
+ private:
+  std::unique_ptr<ReverseJSONL::File> m_inner;
+};
+
+std::unique_ptr<ReverseJSONL::File> countingOpen(const fs::path& path) {
+  ++g_opens;
+  return std::make_unique<CountingFile>(ReverseJSONL::openFile(path));
+}
+
+std::string timestamp(double seconds) { return ISO8601::format(fromEpochSeconds(seconds)); }
+
+std::string tokenCount(double at, double primary, const char* limitID) {
+  const bool main = std::string(limitID) == "codex";
+  return "{\"timestamp\":\"" + timestamp(at) +
+         "\",\"type\":\"event_msg\",\"payload\":{\"type\":\"token_count\",\"info\":{\"total_token_usage\":"
+         "{\"input_tokens\":26689078,\"cached_input_tokens\":26217472,\"output_tokens\":120044,"
+         "\"reasoning_output_tokens\":51200,\"total_tokens\":26809122},\"last_token_usage\":{\"input_tokens\":"
+         "131204,\"cached_input_tokens\":130048,\"output_tokens\":402,\"reasoning_output_tokens\":128,"
+         "\"total_tokens\":131606},\"model_context_window\":258400},\"rate_limits\":{\"limit_id\":\"" +
+         limitID + "\",\"limit_name\":" + (main ? "null" : "\"GPT-5.6-Sol\"") +
+         ",\"primary\":{\"used_percent\":" + std::to_string(primary) +
+         ",\"window_minutes\":300,\"resets_at\":1788265323},\"secondary\":{\"used_percent\":55.0,"
+         "\"window_minutes\":10080,\"resets_at\":1788765541},\"credits\":null,\"plan_type\":\"plus\","
+         "\"rate_limit_reached_type\":null}}}\n";
+}
+
+std::string line(double at, const char* type, const std::string& payload) {
+  return "{\"timestamp\":\"" + timestamp(at) + "\",\"type\":\"" + type + "\",\"payload\":" + payload + "}\n";
+}
+
+std::string toolOutput(double at, std::size_t length) {
+  return line(
+      at, "response_item",
+      "{\"type\":\"function_call_output\",\"call_id\":\"call_X\",\"output\":\"" + std::string(length, 'o') + "\"}");
+}
+
+// One turn of a session: the lines Codex writes between two rate-limit records.
+std::string turn(double at, std::mt19937& random) {
+  std::string text;
+  text += line(at, "turn_context",
+               "{\"cwd\":\"/home/user/project\",\"approval_policy\":\"on-request\",\"model\":\"gpt-5.6-sol\"}");
+  text += line(at, "response_item",
+               "{\"type\":\"message\",\"role\":\"user\",\"content\":[{\"type\":\"input_text\",\"text\":\"" +
+                   std::string(std::uniform_int_distribution<int>(20, 400)(random), 'u') + "\"}]}");
+  text += line(at, "event_msg", "{\"type\":\"user_message\",\"message\":\"fix it\",\"images\":[]}");
+  const int calls = std::uniform_int_distribution<int>(1, 6)(random);
+  for (int i = 0; i < calls; ++i) {
+    text += line(at, "response_item",
+                 "{\"type\":\"function_call\",\"name\":\"exec_command\",\"arguments\":\"{\\\"cmd\\\":\\\"make\\\"}\"}");
+    text += toolOutput(at, std::uniform_int_distribution<int>(200, 30000)(random));
+  }
+  text += line(at, "response_item",
+               "{\"type\":\"message\",\"role\":\"assistant\",\"content\":[{\"type\":\"output_text\",\"text\":\"" +
+                   std::string(std::uniform_int_distribution<int>(100, 3000)(random), 'a') + "\"}]}");
+  text += tokenCount(at, 40, "codex");
+  if (random() % 4 == 0) text += tokenCount(at, 70, "codex_bengalfox");
+  return text;
+}
+
+struct Corpus {
+  std::uint64_t bytes = 0;
+  std::size_t files = 0;
+  fs::path newest;
+};
+
+// Mostly short sessions, some long ones; sizes from a few KB to 200 MB.
+std::vector<std::uint64_t> fileSizes(std::uint64_t total, std::size_t count, std::mt19937& random) {
+  std::vector<std::uint64_t> sizes(count);
+  const std::size_t small = count * 2 / 3;
+  std::uint64_t smallTotal = 0;
+  for (std::size_t i = 0; i < small; ++i) {
+    sizes[i] = static_cast<std::uint64_t>(
+        std::exp(std::uniform_real_distribution<double>(std::log(4e3), std::log(40e3))(random)));
+    smallTotal += sizes[i];
+  }
+  std::vector<double> weights(count - small);
+  double weightSum = 0;
+  for (double& w : weights)
+    weightSum += w = std::exp(std::uniform_real_distribution<double>(std::log(0.3e6), std::log(200e6))(random));
+  const double left = total > smallTotal ? double(total - smallTotal) : 0;
+  for (std::size_t i = small; i < count; ++i) {
+    sizes[i] = std::clamp<std::uint64_t>(static_cast<std::uint64_t>(weights[i - small] / weightSum * left), 70000,
+                                         200 * 1000 * 1000);
+  }
+  std::shuffle(sizes.begin(), sizes.end(), random);
+  return sizes;
+}
+
+Corpus generate(const fs::path& home, std::uint64_t total, std::size_t count) {
+  std::mt19937 random(42);
+  Corpus corpus;
+  std::ofstream(home / "auth.json")
+      << "{\"tokens\":{\"id_token\":\"e30.eyJjaGF0Z3B0X3BsYW5fdHlwZSI6InBsdXMifQ.c2ln\"}}";
+  const std::vector<std::uint64_t> sizes = fileSizes(total, count, random);
+  std::size_t overlong = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double start = kBaseTime - double(count - i) * 3600;
+    char day[3];
+    std::snprintf(day, sizeof day, "%02d", 1 + int(i % 28));
+    const fs::path folder = home / "sessions" / "2026" / "08" / day;
+    fs::create_directories(folder);
+    const fs::path path =
+        folder / ("rollout-2026-08-" + std::string(day) + "T00-00-00-" + std::to_string(i) + ".jsonl");
+    std::ofstream out(path, std::ios::binary);
+    std::string text = line(start, "session_meta",
+                            "{\"id\":\"01a0\",\"cwd\":\"/home/user/project\",\"base_instructions\":{\"text\":\"" +
+                                std::string(18000, 'i') + "\"}}");
+    std::uint64_t written = 0;
+    double at = start;
+    // The body; a few large sessions carry a tool output of more than 2 MiB.
+    const std::string ending = turn(start + 3000, random);
+    while (written + text.size() + ending.size() < sizes[i]) {
+      if (text.size() > 4 * kMiB) {
+        out << text;
+        written += text.size();
+        text.clear();
+      }
+      at += 5;
+      text += turn(at, random);
+      if (overlong < 4 && sizes[i] > 20 * kMiB && written > sizes[i] / 2) {
+        text += toolOutput(at, 2 * kMiB + 1000);
+        ++overlong;
+      }
+    }
+    text += ending;
+    out << text;
+    written += text.size();
+    out.close();
+    const timespec modified{static_cast<time_t>(start + 3000), 0};
+    const timespec times[2] = {modified, modified};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    corpus.bytes += written;
+    ++corpus.files;
+    if (i + 1 == count) corpus.newest = path;
+  }
+  return corpus;
+}
+
+using Millis = std::chrono::duration<double, std::milli>;
+
+template <typename F>
+double timed(F&& work) {
+  const auto begin = std::chrono::steady_clock::now();
+  work();
+  return Millis(std::chrono::steady_clock::now() - begin).count();
+}
+
+// Best of several runs, to see the cost rather than the noise of a shared machine.
+template <typename F>
+double best(int runs, F&& work) {
+  double fastest = 1e300;
+  for (int i = 0; i < runs; ++i) fastest = std::min(fastest, timed(work));
+  return fastest;
+}
+
+std::uint64_t listTree(const fs::path& sessions) {
+  std::uint64_t sum = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(sessions)) {
+    struct stat info;
+    if (::stat(entry.path().c_str(), &info) == 0 && S_ISREG(info.st_mode)) sum += info.st_size + info.st_mtime;
+  }
+  return sum;
+}
+
+std::uint64_t readEverything(const fs::path& sessions) {
+  std::vector<char> buffer(kMiB);
+  std::uint64_t total = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(sessions)) {
+    if (!entry.is_regular_file()) continue;
+    const int fd = ::open(entry.path().c_str(), O_RDONLY);
+    if (fd < 0) continue;
+    for (ssize_t got; (got = ::read(fd, buffer.data(), buffer.size())) > 0;) total += std::uint64_t(got);
+    ::close(fd);
+  }
+  return total;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::uint64_t totalMiB = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
+  const std::size_t files = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 300;
+  if (totalMiB == 0 || files == 0) {
+    std::fprintf(stderr, "usage: codex_scan [total MiB] [files]\n");
+    return 2;
+  }
+
+  std::string pattern = (fs::temp_directory_path() / "codex-scan-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  const fs::path home = pattern;
+  int status = 0;
+  try {
+    std::printf("generating %llu MiB in %zu files under %s\n", (unsigned long long)totalMiB, files, home.c_str());
+    Corpus corpus;
+    const double generateMs = timed([&] { corpus = generate(home, totalMiB * kMiB, files); });
+    std::printf("corpus: %zu files, %.1f MiB (%.0f ms)\n", corpus.files, double(corpus.bytes) / kMiB, generateMs);
+
+    const fs::path sessions = home / "sessions";
+    volatile std::uint64_t sink = 0;
+    const double listMs = best(15, [&] { sink = sink + listTree(sessions); });
+    const double readAllMs = best(1, [&] { sink = sink + readEverything(sessions); });
+
+    CodexLogReader reader(systemNow, countingOpen);
+    ServiceUsage usage;
+    const double coldMs = timed([&] { usage = reader.readLocal(home, {}); });
+    const std::uint64_t coldBytes = g_bytesRead.exchange(0);
+    const std::uint64_t coldOpens = g_opens.exchange(0);
+    if (!usage.status.isOk() || usage.windows.empty() || usage.windows[0].usedPercent != 40) {
+      std::fprintf(stderr, "unexpected scan result\n");
+      status = 1;
+    }
+
+    const double warmMs = best(15, [&] { usage = reader.readLocal(home, {}); });
+    const std::uint64_t warmOpens = g_opens.exchange(0);
+    g_bytesRead = 0;
+
+    std::ofstream(corpus.newest, std::ios::app) << tokenCount(kBaseTime + 7200, 41, "codex");
+    const double appendedMs = timed([&] { usage = reader.readLocal(home, {}); });
+    const std::uint64_t appendedOpens = g_opens.exchange(0);
+    const std::uint64_t appendedBytes = g_bytesRead.exchange(0);
+    if (usage.windows.empty() || usage.windows[0].usedPercent != 41) {
+      std::fprintf(stderr, "appended record not found\n");
+      status = 1;
+    }
+
+    const double coldShare = 100.0 * double(coldBytes) / double(corpus.bytes);
+    std::printf("list tree with sizes and times: %8.2f ms (best of 15)\n", listMs);
+    std::printf("read every byte:                %8.2f ms (page cache warm)\n", readAllMs);
+    std::printf(
+        "cold scan:                      %8.2f ms  %.4fx read-all, %llu opens, %.2f MiB read = %.3f%% of corpus\n",
+        coldMs, coldMs / readAllMs, (unsigned long long)coldOpens, double(coldBytes) / kMiB, coldShare);
+    std::printf("warm scan, nothing changed:     %8.2f ms  %.2fx listing, %llu opens (best of 15)\n", warmMs,
+                warmMs / listMs, (unsigned long long)warmOpens);
+    std::printf("warm scan after one append:     %8.2f ms  %.2fx listing, %llu opens, %.1f KiB read\n", appendedMs,
+                appendedMs / listMs, (unsigned long long)appendedOpens, double(appendedBytes) / 1024);
+    const bool warmOk = warmMs <= 1.5 * listMs;
+    const bool coldOk = coldShare < 1.0;
+    std::printf("budget warm <= 1.5x listing: %s; budget cold < 1%% of bytes: %s\n", warmOk ? "met" : "MISSED",
+                coldOk ? "met" : "MISSED");
+    if (!warmOk || !coldOk) status = 1;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "error: %s\n", error.what());
+    status = 1;
+  }
+  std::error_code ignored;
+  fs::remove_all(home, ignored);
+  return status;
+}
