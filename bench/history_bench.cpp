@@ -1,0 +1,107 @@
+// Load and record+persist times of a full history (8 series x 4000 samples), against a bare JSON
+// parse of the same bytes measured in the same run.
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "HistoryCodec.h"
+#include "HistoryStore.h"
+
+namespace {
+
+constexpr int kRuns = 9;
+constexpr int kSamples = 4000;
+constexpr double kStart = 1763400000;
+constexpr double kStep = 300;  // 4000 samples span about 14 days
+
+constexpr std::array<std::pair<ServiceID, const char*>, 8> kWindows{{{ServiceID::claude, "five_hour"},
+                                                                     {ServiceID::claude, "seven_day"},
+                                                                     {ServiceID::claude, "seven_day_opus"},
+                                                                     {ServiceID::claude, "seven_day_sonnet"},
+                                                                     {ServiceID::claude, "seven_day_oauth_apps"},
+                                                                     {ServiceID::claude, "seven_day_cowork"},
+                                                                     {ServiceID::codex, "codex_primary"},
+                                                                     {ServiceID::codex, "codex_secondary"}}};
+
+double milliseconds(const std::function<void()>& work) {
+  const auto begin = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QTemporaryDir folder;
+  if (!folder.isValid()) return 1;
+  const std::filesystem::path file = std::filesystem::path(folder.path().toStdString()) / "Quotabox" / "history.json";
+  std::filesystem::create_directories(file.parent_path());
+
+  HistoryMap full;
+  for (const auto& [service, window] : kWindows) {
+    auto& series = full[HistoryKey{service, window}];
+    for (int i = 0; i < kSamples; ++i) {
+      const double at = kStart + kStep * i + 0.123;
+      series.push_back(
+          HistoryEntry{service, window, (i * 7 % 1000) / 10.0, fromEpochSeconds(at), fromEpochSeconds(at + 18000.5)});
+    }
+  }
+  const std::string bytes = HistoryCodec::encode(full);
+  const auto writeFull = [&] { std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes; };
+  const double now = kStart + kStep * (kSamples - 1);
+
+  std::vector<double> parse;
+  std::vector<double> load;
+  std::vector<double> recordPersist;
+  std::vector<double> decode;
+  std::vector<double> encode;
+  for (int run = 0; run < kRuns; ++run) {
+    parse.push_back(milliseconds([&] {
+      const auto json = nlohmann::json::parse(bytes);
+      if (json.at("entries").size() != kWindows.size() * kSamples) std::abort();
+    }));
+
+    decode.push_back(milliseconds([&] {
+      if (!HistoryCodec::decodeLossy(bytes)) std::abort();
+    }));
+    encode.push_back(milliseconds([&] {
+      if (HistoryCodec::encode(full).size() != bytes.size()) std::abort();
+    }));
+
+    writeFull();
+    HistoryStore store(file);
+    HistoryStore::Snapshot loaded;
+    load.push_back(milliseconds([&] { loaded = store.load(fromEpochSeconds(now)).result(); }));
+    if (loaded.entries.size() != kWindows.size()) std::abort();
+
+    std::vector<HistoryEntry> incoming{
+        HistoryEntry{ServiceID::claude, "five_hour", 99.5, fromEpochSeconds(now + 61), std::nullopt}};
+    recordPersist.push_back(
+        milliseconds([&] { store.record(std::move(incoming), fromEpochSeconds(now + 61)).waitForFinished(); }));
+  }
+
+  const double baseline = median(parse);
+  std::printf("history file: %zu bytes, %zu samples\n", bytes.size(), kWindows.size() * kSamples);
+  std::printf("baseline json parse     %8.2f ms\n", baseline);
+  std::printf("  decode alone          %8.2f ms  %5.2fx baseline\n", median(decode), median(decode) / baseline);
+  std::printf("  encode alone          %8.2f ms  %5.2fx baseline\n", median(encode), median(encode) / baseline);
+  std::printf("load (fresh store)      %8.2f ms  %5.2fx baseline  (budget 50 ms)\n", median(load),
+              median(load) / baseline);
+  std::printf("record + persist        %8.2f ms  %5.2fx baseline  (budget 20 ms)\n", median(recordPersist),
+              median(recordPersist) / baseline);
+  return 0;
+}
