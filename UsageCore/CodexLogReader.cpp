@@ -23,9 +23,8 @@ std::optional<std::string> planFromAuth(const fs::path& authPath) {
   return UsageParsing::codexPlan(bytes);
 }
 
-bool isLogName(const fs::path& path) {
-  return path.filename().string().starts_with("rollout-") && path.extension() == ".jsonl";
-}
+// "rollout-*.jsonl": the extension is what follows the last full stop.
+bool isLogName(std::string_view name) { return name.starts_with("rollout-") && name.ends_with(".jsonl"); }
 
 TimePoint modificationTime(const struct stat& info) {
 #if defined(__APPLE__)
@@ -50,16 +49,17 @@ std::vector<CodexLogReader::Candidate> CodexLogReader::candidates(const fs::path
 
   for (const fs::recursive_directory_iterator end; it != end; it.increment(error)) {
     if (error) break;  // the rest of the tree cannot be listed; use what was found
-    const fs::path& path = it->path();
-    if (path.filename().string().starts_with('.')) {
+    const std::string& path = it->path().native();
+    const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
+    if (name.starts_with('.')) {
       std::error_code ignored;
       if (it->is_directory(ignored)) it.disable_recursion_pending();
       continue;
     }
-    if (!isLogName(path)) continue;
+    if (!isLogName(name)) continue;
     struct stat info;
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    found.push_back({path, modificationTime(info), static_cast<std::uintmax_t>(info.st_size)});
+    found.push_back({it->path(), modificationTime(info), static_cast<std::uintmax_t>(info.st_size)});
   }
   return found;
 }
@@ -106,29 +106,33 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
                    [](const Candidate& a, const Candidate& b) { return a.modified > b.modified; });
 
   // Forget files that are gone.
-  std::unordered_map<std::string, Cached> kept;
-  for (const Candidate& log : logs) {
-    if (auto node = m_cache.extract(log.path.native())) kept.insert(std::move(node));
+  std::size_t known = 0;
+  for (const Candidate& log : logs) known += m_cache.count(log.path.native());
+  if (known != m_cache.size()) {
+    std::unordered_map<std::string, Cached> kept;
+    for (const Candidate& log : logs) {
+      if (auto node = m_cache.extract(log.path.native())) kept.insert(std::move(node));
+    }
+    m_cache = std::move(kept);
   }
-  m_cache = std::move(kept);
 
-  std::optional<ServiceUsage> best;
+  // Points into the cache, whose elements stay in place when it grows.
+  const ServiceUsage* best = nullptr;
   for (const Candidate& log : logs) {
     if (stop.stop_requested()) return result(ProviderStatus::unavailable(cancelledMessage));
-    std::optional<ServiceUsage> usage;
-    if (const auto hit = m_cache.find(log.path.native());
-        hit != m_cache.end() && hit->second.modified == log.modified && hit->second.size == log.size) {
-      usage = hit->second.usage;
-    } else {
-      usage = readFile(log.path, stop);
+    auto hit = m_cache.find(log.path.native());
+    if (hit == m_cache.end() || hit->second.modified != log.modified || hit->second.size != log.size) {
+      std::optional<ServiceUsage> usage = readFile(log.path, stop);
       if (stop.stop_requested()) return result(ProviderStatus::unavailable(cancelledMessage));
-      m_cache[log.path.native()] = Cached{log.modified, log.size, usage};
+      hit = m_cache.insert_or_assign(log.path.native(), Cached{log.modified, log.size, std::move(usage)}).first;
     }
+    const std::optional<ServiceUsage>& usage = hit->second.usage;
     // A tie keeps the earlier, more recently modified file.
-    if (usage && (!best || usage->fetchedAt > best->fetchedAt)) best = std::move(usage);
+    if (usage && (!best || usage->fetchedAt > best->fetchedAt)) best = &*usage;
   }
 
   if (!best) return nothingFound(!logs.empty());
-  if (plan) best->planName = plan;
-  return *best;
+  ServiceUsage found = *best;
+  if (plan) found.planName = plan;
+  return found;
 }
