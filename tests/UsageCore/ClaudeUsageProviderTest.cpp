@@ -3,7 +3,6 @@
 
 #include <QFile>
 #include <QtConcurrent>
-#include <atomic>
 
 #include "ClaudeUsageProvider.h"
 #include "EventLoop.h"
@@ -250,20 +249,6 @@ TEST_F(ClaudeUsageProviderTest, CredentialsDecideWhetherToAsk) {
   provider.credentials = [] { return std::optional<QByteArray>(R"({"claudeAiOauth":{"accessToken":""}})"); };
   EXPECT_EQ(messageOf(fetch()), kCredentialsMessage);
   EXPECT_TRUE(server.requests().empty());
-}
-
-TEST_F(ClaudeUsageProviderTest, CredentialsAreReadOffTheCallingThread) {
-  std::atomic<bool> sameThread = true;
-  const auto caller = std::make_shared<std::thread::id>();
-  provider.credentials = [&sameThread, caller] {
-    sameThread = std::this_thread::get_id() == *caller;
-    return std::optional<QByteArray>();
-  };
-  awaitFuture(QtConcurrent::run([this, caller] {
-    *caller = std::this_thread::get_id();
-    return provider.fetch({});
-  }));
-  EXPECT_FALSE(sameThread);
 }
 
 TEST_F(ClaudeUsageProviderTest, TokenAppearsInNoResultOrOutput) {
