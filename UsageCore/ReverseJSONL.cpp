@@ -50,6 +50,7 @@ class PosixFile final : public File {
 class FrontBuffer {
  public:
   void prepend(const char* bytes, std::size_t count) {
+    if (count == 0) return;
     if (count > m_begin) grow(count);
     m_begin -= count;
     std::memcpy(m_storage.data() + m_begin, bytes, count);
@@ -64,7 +65,7 @@ class FrontBuffer {
     const std::size_t length = m_end - m_begin;
     const std::size_t capacity = std::max(m_storage.size() * 2, length + count);
     std::vector<char> next(capacity);
-    std::memcpy(next.data() + capacity - length, m_storage.data() + m_begin, length);
+    if (length > 0) std::memcpy(next.data() + capacity - length, m_storage.data() + m_begin, length);
     m_storage = std::move(next);
     m_begin = capacity - length;
     m_end = capacity;
