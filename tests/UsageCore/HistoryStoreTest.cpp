@@ -491,3 +491,42 @@ TEST_F(HistoryStoreTest, DestroyingTheStoreFinishesQueuedCalls) {
   EXPECT_EQ(seriesOf(futures[8].result(), "five_hour").size(), 9u);
   EXPECT_FALSE(fs::exists(file()));
 }
+
+TEST_F(HistoryStoreTest, ElementFieldsDecodeStrictlyAndIgnoreUnknownKeys) {
+  writeHistory(
+      R"({"note":{"entries":5,"version":9},"version":1,"entries":[)"
+      R"({"service":"claude","windowID":"five_hour","usedPercent":1,"at":1763400000,"resetsAt":null,"extra":[1,{"a":2}]},)"
+      R"({"service":"claude","windowID":"five_hour","usedPercent":"x","usedPercent":2,"at":1763400060},)"
+      R"({"service":"claude","windowID":"seven_day","usedPercent":{"v":1},"at":1763400000},)"
+      R"({"service":"claude","windowID":"seven_day","usedPercent":1,"at":1763400000,"resetsAt":"soon"},)"
+      R"({"service":["claude"],"windowID":"seven_day","usedPercent":1,"at":1763400000},)"
+      R"([{"service":"claude","windowID":"seven_day","usedPercent":1,"at":1763400000}]]})");
+  HistoryStore store(file());
+  const auto snapshot = load(store, t0 + 60);
+  const auto series = seriesOf(snapshot, "five_hour");
+  ASSERT_EQ(series.size(), 2u);
+  EXPECT_FALSE(series[0].resetsAt.has_value());
+  EXPECT_EQ(series[1].usedPercent, 2);
+  EXPECT_EQ(snapshot.entries.size(), 1u);
+  EXPECT_TRUE(backupNames().empty());
+}
+
+TEST_F(HistoryStoreTest, LoadingAFileInNormalFormDoesNotRewriteIt) {
+  {
+    HistoryStore store(file());
+    record(store, {sample("five_hour", 10, t0), sample("seven_day", 20, t0, t0 + 99.5)}, t0);
+  }
+  const auto before = fs::last_write_time(file());
+  struct stat first {};
+  ASSERT_EQ(::stat(file().c_str(), &first), 0);
+  HistoryStore fresh(file());
+  EXPECT_EQ(load(fresh, t0 + 1).entries.size(), 2u);
+  struct stat second {};
+  ASSERT_EQ(::stat(file().c_str(), &second), 0);
+  // An atomic rewrite would have replaced the file with a new one.
+  EXPECT_EQ(first.st_ino, second.st_ino);
+  EXPECT_EQ(fs::last_write_time(file()), before);
+  // A real change is still written.
+  record(fresh, {sample("five_hour", 11, t0 + 60)}, t0 + 60);
+  EXPECT_EQ(nlohmann::json::parse(readText(file())).at("entries").size(), 3u);
+}
