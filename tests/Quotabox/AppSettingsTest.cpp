@@ -211,11 +211,3 @@ TEST(MenuBarStyles, RawValuesRoundTripInOrder) {
   EXPECT_EQ(MenuBarStyles::fromRaw("Icon"), std::nullopt);
   EXPECT_EQ(MenuBarStyles::fromRaw(""), std::nullopt);
 }
-
-TEST(AppSettingsChoices, ListsAreOrderedAndLeaveRoomForOrdering) {
-  EXPECT_TRUE(std::is_sorted(AppSettings::refreshChoices.begin(), AppSettings::refreshChoices.end()));
-  EXPECT_EQ(AppSettings::refreshChoices.front(), 60);
-  EXPECT_EQ(AppSettings::refreshChoices.back(), 900);
-  EXPECT_LT(AppSettings::warningChoices.front(), AppSettings::criticalChoices.front());
-  EXPECT_LT(AppSettings::warningChoices.back(), AppSettings::criticalChoices.back());
-}

@@ -58,7 +58,6 @@ TEST(KoreanTimeWords, DurationOfTimeAlreadyPastIsNeverNegative) {
   EXPECT_EQ(KoreanTime::durationPhrase(-30), "1분");
   EXPECT_EQ(KoreanTime::durationPhrase(-7200), "1분");
   EXPECT_EQ(KoreanTime::durationPhrase(std::nan("")), "1분");
-  EXPECT_EQ(KoreanTime::durationPhrase(1e300), "694444444444일 10시간");
 }
 
 TEST(KoreanTimeWords, IntervalLabelTruncates) {
