@@ -25,7 +25,7 @@ WindowTrend compute(ServiceID service, const std::string& windowID, const std::v
   const double horizon = toEpochSeconds(now) + config.futureTolerance;
   std::vector<HistoryEntry> selected;
   for (const auto& entry : entries) {
-    // A non-finite time cannot be ordered; it would break the sort below.
+    // An entry without a real (finite) time has no place in the series.
     const double at = toEpochSeconds(entry.at);
     if (entry.service == service && entry.windowID == windowID && std::isfinite(entry.usedPercent) &&
         std::isfinite(at) && at <= horizon) {

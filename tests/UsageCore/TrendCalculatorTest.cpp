@@ -268,7 +268,7 @@ TEST(TrendCompute, IgnoresOtherSeriesFutureAndUnusableEntries) {
   entries.push_back(entry(15, std::nan("")));
   entries.push_back(entry(15, INFINITY));
   HistoryEntry badTime = entry(15, 32);
-  badTime.at = fromEpochSeconds(std::nan(""));
+  badTime.at = fromEpochSeconds(-INFINITY);
   entries.push_back(badTime);
   EXPECT_EQ(compute(entries), expected);
 }
