@@ -34,10 +34,12 @@ std::pair<std::size_t, std::size_t> fingerprintOf(std::string_view bytes) {
 }  // namespace
 
 struct HistoryStore::State {
-  State(std::optional<fs::path> file, Policy limits) : fileURL(std::move(file)), policy(limits) {}
+  State(std::optional<fs::path> file, Policy limits, Access mode)
+      : fileURL(std::move(file)), policy(limits), readOnly(mode == Access::readOnly) {}
 
   const std::optional<fs::path> fileURL;
   const Policy policy;
+  const bool readOnly;
   HistoryMap entries;
   long long version = 0;
   bool loaded = false;
@@ -97,11 +99,13 @@ void HistoryStore::State::ensureLoaded(TimePoint now) {
   const std::uintmax_t size = fs::file_size(file, error);
   if (error) return;
 
-  if (HistoryFile::restrictPermissions(file.parent_path(), kFolderMask)) return;
-  if (HistoryFile::restrictPermissions(file, kFileMask)) return;
+  if (!readOnly) {
+    if (HistoryFile::restrictPermissions(file.parent_path(), kFolderMask)) return;
+    if (HistoryFile::restrictPermissions(file, kFileMask)) return;
+  }
 
   if (size > static_cast<std::uintmax_t>(std::max(0LL, policy.maxFileBytes))) {
-    HistoryFile::quarantine(file, now, policy.maxCorruptBackups);
+    if (!readOnly) HistoryFile::quarantine(file, now, policy.maxCorruptBackups);
     loaded = true;
     return;
   }
@@ -111,7 +115,7 @@ void HistoryStore::State::ensureLoaded(TimePoint now) {
 
   auto body = HistoryCodec::decodeLossy(*bytes);
   if (!body || body->version != HistoryCodec::currentVersion) {
-    HistoryFile::quarantine(file, now, policy.maxCorruptBackups);
+    if (!readOnly) HistoryFile::quarantine(file, now, policy.maxCorruptBackups);
     loaded = true;
     return;
   }
@@ -166,11 +170,11 @@ void HistoryStore::State::prune(TimePoint now) {
 }
 
 void HistoryStore::State::maintainBackups(TimePoint now) {
-  if (fileURL) HistoryFile::maintainBackups(*fileURL, now, policy.retention, policy.futureTolerance);
+  if (fileURL && !readOnly) HistoryFile::maintainBackups(*fileURL, now, policy.retention, policy.futureTolerance);
 }
 
 void HistoryStore::State::persist() {
-  if (!fileURL || !loaded || !dirty) return;
+  if (!fileURL || readOnly || !loaded || !dirty) return;
   const std::string bytes = HistoryCodec::encode(entries);
   const auto fingerprint = fingerprintOf(bytes);
   if (onDisk == fingerprint) {
@@ -244,7 +248,7 @@ void HistoryStore::State::clear() {
   ++version;
   dirty = false;
   clearFailed = false;
-  if (!fileURL) return;
+  if (!fileURL || readOnly) return;
 
   bool failed = false;
   const auto remove = [&](const fs::path& item) {
@@ -262,8 +266,8 @@ void HistoryStore::State::clear() {
   clearFailed = failed;
 }
 
-HistoryStore::HistoryStore(std::optional<fs::path> fileURL, Policy policy)
-    : m_state(std::make_shared<State>(std::move(fileURL), policy)), m_pool(std::make_unique<QThreadPool>()) {
+HistoryStore::HistoryStore(std::optional<fs::path> fileURL, Policy policy, Access access)
+    : m_state(std::make_shared<State>(std::move(fileURL), policy, access)), m_pool(std::make_unique<QThreadPool>()) {
   m_pool->setMaxThreadCount(1);
 }
 

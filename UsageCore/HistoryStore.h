@@ -35,11 +35,16 @@ public:
     HistoryMap entries;
   };
 
+  // readOnly reads the file but never changes anything on disk (no write, quarantine,
+  // permission change or deletion): for one-shot reports that must leave the history alone.
+  enum class Access { readWrite, readOnly };
+
   // No file location: memory only, no I/O at all. Construction does no I/O.
   // Destruction waits for the calls already queued, so a write in progress is
   // never cut short.
   explicit HistoryStore(std::optional<std::filesystem::path> fileURL,
-                        Policy policy = Policy::standard());
+                        Policy policy = Policy::standard(),
+                        Access access = Access::readWrite);
   ~HistoryStore();
   HistoryStore(const HistoryStore &) = delete;
   HistoryStore &operator=(const HistoryStore &) = delete;

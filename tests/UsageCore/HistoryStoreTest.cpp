@@ -530,3 +530,25 @@ TEST_F(HistoryStoreTest, LoadingAFileInNormalFormDoesNotRewriteIt) {
   record(fresh, {sample("five_hour", 11, t0 + 60)}, t0 + 60);
   EXPECT_EQ(nlohmann::json::parse(readText(file())).at("entries").size(), 3u);
 }
+
+TEST_F(HistoryStoreTest, ReadOnlyStoreReadsButNeverChangesTheDisk) {
+  writeElements(nlohmann::json::array({element("claude", "five_hour", 10, t0), element("bogus", "five_hour", 1, t0)}));
+  ::chmod(file().c_str(), 0644);
+  const std::string before = readText(file());
+  {
+    HistoryStore store(file(), HistoryStore::Policy::standard(), HistoryStore::Access::readOnly);
+    const auto snapshot = record(store, {sample("five_hour", 20, t0 + 120)}, t0 + 120);
+    EXPECT_EQ(timesOf(seriesOf(snapshot, "five_hour")), (std::vector<double>{t0, t0 + 120}));
+    awaitFuture(store.clear());
+    EXPECT_FALSE(store.clearFailed());
+  }
+  EXPECT_EQ(readText(file()), before);
+  EXPECT_EQ(modeOf(file()), 0644u);
+
+  // A damaged file stays where it is.
+  writeHistory("not json");
+  HistoryStore store(file(), HistoryStore::Policy::standard(), HistoryStore::Access::readOnly);
+  EXPECT_TRUE(load(store, t0).entries.empty());
+  EXPECT_EQ(readText(file()), "not json");
+  EXPECT_TRUE(backupNames().empty());
+}
