@@ -9,6 +9,9 @@ namespace {
 
 constexpr double kSecondsPerHour = 3600;
 
+// The calculator works on pointers into the caller's entries: long series are never copied.
+using EntryRefs = std::vector<const HistoryEntry*>;
+
 WindowTrend unknownWith(ServiceID service, const std::string& windowID, std::vector<UsageSample> samples) {
   auto trend = WindowTrend::insufficient(service, windowID);
   trend.samples = std::move(samples);
@@ -17,26 +20,79 @@ WindowTrend unknownWith(ServiceID service, const std::string& windowID, std::vec
 
 double secondsBetween(TimePoint from, TimePoint to) { return toEpochSeconds(to) - toEpochSeconds(from); }
 
+EntryRefs refsOf(const std::vector<HistoryEntry>& entries) {
+  EntryRefs refs;
+  refs.reserve(entries.size());
+  for (const auto& entry : entries) refs.push_back(&entry);
+  return refs;
+}
+
+// Index of the first entry of the current cycle.
+std::size_t cycleStart(const EntryRefs& sorted, const Config& config) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i + 1 < sorted.size(); ++i) {
+    const auto& previous = *sorted[i];
+    const auto& next = *sorted[i + 1];
+    const bool dropped = next.usedPercent <= previous.usedPercent - config.cycleDropThreshold;
+    const bool resetMoved = previous.resetsAt && next.resetsAt &&
+                            secondsBetween(*previous.resetsAt, *next.resetsAt) > config.cycleResetAdvance;
+    if (dropped || resetMoved) start = i + 1;
+  }
+  return start;
+}
+
+std::optional<std::pair<double, double>> fitSlope(EntryRefs::const_iterator first, EntryRefs::const_iterator last,
+                                                  const Config& config) {
+  const auto n = static_cast<std::size_t>(last - first);
+  const auto limit = static_cast<std::size_t>(std::max(config.maxSlopeSamples, 2));
+  EntryRefs points;
+  if (n > limit) {
+    // Evenly spread picks; the first and the last entry are always among them.
+    points.reserve(limit);
+    for (std::size_t k = 0; k < limit; ++k) {
+      const double position = static_cast<double>(k) * static_cast<double>(n - 1) / static_cast<double>(limit - 1);
+      points.push_back(first[static_cast<std::ptrdiff_t>(std::round(position))]);
+    }
+  } else {
+    points.assign(first, last);
+  }
+
+  std::vector<double> slopes;
+  slopes.reserve(points.size() * points.size() / 2);
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    for (std::size_t j = i + 1; j < points.size(); ++j) {
+      const double dt = secondsBetween(points[i]->at, points[j]->at);
+      // dt > 0 also keeps a zero minimum gap from dividing by zero.
+      if (dt >= config.minPairGap && dt > 0) {
+        slopes.push_back((points[j]->usedPercent - points[i]->usedPercent) / (dt / kSecondsPerHour));
+      }
+    }
+  }
+  if (slopes.empty()) return std::nullopt;
+  std::sort(slopes.begin(), slopes.end());
+  return std::make_pair(quantile(slopes, 0.5), quantile(slopes, 0.75) - quantile(slopes, 0.25));
+}
+
 }  // namespace
 
 WindowTrend compute(ServiceID service, const std::string& windowID, const std::vector<HistoryEntry>& entries,
                     std::optional<TimePoint> resetsAt, std::optional<int> windowMinutes, TimePoint now,
                     const Config& config) {
   const double horizon = toEpochSeconds(now) + config.futureTolerance;
-  std::vector<HistoryEntry> selected;
+  EntryRefs selected;
   for (const auto& entry : entries) {
     // An entry without a real (finite) time has no place in the series.
     const double at = toEpochSeconds(entry.at);
     if (entry.service == service && entry.windowID == windowID && std::isfinite(entry.usedPercent) &&
         std::isfinite(at) && at <= horizon) {
-      selected.push_back(entry);
+      selected.push_back(&entry);
     }
   }
   if (selected.empty()) return WindowTrend::insufficient(service, windowID);
   std::stable_sort(selected.begin(), selected.end(),
-                   [](const HistoryEntry& a, const HistoryEntry& b) { return a.at < b.at; });
+                   [](const HistoryEntry* a, const HistoryEntry* b) { return a->at < b->at; });
 
-  const HistoryEntry latest = selected.back();
+  const HistoryEntry& latest = *selected.back();
   const std::optional<TimePoint> reset = resetsAt ? resetsAt : latest.resetsAt;
   // The window has reset since the data was taken.
   if (reset && *reset <= now) return WindowTrend::insufficient(service, windowID);
@@ -45,10 +101,10 @@ WindowTrend compute(ServiceID service, const std::string& windowID, const std::v
     return WindowTrend::insufficient(service, windowID);
   }
 
-  const auto cycle = currentCycle(selected, config);
+  const auto cycle = selected.cbegin() + static_cast<std::ptrdiff_t>(cycleStart(selected, config));
   std::vector<UsageSample> samples;
-  samples.reserve(cycle.size());
-  for (const auto& entry : cycle) samples.push_back(UsageSample::from(entry));
+  samples.reserve(static_cast<std::size_t>(selected.cend() - cycle));
+  for (auto it = cycle; it != selected.cend(); ++it) samples.push_back(UsageSample::from(**it));
 
   if (secondsBetween(latest.at, now) > config.maxStaleness) return unknownWith(service, windowID, std::move(samples));
 
@@ -62,13 +118,12 @@ WindowTrend compute(ServiceID service, const std::string& windowID, const std::v
   const double lookback =
       windowMinutes.value_or(0) <= config.shortWindowMinutes ? config.shortLookback : config.longLookback;
   const double cutoff = toEpochSeconds(latest.at) - lookback;
-  const auto firstRecent =
-      std::find_if(cycle.begin(), cycle.end(), [&](const HistoryEntry& e) { return toEpochSeconds(e.at) >= cutoff; });
-  const std::vector<HistoryEntry> recent(firstRecent, cycle.end());
-  const auto n = static_cast<int>(recent.size());
-  const double span = recent.empty() ? 0 : secondsBetween(recent.front().at, latest.at);
+  const auto recent =
+      std::find_if(cycle, selected.cend(), [&](const HistoryEntry* e) { return toEpochSeconds(e->at) >= cutoff; });
+  const auto n = static_cast<int>(selected.cend() - recent);
+  const double span = n == 0 ? 0 : secondsBetween((*recent)->at, latest.at);
   if (n < config.minSamples || span < config.minSpan) return unknownWith(service, windowID, std::move(samples));
-  const auto fit = theilSen(recent, config);
+  const auto fit = fitSlope(recent, selected.cend(), config);
   if (!fit) return unknownWith(service, windowID, std::move(samples));
 
   const double rate = std::max(fit->first, 0.0);
@@ -94,49 +149,13 @@ WindowTrend compute(ServiceID service, const std::string& windowID, const std::v
 }
 
 std::vector<HistoryEntry> currentCycle(const std::vector<HistoryEntry>& sorted, const Config& config) {
-  if (sorted.size() < 2) return sorted;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i + 1 < sorted.size(); ++i) {
-    const auto& previous = sorted[i];
-    const auto& next = sorted[i + 1];
-    const bool dropped = next.usedPercent <= previous.usedPercent - config.cycleDropThreshold;
-    const bool resetMoved = previous.resetsAt && next.resetsAt &&
-                            secondsBetween(*previous.resetsAt, *next.resetsAt) > config.cycleResetAdvance;
-    if (dropped || resetMoved) start = i + 1;
-  }
+  const auto start = cycleStart(refsOf(sorted), config);
   return {sorted.begin() + static_cast<std::ptrdiff_t>(start), sorted.end()};
 }
 
 std::optional<std::pair<double, double>> theilSen(const std::vector<HistoryEntry>& sorted, const Config& config) {
-  const std::size_t n = sorted.size();
-  const auto limit = static_cast<std::size_t>(std::max(config.maxSlopeSamples, 2));
-  std::vector<const HistoryEntry*> points;
-  if (n > limit) {
-    // Evenly spread picks; the first and the last entry are always among them.
-    points.reserve(limit);
-    for (std::size_t k = 0; k < limit; ++k) {
-      const double position = static_cast<double>(k) * static_cast<double>(n - 1) / static_cast<double>(limit - 1);
-      points.push_back(&sorted[static_cast<std::size_t>(std::round(position))]);
-    }
-  } else {
-    points.reserve(n);
-    for (const auto& entry : sorted) points.push_back(&entry);
-  }
-
-  std::vector<double> slopes;
-  slopes.reserve(points.size() * (points.size() - (points.empty() ? 0 : 1)) / 2);
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    for (std::size_t j = i + 1; j < points.size(); ++j) {
-      const double dt = secondsBetween(points[i]->at, points[j]->at);
-      // dt > 0 also keeps a zero minimum gap from dividing by zero.
-      if (dt >= config.minPairGap && dt > 0) {
-        slopes.push_back((points[j]->usedPercent - points[i]->usedPercent) / (dt / kSecondsPerHour));
-      }
-    }
-  }
-  if (slopes.empty()) return std::nullopt;
-  std::sort(slopes.begin(), slopes.end());
-  return std::make_pair(quantile(slopes, 0.5), quantile(slopes, 0.75) - quantile(slopes, 0.25));
+  const auto refs = refsOf(sorted);
+  return fitSlope(refs.cbegin(), refs.cend(), config);
 }
 
 double quantile(const std::vector<double>& sorted, double q) {
