@@ -78,7 +78,9 @@ std::unique_ptr<UsageStore> LaunchOptions::makeStore() const {
     case Kind::trends:
       return std::make_unique<UsageStore>(onePerService<TrendShowcaseProvider>());
     case Kind::live:
-      break;
+      // One-shot reports read the history but never change it.
+      return UsageStore::live(printReport || jsonReport ? HistoryStore::Access::readOnly
+                                                        : HistoryStore::Access::readWrite);
   }
   return nullptr;
 }

@@ -38,6 +38,6 @@ struct LaunchOptions {
 
   // `arguments` is the process's argument list, program path first. Unknown arguments are ignored.
   static LaunchOptions parse(const QStringList& arguments);
-  // The store for `source`; nullptr for the live source, which is assembled elsewhere.
+  // The store for `source`.
   std::unique_ptr<UsageStore> makeStore() const;
 };

@@ -5,6 +5,7 @@
 #include "LaunchOptions.h"
 #include "RetainedMockProvider.h"
 #include "StaleMockProvider.h"
+#include "TestSandbox.h"
 #include "TrendShowcaseProvider.h"
 #include "UsageStore.h"
 
@@ -155,4 +156,18 @@ TEST(LaunchOptionsStore, MixedSourcePairsNormalClaudeWithSignedOutCodex) {
   ASSERT_TRUE(claude && codex);
   EXPECT_EQ(claude->scenario(), Scenario::normal);
   EXPECT_EQ(codex->scenario(), Scenario::notSignedIn);
+}
+
+class LaunchOptionsLiveStore : public SandboxedTest {};
+
+TEST_F(LaunchOptionsLiveStore, LiveSourceBuildsTheProductionProvidersWithoutAScenario) {
+  for (const auto& arguments : {QStringList{}, QStringList{"--print"}, QStringList{"--json"}}) {
+    const auto store = parse(arguments).makeStore();
+    ASSERT_NE(store, nullptr);
+    EXPECT_FALSE(store->mockScenario());
+    ASSERT_EQ(store->providers().size(), 2u);
+    EXPECT_EQ(store->providers()[0]->service(), ServiceID::claude);
+    EXPECT_EQ(store->providers()[1]->service(), ServiceID::codex);
+    EXPECT_EQ(dynamic_cast<const MockUsageProvider*>(store->providers()[0].get()), nullptr);
+  }
 }
