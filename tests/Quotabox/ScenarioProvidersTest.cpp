@@ -68,29 +68,3 @@ TEST(TrendShowcaseProvider, WindowsOfTheShowcase) {
     EXPECT_EQ(usage.fetchedAt, kNow);
   }
 }
-
-TEST(ScenarioProviders, FetchIsRelativeToTheSystemTime) {
-  for (const auto service : ServiceIDs::allCases) {
-    StaleMockProvider stale(service);
-    RetainedMockProvider retained(service);
-    TrendShowcaseProvider showcase(service);
-    const TimePoint before = systemNow();
-    const auto staleUsage = stale.fetch({});
-    const auto retainedUsage = retained.fetch({});
-    const auto showcaseUsage = showcase.fetch({});
-    const TimePoint after = systemNow();
-
-    EXPECT_EQ(stale.service(), service);
-    EXPECT_EQ(retained.service(), service);
-    EXPECT_EQ(showcase.service(), service);
-    EXPECT_EQ(staleUsage.service, service);
-    EXPECT_EQ(retainedUsage.service, service);
-    EXPECT_EQ(showcaseUsage.service, service);
-    EXPECT_GE(staleUsage.fetchedAt, before - Seconds(10800));
-    EXPECT_LE(staleUsage.fetchedAt, after - Seconds(10800));
-    EXPECT_GE(retainedUsage.fetchedAt, before - Seconds(600));
-    EXPECT_LE(retainedUsage.fetchedAt, after - Seconds(600));
-    EXPECT_GE(showcaseUsage.fetchedAt, before);
-    EXPECT_LE(showcaseUsage.fetchedAt, after);
-  }
-}
