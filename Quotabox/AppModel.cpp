@@ -86,8 +86,7 @@ void AppModel::observeStore() {
   if (m_observing) return;
   m_observing = true;
   // Queued, so each completed refresh leads to exactly one evaluation after the store settles.
-  connect(m_store.get(), &UsageStore::lastRefreshChanged, this, &AppModel::evaluateNotifications,
-          Qt::QueuedConnection);
+  connect(m_store.get(), &UsageStore::lastRefreshChanged, this, &AppModel::evaluateNotifications, Qt::QueuedConnection);
 }
 
 void AppModel::evaluateNotifications() {

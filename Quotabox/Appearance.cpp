@@ -2,34 +2,35 @@
 
 #include <QApplication>
 #include <QStyleFactory>
+#include <array>
+#include <utility>
 
 namespace Appearance {
+namespace {
+struct Role {
+  QPalette::ColorRole role;
+  QColor light;
+  QColor dark;
+};
+
+const std::array<Role, 10> kRoles{{
+    {QPalette::Window, QColor(236, 236, 236), QColor(40, 40, 40)},
+    {QPalette::WindowText, QColor(30, 30, 30), QColor(235, 235, 235)},
+    {QPalette::Base, QColor(255, 255, 255), QColor(30, 30, 30)},
+    {QPalette::AlternateBase, QColor(245, 245, 245), QColor(50, 50, 50)},
+    {QPalette::Text, QColor(30, 30, 30), QColor(235, 235, 235)},
+    {QPalette::Button, QColor(236, 236, 236), QColor(55, 55, 55)},
+    {QPalette::ButtonText, QColor(30, 30, 30), QColor(235, 235, 235)},
+    {QPalette::PlaceholderText, QColor(128, 128, 128), QColor(150, 150, 150)},
+    {QPalette::Highlight, QColor(0, 122, 255), QColor(10, 132, 255)},
+    {QPalette::HighlightedText, QColor(255, 255, 255), QColor(255, 255, 255)},
+}};
+}  // namespace
 
 QPalette palette(const std::string& name) {
+  const bool dark = name == "dark";
   QPalette palette;
-  if (name != "dark") {
-    palette.setColor(QPalette::Window, QColor(236, 236, 236));
-    palette.setColor(QPalette::WindowText, QColor(30, 30, 30));
-    palette.setColor(QPalette::Base, Qt::white);
-    palette.setColor(QPalette::AlternateBase, QColor(245, 245, 245));
-    palette.setColor(QPalette::Text, QColor(30, 30, 30));
-    palette.setColor(QPalette::Button, QColor(236, 236, 236));
-    palette.setColor(QPalette::ButtonText, QColor(30, 30, 30));
-    palette.setColor(QPalette::PlaceholderText, QColor(128, 128, 128));
-    palette.setColor(QPalette::Highlight, QColor(0, 122, 255));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    return palette;
-  }
-  palette.setColor(QPalette::Window, QColor(40, 40, 40));
-  palette.setColor(QPalette::WindowText, QColor(235, 235, 235));
-  palette.setColor(QPalette::Base, QColor(30, 30, 30));
-  palette.setColor(QPalette::AlternateBase, QColor(50, 50, 50));
-  palette.setColor(QPalette::Text, QColor(235, 235, 235));
-  palette.setColor(QPalette::Button, QColor(55, 55, 55));
-  palette.setColor(QPalette::ButtonText, QColor(235, 235, 235));
-  palette.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
-  palette.setColor(QPalette::Highlight, QColor(10, 132, 255));
-  palette.setColor(QPalette::HighlightedText, Qt::white);
+  for (const Role& role : kRoles) palette.setColor(role.role, dark ? role.dark : role.light);
   return palette;
 }
 

@@ -9,8 +9,8 @@
 
 #include "ServiceUsage.h"
 #include "TimePoint.h"
-#include "WindowTrend.h"
 #include "UsageLevel.h"
+#include "WindowTrend.h"
 
 // What the terminal modes print: a Korean text report that reads like the popover (--print)
 // and the same data as JSON (--json).

@@ -1,10 +1,11 @@
 #include "UnixSignalQuit.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 int g_pipe[2] = {-1, -1};

@@ -14,7 +14,7 @@ inline constexpr long long currentVersion = 1;
 
 // Series in map order (service raw value, then window id), each already ordered
 // by `at`.
-std::string encode(const HistoryMap &entries);
+std::string encode(const HistoryMap& entries);
 
 struct LossyBody {
   long long version = 0;
@@ -27,4 +27,4 @@ struct LossyBody {
 // whole body.
 std::optional<LossyBody> decodeLossy(std::string_view bytes);
 
-} // namespace HistoryCodec
+}  // namespace HistoryCodec

@@ -13,7 +13,8 @@ constexpr std::array<std::string_view, 8> kRecordableWindows{
 }
 
 bool HistoryEntry::isRecordable() const {
-  const bool known = std::find(kRecordableWindows.begin(), kRecordableWindows.end(), windowID) != kRecordableWindows.end();
+  const bool known =
+      std::find(kRecordableWindows.begin(), kRecordableWindows.end(), windowID) != kRecordableWindows.end();
   return known && std::isfinite(usedPercent) && std::isfinite(toEpochSeconds(at)) &&
          (!resetsAt || std::isfinite(toEpochSeconds(*resetsAt)));
 }

@@ -16,9 +16,9 @@ class QThreadPool;
 // bound to a context object (QFuture::then(context, ...)) bring it back to the
 // caller's thread.
 class HistoryStore {
-public:
+ public:
   struct Policy {
-    double retention = 1209600; // seconds
+    double retention = 1209600;  // seconds
     double minGap = 60;
     double flatGap = 600;
     int maxEntriesPerKey = 4000;
@@ -42,12 +42,11 @@ public:
   // No file location: memory only, no I/O at all. Construction does no I/O.
   // Destruction waits for the calls already queued, so a write in progress is
   // never cut short.
-  explicit HistoryStore(std::optional<std::filesystem::path> fileURL,
-                        Policy policy = Policy::standard(),
+  explicit HistoryStore(std::optional<std::filesystem::path> fileURL, Policy policy = Policy::standard(),
                         Access access = Access::readWrite);
   ~HistoryStore();
-  HistoryStore(const HistoryStore &) = delete;
-  HistoryStore &operator=(const HistoryStore &) = delete;
+  HistoryStore(const HistoryStore&) = delete;
+  HistoryStore& operator=(const HistoryStore&) = delete;
 
   // $XDG_DATA_HOME/Quotabox/history.json (the platform's application-data
   // folder); absent when the platform names no such folder.
@@ -59,9 +58,9 @@ public:
   // Whether the last clear() failed to delete a file.
   bool clearFailed() const;
 
-  const std::optional<std::filesystem::path> &fileURL() const;
+  const std::optional<std::filesystem::path>& fileURL() const;
 
-private:
+ private:
   struct State;
   // Queued calls hold the state, so none of them outlives what it works on.
   std::shared_ptr<State> m_state;

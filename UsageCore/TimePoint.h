@@ -15,6 +15,4 @@ inline TimePoint fromEpochSeconds(double seconds) { return TimePoint(Seconds(sec
 inline constexpr double distantPastEpochSeconds = -62135596800.0;
 inline TimePoint distantPast() { return fromEpochSeconds(distantPastEpochSeconds); }
 
-inline TimePoint systemNow() {
-  return std::chrono::time_point_cast<Seconds>(std::chrono::system_clock::now());
-}
+inline TimePoint systemNow() { return std::chrono::time_point_cast<Seconds>(std::chrono::system_clock::now()); }

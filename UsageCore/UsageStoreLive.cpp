@@ -5,6 +5,7 @@
 std::unique_ptr<UsageStore> UsageStore::live(HistoryStore::Access access) {
   std::vector<std::shared_ptr<UsageProvider>> providers{std::make_shared<ClaudeUsageProvider>(),
                                                         std::make_shared<CodexUsageProvider>()};
-  auto history = std::make_shared<HistoryStore>(HistoryStore::defaultFileURL(), HistoryStore::Policy::standard(), access);
+  auto history =
+      std::make_shared<HistoryStore>(HistoryStore::defaultFileURL(), HistoryStore::Policy::standard(), access);
   return std::make_unique<UsageStore>(std::move(providers), std::move(history), systemNow);
 }

@@ -9,8 +9,8 @@ double clampPercent(double value) {
   return value;
 }
 
-UsageWindow::UsageWindow(std::string id, std::string label, double usedPercent,
-                         std::optional<TimePoint> resetsAt, std::optional<int> windowMinutes)
+UsageWindow::UsageWindow(std::string id, std::string label, double usedPercent, std::optional<TimePoint> resetsAt,
+                         std::optional<int> windowMinutes)
     : id(std::move(id)),
       label(std::move(label)),
       usedPercent(clampPercent(usedPercent)),

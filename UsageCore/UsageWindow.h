@@ -16,8 +16,7 @@ struct UsageWindow {
 
   UsageWindow() = default;
   // Clamps usedPercent to 0...100; NaN becomes 0.
-  UsageWindow(std::string id, std::string label, double usedPercent,
-              std::optional<TimePoint> resetsAt = std::nullopt,
+  UsageWindow(std::string id, std::string label, double usedPercent, std::optional<TimePoint> resetsAt = std::nullopt,
               std::optional<int> windowMinutes = std::nullopt);
 
   double remainingPercent() const { return 100.0 - usedPercent; }

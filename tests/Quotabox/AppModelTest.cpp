@@ -39,9 +39,9 @@ class AppModelTest : public SandboxedTest {
                                       std::shared_ptr<LoginItemControlling> loginItem = nullptr) {
     const double now = *clock.seconds;
     claude = std::make_shared<FakeProvider>(
-        ServiceID::claude, std::vector<ServiceUsage>{okUsage(
-                               ServiceID::claude, {UsageWindow("five_hour", "5시간", percent, clock.now() + Seconds(3600), 300)},
-                               now)});
+        ServiceID::claude,
+        std::vector<ServiceUsage>{okUsage(
+            ServiceID::claude, {UsageWindow("five_hour", "5시간", percent, clock.now() + Seconds(3600), 300)}, now)});
     codex = std::make_shared<FakeProvider>(
         ServiceID::codex, std::vector<ServiceUsage>{failedUsage(ServiceID::codex, ProviderStatus::notSignedIn(), now)});
     AppModel::Parts parts;

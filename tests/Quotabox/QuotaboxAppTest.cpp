@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <nlohmann/json.hpp>
 
+#include "Appearance.h"
 #include "EventLoop.h"
 #include "HttpTestServer.h"
 #include "QuotaboxApp.h"
@@ -62,6 +63,14 @@ TEST(QuotaboxAppLaunch, SpecialModesTakePrecedenceOverOpeningThePopover) {
   EXPECT_EQ(QuotaboxApp::launchAction(parse({"--snapshot", "/tmp/s", "--verify-system", "/tmp/v"})),
             Action::verification);
   EXPECT_EQ(QuotaboxApp::launchAction(parse({"--open", "--snapshot"})), Action::openPopover);
+}
+
+TEST(QuotaboxAppLaunch, OnlyLowerCaseDarkSelectsTheDarkPalette) {
+  EXPECT_LT(Appearance::palette("dark").color(QPalette::Window).lightness(), 128);
+  EXPECT_GT(Appearance::palette("dark").color(QPalette::WindowText).lightness(), 128);
+  for (const char* name : {"Dark", "light", ""}) {
+    EXPECT_GT(Appearance::palette(name).color(QPalette::Window).lightness(), 128) << name;
+  }
 }
 
 TEST(QuotaboxAppLaunch, HelpNamesEveryOption) {

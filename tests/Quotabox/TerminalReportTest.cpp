@@ -60,8 +60,9 @@ TEST_F(TerminalReportTest, TextShowsRetainedOutdatedAndPreviousCycleValues) {
   retained.metrics = {{"stale", "이전 기록", "갱신 실패 · 마지막 성공값이에요"}};
   const QString text = TerminalReport::text(inputWith(retained, std::nullopt));
 
-  EXPECT_TRUE(text.contains("  사용량을 불러오지 못했어요\n  Claude 사용량에 연결할 수 없어요. 네트워크를 확인하고 "
-                            "새로고침하세요.\n  2분마다 자동으로 다시 시도해요."));
+  EXPECT_TRUE(
+      text.contains("  사용량을 불러오지 못했어요\n  Claude 사용량에 연결할 수 없어요. 네트워크를 확인하고 "
+                    "새로고침하세요.\n  2분마다 자동으로 다시 시도해요."));
   EXPECT_TRUE(text.contains("  갱신 실패 · 마지막 성공값이에요\n"));
   EXPECT_TRUE(text.contains("  오래된 데이터예요: 3시간 전에 마지막으로 확인한 값이에요."));
   // The passed window shows its previous-cycle value and no level word.
@@ -72,8 +73,9 @@ TEST_F(TerminalReportTest, TextShowsRetainedOutdatedAndPreviousCycleValues) {
 }
 
 TEST_F(TerminalReportTest, JsonCarriesEveryServiceWithWindowsLevelsAndTrends) {
-  auto input = inputWith(claudeHigh(), ServiceUsage::failure(ServiceID::codex, kNow,
-                                                              ProviderStatus::unavailable("Codex 사용량 기록이 없어요.")));
+  auto input = inputWith(
+      claudeHigh(),
+      ServiceUsage::failure(ServiceID::codex, kNow, ProviderStatus::unavailable("Codex 사용량 기록이 없어요.")));
   int asked = 0;
   input.trend = [&](ServiceID service, const std::string& windowID) {
     ++asked;

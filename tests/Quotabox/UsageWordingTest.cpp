@@ -25,7 +25,8 @@ TEST_F(UsageWordingTest, FailureDetailEndsTheSentenceOnceAndAddsTheRetryLine) {
 
 TEST_F(UsageWordingTest, ResetLineCoversAheadSoonPassedAndAbsent) {
   const UsageWindow ahead("five_hour", "5시간", 38, kNow + Seconds(2 * 3600 + 14 * 60 + 30), 300);
-  EXPECT_EQ(UsageWording::resetLine(ahead, kNow), "2시간 14분 후 초기화 · " + KoreanTime::absolute(*ahead.resetsAt, kNow));
+  EXPECT_EQ(UsageWording::resetLine(ahead, kNow),
+            "2시간 14분 후 초기화 · " + KoreanTime::absolute(*ahead.resetsAt, kNow));
   EXPECT_TRUE(UsageWording::resetLine(ahead, kNow).contains("오늘 "));
   EXPECT_EQ(UsageWording::remainingText(ahead, kNow), "62% 남음");
 

@@ -50,8 +50,9 @@ TEST(UsageWindow, JsonFormOmitsAbsentKeysAndDoesNotClampOnRead) {
   const auto read = nlohmann::json::parse(R"({"id":"x","label":"y","usedPercent":140})").get<UsageWindow>();
   EXPECT_EQ(read.usedPercent, 140);
   EXPECT_FALSE(read.resetsAt.has_value());
-  EXPECT_THROW(nlohmann::json::parse(R"({"id":"x","label":"y","usedPercent":1,"windowMinutes":1.5})").get<UsageWindow>(),
-               nlohmann::json::exception);
+  EXPECT_THROW(
+      nlohmann::json::parse(R"({"id":"x","label":"y","usedPercent":1,"windowMinutes":1.5})").get<UsageWindow>(),
+      nlohmann::json::exception);
 }
 
 TEST(ProviderStatus, EqualityByCaseAndMessage) {

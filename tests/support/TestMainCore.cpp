@@ -1,5 +1,6 @@
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
 
 #include "TestSandbox.h"
 

@@ -1,10 +1,11 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <map>
 #include <optional>
 #include <string>
