@@ -121,7 +121,9 @@ std::error_code writeAtomically(std::string_view bytes, const fs::path& target) 
   if (const auto error = createPrivateDirectory(directory)) return error;
 
   const std::string uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
-  const fs::path temporary = directory / ("." + target.filename().string() + "." + uuid + ".tmp");
+  std::string name = ".";
+  name.append(target.filename().string()).append(".").append(uuid).append(".tmp");
+  const fs::path temporary = directory / name;
   const auto discard = [&](std::error_code error) {
     ::unlink(temporary.c_str());
     return error;
