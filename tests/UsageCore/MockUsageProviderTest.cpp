@@ -9,66 +9,50 @@ namespace {
 
 using Scenario = MockUsageProvider::Scenario;
 
-std::vector<double> usedShares(const ServiceUsage& usage) {
-  std::vector<double> shares;
-  for (const auto& window : usage.windows) shares.push_back(window.usedPercent);
-  return shares;
+const TimePoint kNow = fromEpochSeconds(1'763'500'000);
+
+ServiceUsage ok(ServiceID service, std::string plan, std::vector<UsageWindow> windows,
+                std::vector<UsageMetric> metrics = {}) {
+  return {service, std::move(plan), std::move(windows), std::move(metrics), kNow, ProviderStatus::ok()};
+}
+
+ServiceUsage claude(double fiveHour, double week, double opus) {
+  return ok(ServiceID::claude, "Max 5x",
+            {UsageWindow("five_hour", "5시간", fiveHour, kNow + Seconds(8040), 300),
+             UsageWindow("seven_day", "주간", week, kNow + Seconds(259200), 10080),
+             UsageWindow("seven_day_opus", "주간 (Opus)", opus, kNow + Seconds(259200), 10080)});
+}
+
+ServiceUsage codex(double week) {
+  return ok(ServiceID::codex, "Plus", {UsageWindow("codex_primary", "주간", week, kNow + Seconds(432000), 10080)},
+            {{"credits", "크레딧", "—"}});
 }
 
 }  // namespace
 
-TEST(MockUsageProvider, NormalAndHighShares) {
-  const TimePoint now = fromEpochSeconds(1'763'500'000);
-  const auto claudeNormal = MockUsageProvider::usage(ServiceID::claude, Scenario::normal, now);
-  const auto claudeHigh = MockUsageProvider::usage(ServiceID::claude, Scenario::high, now);
-  EXPECT_EQ(usedShares(claudeNormal), (std::vector<double>{38, 21, 9}));
-  EXPECT_EQ(usedShares(claudeHigh), (std::vector<double>{88, 91, 89}));
-  EXPECT_EQ(usedShares(MockUsageProvider::usage(ServiceID::codex, Scenario::normal, now)), std::vector<double>{7});
-  EXPECT_EQ(usedShares(MockUsageProvider::usage(ServiceID::codex, Scenario::high, now)), std::vector<double>{92});
-
-  EXPECT_EQ(claudeHigh.planName, "Max 5x");
-  EXPECT_TRUE(claudeHigh.status.isOk());
-  EXPECT_TRUE(claudeHigh.metrics.empty());
-  EXPECT_EQ(claudeHigh.fetchedAt, now);
-  ASSERT_EQ(claudeNormal.windows.size(), 3u);
-  EXPECT_EQ(claudeNormal.windows[0], UsageWindow("five_hour", "5시간", 38, now + Seconds(8040), 300));
-  EXPECT_EQ(claudeNormal.windows[1], UsageWindow("seven_day", "주간", 21, now + Seconds(259200), 10080));
-  EXPECT_EQ(claudeNormal.windows[2], UsageWindow("seven_day_opus", "주간 (Opus)", 9, now + Seconds(259200), 10080));
-}
-
-TEST(MockUsageProvider, CodexCarriesPlanAndCreditsMetric) {
-  const TimePoint now = fromEpochSeconds(1'763'500'000);
-  const auto codex = MockUsageProvider::usage(ServiceID::codex, Scenario::normal, now);
-  EXPECT_EQ(codex.service, ServiceID::codex);
-  EXPECT_EQ(codex.planName, "Plus");
-  ASSERT_EQ(codex.windows.size(), 1u);
-  EXPECT_EQ(codex.windows[0], UsageWindow("codex_primary", "주간", 7, now + Seconds(432000), 10080));
-  EXPECT_EQ(codex.metrics, (std::vector<UsageMetric>{{"credits", "크레딧", "—"}}));
-}
-
-TEST(MockUsageProvider, FailureScenariosCarryNoValues) {
-  const TimePoint now = fromEpochSeconds(1'763'500'000);
+TEST(MockUsageProvider, ScriptedResults) {
+  EXPECT_EQ(MockUsageProvider::usage(ServiceID::claude, Scenario::normal, kNow), claude(38, 21, 9));
+  EXPECT_EQ(MockUsageProvider::usage(ServiceID::claude, Scenario::high, kNow), claude(88, 91, 89));
+  EXPECT_EQ(MockUsageProvider::usage(ServiceID::codex, Scenario::normal, kNow), codex(7));
+  EXPECT_EQ(MockUsageProvider::usage(ServiceID::codex, Scenario::high, kNow), codex(92));
+  // Failures carry no values.
   for (const auto service : ServiceIDs::allCases) {
-    const auto signedOut = MockUsageProvider::usage(service, Scenario::notSignedIn, now);
-    EXPECT_EQ(signedOut, ServiceUsage::failure(service, now, ProviderStatus::notSignedIn()));
-    const auto failed = MockUsageProvider::usage(service, Scenario::error, now);
-    EXPECT_EQ(failed, ServiceUsage::failure(service, now, ProviderStatus::unavailable("네트워크에 연결할 수 없어요")));
+    EXPECT_EQ(MockUsageProvider::usage(service, Scenario::notSignedIn, kNow),
+              ServiceUsage::failure(service, kNow, ProviderStatus::notSignedIn()));
+    EXPECT_EQ(MockUsageProvider::usage(service, Scenario::error, kNow),
+              ServiceUsage::failure(service, kNow, ProviderStatus::unavailable("네트워크에 연결할 수 없어요")));
   }
 }
 
 TEST(MockUsageProvider, FetchUsesTheSystemTimeAndTheCurrentScenario) {
   MockUsageProvider provider(ServiceID::claude, Scenario::normal);
-  EXPECT_EQ(provider.service(), ServiceID::claude);
   const TimePoint before = systemNow();
   const auto usage = provider.fetch({});
-  const TimePoint after = systemNow();
   EXPECT_GE(usage.fetchedAt, before);
-  EXPECT_LE(usage.fetchedAt, after);
+  EXPECT_LE(usage.fetchedAt, systemNow());
   ASSERT_EQ(usage.windows.size(), 3u);
   EXPECT_NEAR(toEpochSeconds(*usage.windows[0].resetsAt) - toEpochSeconds(usage.fetchedAt), 8040, 1e-3);
-
   provider.setScenario(Scenario::error);
-  EXPECT_EQ(provider.scenario(), Scenario::error);
   EXPECT_EQ(provider.fetch({}).status.kind, ProviderStatus::Kind::unavailable);
 }
 
@@ -81,7 +65,8 @@ TEST(MockUsageProvider, ScenarioChangesWhileFetchingGiveWholeResults) {
   for (int i = 0; i < 200; ++i) provider.setScenario(i % 2 ? Scenario::normal : Scenario::high);
   fetcher.join();
   for (const auto& usage : results) {
-    const auto shares = usedShares(usage);
+    std::vector<double> shares;
+    for (const auto& window : usage.windows) shares.push_back(window.usedPercent);
     EXPECT_TRUE(shares == (std::vector<double>{38, 21, 9}) || shares == (std::vector<double>{88, 91, 89}));
   }
 }
