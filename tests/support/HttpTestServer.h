@@ -4,7 +4,6 @@
 #include <QString>
 #include <QTcpServer>
 #include <chrono>
-#include <functional>
 #include <utility>
 #include <vector>
 
@@ -16,7 +15,7 @@ struct HttpTestRequest {
   QByteArray target;
   HttpHeaderList headers;
 
-  // Headers whose name matches case-insensitively.
+  // Values of the headers whose name matches case-insensitively.
   std::vector<QByteArray> header(const QByteArray& name) const;
 };
 
@@ -28,7 +27,6 @@ struct HttpTestResponse {
   };
 
   int status = 200;
-  QByteArray reason = "OK";
   HttpHeaderList headers;
   QByteArray body;
   Mode mode = Mode::respond;
@@ -41,26 +39,19 @@ struct HttpTestResponse {
 // awaitFuture, while a client talks to it). Every connection gets one answer and is closed.
 class HttpTestServer {
  public:
-  using Handler = std::function<HttpTestResponse(const HttpTestRequest&)>;
-
   HttpTestServer();
-  ~HttpTestServer();
-  HttpTestServer(const HttpTestServer&) = delete;
-  HttpTestServer& operator=(const HttpTestServer&) = delete;
 
-  quint16 port() const;
+  quint16 port() const { return m_server.serverPort(); }
   // "http://127.0.0.1:<port>" followed by the path.
   QString url(const QString& path = "/") const;
 
-  void setHandler(Handler handler) { m_handler = std::move(handler); }
-  void respondWith(HttpTestResponse response);
-
+  void respondWith(HttpTestResponse response) { m_response = std::move(response); }
   const std::vector<HttpTestRequest>& requests() const { return m_requests; }
 
  private:
   void accept();
 
   QTcpServer m_server;
-  Handler m_handler;
+  HttpTestResponse m_response;
   std::vector<HttpTestRequest> m_requests;
 };
