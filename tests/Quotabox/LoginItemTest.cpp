@@ -4,24 +4,26 @@
 #include <QString>
 #include <deque>
 
-#include "ClosureLoginItem.h"
 #include "LoginItem.h"
 #include "LoginItemError.h"
 #include "TestSandbox.h"
 
 namespace {
+using Status = LoginItemStatus;
+using Code = LoginItemError::Code;
+
 // A scripted system registration: each status() call takes the next queued answer and repeats
 // the last one when the queue runs dry.
 class FakeService : public LoginItemService {
  public:
-  mutable std::deque<LoginItemStatus> statuses{LoginItemStatus::notRegistered};
+  mutable std::deque<Status> statuses{Status::notRegistered};
   std::optional<int> registerErrorCode;
   std::optional<int> unregisterErrorCode;
   int registerCalls = 0;
   int unregisterCalls = 0;
 
-  LoginItemStatus status() const override {
-    const LoginItemStatus next = statuses.front();
+  Status status() const override {
+    const Status next = statuses.front();
     if (statuses.size() > 1) statuses.pop_front();
     return next;
   }
@@ -40,144 +42,112 @@ class LoginItemTest : public SandboxedTest {
   std::shared_ptr<FakeService> service = std::make_shared<FakeService>();
   LoginAgentFile agent = LoginAgentFile::standard();
 
+  QString makeExecutable(const std::string& relative) {
+    const QString path = QString::fromStdString(sandbox.writeFile(relative, "#!/bin/sh\n").string());
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+  }
   QString makeBundle(const std::string& relative) {
-    const auto executable = sandbox.writeFile(relative + "/Contents/MacOS/Quotabox", "#!/bin/sh\n");
-    QFile::setPermissions(QString::fromStdString(executable.string()),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    makeExecutable(relative + "/Contents/MacOS/Quotabox");
     return QString::fromStdString(sandbox.path(relative).string());
   }
-
   LoginItemPlatform platformFor(const QString& appPath) {
     return {service, appPath, &LoginItem::isUsableBundle, agent};
   }
-
-  void setStatuses(std::initializer_list<LoginItemStatus> statuses) { service->statuses = statuses; }
-
+  // The LoginItemError code of turning launch at login on, or nullopt when it succeeded.
+  std::optional<Code> enable(const QString& appPath) {
+    try {
+      LoginItem::setEnabled(true, platformFor(appPath));
+      return std::nullopt;
+    } catch (const LoginItemError& error) {
+      return error.code();
+    }
+  }
   bool agentExists() const { return QFile::exists(agent.filePath()); }
 };
-
-LoginItemError::Code codeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const LoginItemError& error) {
-    return error.code();
-  }
-  ADD_FAILURE() << "no LoginItemError thrown";
-  return LoginItemError::Code::appBundleRequired;
-}
 }  // namespace
 
 TEST_F(LoginItemTest, ErrorsCarryTheirKoreanDescriptions) {
-  EXPECT_EQ(LoginItemError(LoginItemError::Code::appBundleRequired).description(),
+  EXPECT_EQ(LoginItemError(Code::appBundleRequired).description(),
             QStringLiteral("설치된 Quotabox.app에서 자동 실행을 설정하세요."));
-  const LoginItemError approval(LoginItemError::Code::approvalRequired);
-  EXPECT_EQ(approval.description(), QStringLiteral("시스템 설정 → 일반 → 로그인 항목에서 Quotabox 실행을 허용하세요."));
-  EXPECT_EQ(QString::fromUtf8(approval.what()), approval.description());
+  const LoginItemError approval(Code::approvalRequired);
+  EXPECT_EQ(QString::fromUtf8(approval.what()),
+            QStringLiteral("시스템 설정 → 일반 → 로그인 항목에서 Quotabox 실행을 허용하세요."));
 }
 
 TEST_F(LoginItemTest, EnablingNeedsAUsableBundleButDisablingDoesNot) {
   const QString notABundle = makeBundle("Applications/Quotabox.dir");
-  const QString empty = QString::fromStdString(sandbox.path("Applications/Empty.app").string());
-  for (const QString& path : {notABundle, empty}) {
-    EXPECT_EQ(codeOf([&] { LoginItem::setEnabled(true, platformFor(path)); }), LoginItemError::Code::appBundleRequired)
-        << path.toStdString();
-  }
+  EXPECT_EQ(enable(notABundle), Code::appBundleRequired);
+  EXPECT_EQ(enable(QString::fromStdString(sandbox.path("Applications/Empty.app").string())), Code::appBundleRequired);
   EXPECT_EQ(service->registerCalls, 0);
 
   agent.write(notABundle);
-  setStatuses({LoginItemStatus::enabled});
+  service->statuses = {Status::enabled};
   EXPECT_NO_THROW(LoginItem::setEnabled(false, platformFor(notABundle)));
   EXPECT_FALSE(agentExists());
   EXPECT_EQ(service->unregisterCalls, 1);
 }
 
-TEST_F(LoginItemTest, AlreadyEnabledRemovesALeftoverAgentFile) {
+TEST_F(LoginItemTest, EnablingFollowsTheRegistrationOutcome) {
+  struct Case {
+    std::optional<int> registerError;
+    std::vector<Status> statuses;  // before and after registering
+    std::optional<Code> expected;
+    bool agentFile;
+  };
+  const Case cases[] = {
+      {std::nullopt, {Status::enabled}, std::nullopt, false},  // already enabled: no second registration
+      {std::nullopt, {Status::requiresApproval}, Code::approvalRequired, false},
+      {std::nullopt, {Status::notRegistered, Status::enabled}, std::nullopt, false},
+      {std::nullopt, {Status::notRegistered, Status::requiresApproval}, Code::approvalRequired, false},
+      {std::nullopt, {Status::notRegistered, Status::notFound}, std::nullopt, true},
+      // Refused by the user: approval, never the fallback.
+      {4, {Status::notRegistered}, Code::approvalRequired, false},
+      {11, {Status::notRegistered}, Code::approvalRequired, false},
+      // Other codes fall back, unless the status says otherwise.
+      {5, {Status::notRegistered}, std::nullopt, true},
+      {5, {Status::notRegistered, Status::requiresApproval}, Code::approvalRequired, false},
+      {11, {Status::notRegistered, Status::enabled}, std::nullopt, false},
+  };
   const QString app = makeBundle("Applications/Quotabox.app");
-  agent.write(app);
-  setStatuses({LoginItemStatus::enabled});
-  LoginItem::setEnabled(true, platformFor(app));
-  EXPECT_FALSE(agentExists());
-  EXPECT_EQ(service->registerCalls, 0);
-  EXPECT_TRUE(LoginItem::isEnabled(platformFor(app)));
-}
-
-TEST_F(LoginItemTest, PendingApprovalFailsWithoutRegistering) {
-  const QString app = makeBundle("Applications/Quotabox.app");
-  setStatuses({LoginItemStatus::requiresApproval});
-  EXPECT_EQ(codeOf([&] { LoginItem::setEnabled(true, platformFor(app)); }), LoginItemError::Code::approvalRequired);
-  EXPECT_EQ(service->registerCalls, 0);
-  EXPECT_FALSE(agentExists());
-}
-
-TEST_F(LoginItemTest, RegistrationRefusedByTheUserNeedsApproval) {
-  const QString app = makeBundle("Applications/Quotabox.app");
-  for (int code : {4, 11}) {
-    service->registerErrorCode = code;
-    setStatuses({LoginItemStatus::notRegistered});
-    EXPECT_EQ(codeOf([&] { LoginItem::setEnabled(true, platformFor(app)); }), LoginItemError::Code::approvalRequired)
-        << code;
-    EXPECT_FALSE(agentExists());
+  const QString other = makeBundle("Other/Quotabox.app");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
+    agent.write(other);  // a leftover for another copy
+    service->registerErrorCode = c.registerError;
+    service->statuses.assign(c.statuses.begin(), c.statuses.end());
+    const int callsBefore = service->registerCalls;
+    EXPECT_EQ(enable(app), c.expected);
+    EXPECT_EQ(agent.matches(app), c.agentFile);
+    // Once registered, the leftover agent must not open a second copy.
+    if (!c.expected && !c.agentFile) {
+      EXPECT_FALSE(agentExists());
+    }
+    if (c.statuses.size() == 1 && !c.registerError) {
+      EXPECT_EQ(service->registerCalls, callsBefore);
+    }
   }
-  // Whatever the code, a status of requires-approval after the failure is the same answer.
-  service->registerErrorCode = 5;
-  setStatuses({LoginItemStatus::notRegistered, LoginItemStatus::requiresApproval});
-  EXPECT_EQ(codeOf([&] { LoginItem::setEnabled(true, platformFor(app)); }), LoginItemError::Code::approvalRequired);
-  EXPECT_FALSE(agentExists());
 }
 
-TEST_F(LoginItemTest, FailedRegistrationThatTookEffectAnywaySucceeds) {
+TEST_F(LoginItemTest, TheAgentFileCountsOnlyForTheCopyItOpens) {
   const QString app = makeBundle("Applications/Quotabox.app");
   agent.write(app);
-  service->registerErrorCode = 11;
-  setStatuses({LoginItemStatus::notRegistered, LoginItemStatus::enabled});
-  EXPECT_NO_THROW(LoginItem::setEnabled(true, platformFor(app)));
-  EXPECT_FALSE(agentExists());
-}
-
-TEST_F(LoginItemTest, OtherRegistrationFailureFallsBackToTheAgentFile) {
-  const QString app = makeBundle("Applications/Quotabox.app");
-  service->registerErrorCode = 5;
-  setStatuses({LoginItemStatus::notRegistered});
-  EXPECT_NO_THROW(LoginItem::setEnabled(true, platformFor(app)));
-  EXPECT_TRUE(agent.matches(app));
   EXPECT_TRUE(LoginItem::isEnabled(platformFor(app)));
-
   // Another copy of the application, or this one moved elsewhere, is not the one the agent opens.
-  const QString moved = makeBundle("Other/Quotabox.app");
-  EXPECT_FALSE(LoginItem::isEnabled(platformFor(moved)));
+  EXPECT_FALSE(LoginItem::isEnabled(platformFor(makeBundle("Other/Quotabox.app"))));
   QFile::remove(app + "/Contents/MacOS/Quotabox");
   EXPECT_FALSE(LoginItem::isEnabled(platformFor(app)));
 }
 
-TEST_F(LoginItemTest, SuccessfulRegistrationIsJudgedByTheStatusAfterwards) {
-  const QString app = makeBundle("Applications/Quotabox.app");
-
-  agent.write(app);
-  setStatuses({LoginItemStatus::notRegistered, LoginItemStatus::enabled});
-  LoginItem::setEnabled(true, platformFor(app));
-  EXPECT_FALSE(agentExists());
-
-  setStatuses({LoginItemStatus::notRegistered, LoginItemStatus::requiresApproval});
-  EXPECT_EQ(codeOf([&] { LoginItem::setEnabled(true, platformFor(app)); }), LoginItemError::Code::approvalRequired);
-  EXPECT_FALSE(agentExists());
-
-  setStatuses({LoginItemStatus::notRegistered, LoginItemStatus::notFound});
-  LoginItem::setEnabled(true, platformFor(app));
-  EXPECT_TRUE(agent.matches(app));
-  EXPECT_EQ(service->registerCalls, 3);
-}
-
 TEST_F(LoginItemTest, DisablingUnregistersOnlyWhatIsRegistered) {
   const QString app = makeBundle("Applications/Quotabox.app");
-  setStatuses({LoginItemStatus::notRegistered});
-  EXPECT_NO_THROW(LoginItem::setEnabled(false, platformFor(app)));
-  EXPECT_EQ(service->unregisterCalls, 0);
+  for (Status status : {Status::notRegistered, Status::requiresApproval, Status::enabled}) {
+    service->statuses = {status};
+    LoginItem::setEnabled(false, platformFor(app));
+  }
+  EXPECT_EQ(service->unregisterCalls, 2);
 
-  setStatuses({LoginItemStatus::requiresApproval});
-  LoginItem::setEnabled(false, platformFor(app));
-  EXPECT_EQ(service->unregisterCalls, 1);
-
-  setStatuses({LoginItemStatus::enabled});
+  // The agent file goes even when unregistering fails.
   service->unregisterErrorCode = 1;
   agent.write(app);
   EXPECT_THROW(LoginItem::setEnabled(false, platformFor(app)), LoginItemServiceError);
@@ -185,11 +155,7 @@ TEST_F(LoginItemTest, DisablingUnregistersOnlyWhatIsRegistered) {
 }
 
 TEST_F(LoginItemTest, WithoutAFallbackARegistrationThatDidNotTakeEffectIsAnError) {
-  const auto executable = sandbox.writeFile("bin/quotabox", "#!/bin/sh\n");
-  QFile::setPermissions(QString::fromStdString(executable.string()), QFile::ReadOwner | QFile::ExeOwner);
-  const LoginItemPlatform linux{service, QString::fromStdString(executable.string()), &LoginItem::isUsableExecutable,
-                                std::nullopt};
-
+  const LoginItemPlatform linux{service, makeExecutable("bin/quotabox"), &LoginItem::isUsableExecutable, std::nullopt};
   service->registerErrorCode = 5;
   try {
     LoginItem::setEnabled(true, linux);
@@ -199,11 +165,8 @@ TEST_F(LoginItemTest, WithoutAFallbackARegistrationThatDidNotTakeEffectIsAnError
   }
 
   service->registerErrorCode.reset();
-  setStatuses({LoginItemStatus::notRegistered});
   EXPECT_THROW(LoginItem::setEnabled(true, linux), std::runtime_error);
-  EXPECT_FALSE(LoginItem::isEnabled(linux));
-
-  setStatuses({LoginItemStatus::notRegistered, LoginItemStatus::enabled});
+  service->statuses = {Status::notRegistered, Status::enabled};
   EXPECT_NO_THROW(LoginItem::setEnabled(true, linux));
 }
 
@@ -212,26 +175,9 @@ TEST_F(LoginItemTest, UsableApplicationLocations) {
   EXPECT_TRUE(LoginItem::isUsableBundle(app));
   EXPECT_FALSE(LoginItem::isUsableBundle(app + "/Contents/MacOS/Quotabox"));
 
-  const auto script = sandbox.writeFile("bin/quotabox", "#!/bin/sh\n");
-  const QString path = QString::fromStdString(script.string());
-  EXPECT_FALSE(LoginItem::isUsableExecutable(path));  // not executable yet
-  QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
-  EXPECT_TRUE(LoginItem::isUsableExecutable(path));
+  const QString path = QString::fromStdString(sandbox.writeFile("bin/plain", "#!/bin/sh\n").string());
+  EXPECT_FALSE(LoginItem::isUsableExecutable(path));  // not executable
+  EXPECT_TRUE(LoginItem::isUsableExecutable(makeExecutable("bin/quotabox")));
   EXPECT_FALSE(LoginItem::isUsableExecutable(QStringLiteral("bin/quotabox")));
   EXPECT_FALSE(LoginItem::isUsableExecutable(QString::fromStdString(sandbox.home().string())));
-}
-
-TEST_F(LoginItemTest, ClosureLoginItemPassesCallsAndErrorsThrough) {
-  bool state = false;
-  ClosureLoginItem item([&] { return state; },
-                        [&](bool wanted) {
-                          if (wanted) throw LoginItemError(LoginItemError::Code::approvalRequired);
-                          state = false;
-                        });
-  EXPECT_TRUE(item.isSupported());
-  state = true;
-  EXPECT_TRUE(item.isEnabled());
-  EXPECT_THROW(item.setEnabled(true), LoginItemError);
-  item.setEnabled(false);
-  EXPECT_FALSE(item.isEnabled());
 }

@@ -10,27 +10,19 @@
 namespace {
 // 2025-11-19 12:00 in Seoul.
 const TimePoint kNow = fromEpochSeconds(1763521200);
-
-TimePoint inSeconds(double seconds) { return kNow + Seconds(seconds); }
+const TimePoint kReset = kNow + Seconds(3 * 3600);
+using Auth = NotificationCenter::Authorization;
 
 class FakeCenter : public NotificationCenter {
  public:
-  struct Added {
-    QString identifier;
-    NotificationContent content;
-  };
   Authorization status = Authorization::allowed;
-  std::vector<Added> added;
+  std::vector<std::pair<QString, NotificationContent>> added;
   int requests = 0;
 
   Authorization authorizationStatus() override { return status; }
-  bool requestAuthorization() override {
-    ++requests;
-    status = Authorization::allowed;
-    return true;
-  }
+  bool requestAuthorization() override { return ++requests, true; }
   void add(const QString& identifier, const NotificationContent& content) override {
-    added.push_back({identifier, content});
+    added.emplace_back(identifier, content);
   }
 };
 
@@ -44,206 +36,135 @@ ServiceUsage usageOf(ServiceID service, std::vector<UsageWindow> windows,
   return usage;
 }
 
-ServiceUsage claudeFiveHour(double percent, std::optional<TimePoint> resetsAt = inSeconds(3 * 3600)) {
+ServiceUsage claude(double percent, std::optional<TimePoint> resetsAt = kReset) {
   return usageOf(ServiceID::claude, {UsageWindow("five_hour", "5시간", percent, resetsAt, 300)});
 }
 
 class ThresholdNotifierTest : public SandboxedTest {
  protected:
-  void SetUp() override { KoreanTime::setTimeZoneForTesting("Asia/Seoul"); }
+  void SetUp() override {
+    KoreanTime::setTimeZoneForTesting("Asia/Seoul");
+    notifier->refreshAuthorization();
+  }
   void TearDown() override { KoreanTime::setTimeZoneForTesting(nullptr); }
+
+  void evaluate(std::vector<ServiceUsage> usages, TimePoint now = kNow) {
+    notifier->evaluate(usages, {70, 90}, true, now);
+  }
+  QString title(size_t i) const { return center->added.at(i).second.title; }
+  ThresholdNotifier::Entry stored() const { return notifier->loadState().at("claude.five_hour"); }
 
   std::shared_ptr<SettingsDomain> defaults =
       SettingsDomain::suite("notifier-" + QUuid::createUuid().toString(QUuid::Id128));
   std::shared_ptr<FakeCenter> center = std::make_shared<FakeCenter>();
-  Thresholds thresholds{70, 90};
-
-  std::unique_ptr<ThresholdNotifier> makeNotifier(const QString& nameSpace = QStringLiteral("live")) {
-    auto notifier = std::make_unique<ThresholdNotifier>(defaults, nameSpace, center);
-    notifier->refreshAuthorization();
-    return notifier;
-  }
-
-  void evaluate(ThresholdNotifier& notifier, std::vector<ServiceUsage> usages, TimePoint now = kNow) {
-    notifier.evaluate(usages, thresholds, true, now);
-  }
+  std::unique_ptr<ThresholdNotifier> notifier = std::make_unique<ThresholdNotifier>(defaults, "live", center);
 };
 }  // namespace
 
-TEST_F(ThresholdNotifierTest, AuthorizationFollowsTheCentreAndNotifiesOnlyOnChange) {
-  center->status = NotificationCenter::Authorization::notDetermined;
-  ThresholdNotifier notifier(defaults, "live", center);
-  EXPECT_EQ(notifier.authorization(), ThresholdNotifier::Authorization::unknown);
-  EXPECT_TRUE(notifier.hasCenter());
+TEST_F(ThresholdNotifierTest, AuthorizationFollowsTheCentreAndSignalsOnlyChanges) {
   int changes = 0;
-  QObject::connect(&notifier, &ThresholdNotifier::authorizationChanged, [&] { ++changes; });
-
-  notifier.refreshAuthorization();
-  EXPECT_EQ(notifier.authorization(), ThresholdNotifier::Authorization::notDetermined);
-  notifier.refreshAuthorization();
-  EXPECT_EQ(changes, 1);
-
-  notifier.requestAuthorization();
+  QObject::connect(notifier.get(), &ThresholdNotifier::authorizationChanged, [&] { ++changes; });
+  const std::pair<Auth, ThresholdNotifier::Authorization> steps[] = {
+      {Auth::notDetermined, ThresholdNotifier::Authorization::notDetermined},
+      {Auth::notDetermined, ThresholdNotifier::Authorization::notDetermined},
+      {Auth::denied, ThresholdNotifier::Authorization::denied},
+      {Auth::other, ThresholdNotifier::Authorization::unknown}};
+  for (const auto& [status, expected] : steps) {
+    center->status = status;
+    notifier->refreshAuthorization();
+    EXPECT_EQ(notifier->authorization(), expected);
+  }
+  EXPECT_EQ(changes, 3);
+  notifier->requestAuthorization();
   EXPECT_EQ(center->requests, 1);
-  notifier.refreshAuthorization();
-  EXPECT_EQ(notifier.authorization(), ThresholdNotifier::Authorization::allowed);
-
-  center->status = NotificationCenter::Authorization::denied;
-  notifier.refreshAuthorization();
-  EXPECT_EQ(notifier.authorization(), ThresholdNotifier::Authorization::denied);
-  center->status = NotificationCenter::Authorization::other;
-  notifier.refreshAuthorization();
-  EXPECT_EQ(notifier.authorization(), ThresholdNotifier::Authorization::unknown);
-  EXPECT_EQ(changes, 4);
 }
 
 TEST_F(ThresholdNotifierTest, DisabledOrNotAllowedLeavesEverythingUntouched) {
-  auto notifier = makeNotifier();
-  notifier->evaluate({claudeFiveHour(95)}, thresholds, false, kNow);
-
-  for (auto status : {NotificationCenter::Authorization::denied, NotificationCenter::Authorization::notDetermined,
-                      NotificationCenter::Authorization::other}) {
+  notifier->evaluate({claude(95)}, {70, 90}, false, kNow);
+  for (auto status : {Auth::denied, Auth::notDetermined, Auth::other}) {
     center->status = status;
     notifier->refreshAuthorization();
-    evaluate(*notifier, {claudeFiveHour(95), claudeFiveHour(10)});
+    evaluate({claude(95)});
   }
   EXPECT_TRUE(center->added.empty());
   EXPECT_FALSE(defaults->contains(notifier->stateKey()));
-
-  // Once allowed, the window is notified at its current level, not retroactively.
-  center->status = NotificationCenter::Authorization::allowed;
-  notifier->refreshAuthorization();
-  evaluate(*notifier, {claudeFiveHour(95)});
-  ASSERT_EQ(center->added.size(), 1u);
-  EXPECT_TRUE(center->added[0].content.sound);
 }
 
-TEST_F(ThresholdNotifierTest, FirstSightingAboveCriticalGivesOneCriticalNotification) {
-  auto notifier = makeNotifier();
-  EXPECT_EQ(notifier->stateKey(), QStringLiteral("notifiedLevels.live"));
-  evaluate(*notifier, {claudeFiveHour(95)});
-
+TEST_F(ThresholdNotifierTest, OneNotificationPerLevelWithinACycle) {
+  // A first sighting above critical skips the warning.
+  evaluate({claude(95)});
   ASSERT_EQ(center->added.size(), 1u);
-  EXPECT_EQ(center->added[0].identifier, QStringLiteral("usage.claude.five_hour"));
-  EXPECT_EQ(center->added[0].content.title, QStringLiteral("Claude 한도 임박 · 95% 사용"));
-  EXPECT_TRUE(center->added[0].content.sound);
-  const auto state = notifier->loadState();
-  ASSERT_EQ(state.size(), 1u);
-  EXPECT_EQ(state.at("claude.five_hour"), (ThresholdNotifier::Entry{2, toEpochSeconds(inSeconds(3 * 3600))}));
-}
+  EXPECT_EQ(center->added[0].first, QStringLiteral("usage.claude.five_hour"));
+  EXPECT_EQ(title(0), QStringLiteral("Claude 한도 임박 · 95% 사용"));
+  EXPECT_EQ(stored(), (ThresholdNotifier::Entry{2, toEpochSeconds(kReset)}));
 
-TEST_F(ThresholdNotifierTest, RisingThroughTheLevelsNotifiesOncePerLevel) {
-  auto notifier = makeNotifier();
-  for (double percent : {75.0, 80.0, 92.0, 93.0, 50.0, 95.0}) evaluate(*notifier, {claudeFiveHour(percent)});
-
-  ASSERT_EQ(center->added.size(), 2u);
-  EXPECT_EQ(center->added[0].content.title, QStringLiteral("Claude 사용량 주의 · 75% 사용"));
-  EXPECT_FALSE(center->added[0].content.sound);
-  EXPECT_EQ(center->added[1].content.title, QStringLiteral("Claude 한도 임박 · 92% 사용"));
-  EXPECT_TRUE(center->added[1].content.sound);
-  EXPECT_EQ(notifier->loadState().at("claude.five_hour").level, 2);
+  notifier->saveState({});
+  for (double percent : {10.0, 75.0, 80.0, 10.0, 85.0, 92.0, 93.0, 50.0, 95.0}) evaluate({claude(percent)});
+  ASSERT_EQ(center->added.size(), 3u);
+  EXPECT_EQ(title(1), QStringLiteral("Claude 사용량 주의 · 75% 사용"));
+  EXPECT_EQ(title(2), QStringLiteral("Claude 한도 임박 · 92% 사용"));
 }
 
 TEST_F(ThresholdNotifierTest, ResetDriftStaysInTheCycleButANewResetRearms) {
-  auto notifier = makeNotifier();
-  const TimePoint reset = inSeconds(3 * 3600);
-  evaluate(*notifier, {claudeFiveHour(75, reset)});
-  evaluate(*notifier, {claudeFiveHour(76, reset + Seconds(20 * 60))});
-  EXPECT_EQ(center->added.size(), 1u);
-  // The stored cycle stays where it was, so drift cannot accumulate past the limit unnoticed.
-  EXPECT_EQ(notifier->loadState().at("claude.five_hour").cycle, toEpochSeconds(reset));
-  evaluate(*notifier, {claudeFiveHour(76, reset + Seconds(1799))});
+  evaluate({claude(75)});
+  evaluate({claude(76, kReset + Seconds(20 * 60))});
+  // The stored cycle stays put, so drift cannot creep past the limit unnoticed.
+  EXPECT_EQ(stored().cycle, toEpochSeconds(kReset));
+  evaluate({claude(76, kReset + Seconds(1799))});
   EXPECT_EQ(center->added.size(), 1u);
 
-  const TimePoint nextReset = reset + Seconds(5 * 3600);
-  evaluate(*notifier, {claudeFiveHour(75, nextReset)}, reset + Seconds(60));
+  evaluate({claude(75, kReset + Seconds(5 * 3600))}, kReset + Seconds(60));
   ASSERT_EQ(center->added.size(), 2u);
-  EXPECT_EQ(center->added[1].content.title, QStringLiteral("Claude 사용량 주의 · 75% 사용"));
-  EXPECT_EQ(notifier->loadState().at("claude.five_hour").cycle, toEpochSeconds(nextReset));
+  EXPECT_EQ(stored().cycle, toEpochSeconds(kReset + Seconds(5 * 3600)));
 }
 
 TEST_F(ThresholdNotifierTest, WindowsWithoutResetTimeShareOneCycle) {
-  auto notifier = makeNotifier();
-  evaluate(*notifier, {claudeFiveHour(80, std::nullopt)});
-  evaluate(*notifier, {claudeFiveHour(85, std::nullopt)}, inSeconds(86400 * 30));
-  ASSERT_EQ(center->added.size(), 1u);
-  EXPECT_EQ(center->added[0].content.body, QStringLiteral("5시간 한도의 80%를 사용했어요."));
-  EXPECT_EQ(notifier->loadState().at("claude.five_hour").cycle, 0);
+  evaluate({claude(80, std::nullopt)});
+  evaluate({claude(85, std::nullopt)}, kNow + Seconds(86400 * 30));
+  EXPECT_EQ(center->added.size(), 1u);
+  EXPECT_EQ(stored().cycle, 0);
 }
 
 TEST_F(ThresholdNotifierTest, PassedResetsAndFailedServicesAreIgnored) {
-  auto notifier = makeNotifier();
-  evaluate(*notifier, {claudeFiveHour(99, kNow), claudeFiveHour(99, inSeconds(-600))});
-  auto failed = claudeFiveHour(99);
+  auto failed = claude(99);
   failed.status = ProviderStatus::unavailable("사용량을 불러오지 못했어요.");
-  auto signedOut = usageOf(ServiceID::codex, {UsageWindow("codex_primary", "5시간", 99, inSeconds(600))},
-                           ProviderStatus::notSignedIn());
-  evaluate(*notifier, {failed, signedOut});
+  evaluate({claude(99, kNow), claude(99, kNow - Seconds(600)), failed});
   EXPECT_TRUE(center->added.empty());
   EXPECT_FALSE(defaults->contains(notifier->stateKey()));
 }
 
-TEST_F(ThresholdNotifierTest, NormalLevelInANewCycleIsRecordedSilently) {
-  auto notifier = makeNotifier();
-  evaluate(*notifier, {claudeFiveHour(10)});
-  EXPECT_TRUE(center->added.empty());
-  EXPECT_EQ(notifier->loadState().at("claude.five_hour"),
-            (ThresholdNotifier::Entry{0, toEpochSeconds(inSeconds(3 * 3600))}));
-
-  // Falling back to normal within the cycle keeps the higher level recorded.
-  evaluate(*notifier, {claudeFiveHour(80)});
-  evaluate(*notifier, {claudeFiveHour(10)});
-  evaluate(*notifier, {claudeFiveHour(85)});
-  EXPECT_EQ(center->added.size(), 1u);
-  EXPECT_EQ(notifier->loadState().at("claude.five_hour").level, 1);
-}
-
 TEST_F(ThresholdNotifierTest, WindowsAndServicesAreTrackedApart) {
-  auto notifier = makeNotifier(QStringLiteral("mock"));
-  EXPECT_EQ(notifier->stateKey(), QStringLiteral("notifiedLevels.mock"));
-  const auto codex = usageOf(ServiceID::codex, {UsageWindow("codex_primary", "5시간", 91, inSeconds(3600)),
-                                                UsageWindow("codex_secondary", "주간", 72, inSeconds(86400 * 3))});
-  evaluate(*notifier, {codex, claudeFiveHour(72)});
+  ThresholdNotifier mock(defaults, "mock", center);
+  mock.refreshAuthorization();
+  const auto codex = usageOf(ServiceID::codex, {UsageWindow("codex_primary", "5시간", 91, kReset),
+                                                UsageWindow("codex_secondary", "주간", 72, kReset)});
+  mock.evaluate({codex, claude(72)}, {70, 90}, true, kNow);
   ASSERT_EQ(center->added.size(), 3u);
-  EXPECT_EQ(center->added[0].identifier, QStringLiteral("usage.codex.codex_primary"));
-  EXPECT_EQ(center->added[0].content.title, QStringLiteral("ChatGPT 한도 임박 · 91% 사용"));
-  EXPECT_EQ(center->added[1].identifier, QStringLiteral("usage.codex.codex_secondary"));
-  EXPECT_EQ(center->added[2].identifier, QStringLiteral("usage.claude.five_hour"));
-  EXPECT_FALSE(defaults->contains(QStringLiteral("notifiedLevels.live")));
+  EXPECT_EQ(center->added[0].first, QStringLiteral("usage.codex.codex_primary"));
+  EXPECT_EQ(title(0), QStringLiteral("ChatGPT 한도 임박 · 91% 사용"));
+  EXPECT_EQ(center->added[1].first, QStringLiteral("usage.codex.codex_secondary"));
+  EXPECT_FALSE(defaults->contains(notifier->stateKey()));
 }
 
 TEST_F(ThresholdNotifierTest, NotificationTextsAreExact) {
-  const UsageWindow window("seven_day", "주간", 84.6, inSeconds(3 * 3600 + 5 * 60));
-  const auto warning = ThresholdNotifier::thresholdContent(ServiceID::claude, window, UsageLevel::warning, kNow);
-  ASSERT_TRUE(warning);
-  EXPECT_EQ(warning->title, QStringLiteral("Claude 사용량 주의 · 85% 사용"));
-  EXPECT_EQ(warning->body, QStringLiteral("주간 한도의 85%를 사용했어요.\n3시간 5분 후 초기화 · 오늘 오후 3:05"));
-  EXPECT_FALSE(warning->sound);
-
-  const UsageWindow soon("codex_primary", "5시간", 97.2, inSeconds(45));
-  const auto critical = ThresholdNotifier::thresholdContent(ServiceID::codex, soon, UsageLevel::critical, kNow);
-  ASSERT_TRUE(critical);
-  EXPECT_EQ(critical->title, QStringLiteral("ChatGPT 한도 임박 · 97% 사용"));
-  EXPECT_EQ(critical->body, QStringLiteral("5시간 한도의 97%를 사용했어요.\n곧 초기화 · 오늘 오후 12:00"));
-  EXPECT_TRUE(critical->sound);
-
-  const UsageWindow minute("five_hour", "5시간", 90, inSeconds(60));
-  EXPECT_TRUE(ThresholdNotifier::thresholdContent(ServiceID::claude, minute, UsageLevel::critical, kNow)
-                  ->body.endsWith(QStringLiteral("\n1분 후 초기화 · 오늘 오후 12:01")));
-  const UsageWindow tomorrow("seven_day", "주간", 90, inSeconds(26 * 3600 + 40 * 60));
-  EXPECT_TRUE(ThresholdNotifier::thresholdContent(ServiceID::claude, tomorrow, UsageLevel::critical, kNow)
-                  ->body.endsWith(QStringLiteral("\n1일 2시간 후 초기화 · 내일 오후 2:40")));
-
-  EXPECT_FALSE(ThresholdNotifier::thresholdContent(ServiceID::claude, window, UsageLevel::normal, kNow));
+  const auto content = [](double percent, double resetIn, UsageLevel level) {
+    return ThresholdNotifier::thresholdContent(
+        ServiceID::claude, UsageWindow("seven_day", "주간", percent, kNow + Seconds(resetIn)), level, kNow);
+  };
+  EXPECT_EQ(content(84.6, 3 * 3600 + 5 * 60, UsageLevel::warning),
+            (NotificationContent{"Claude 사용량 주의 · 85% 사용",
+                                 "주간 한도의 85%를 사용했어요.\n3시간 5분 후 초기화 · 오늘 오후 3:05", false}));
+  EXPECT_EQ(content(97.2, 59, UsageLevel::critical)->body,
+            QStringLiteral("주간 한도의 97%를 사용했어요.\n곧 초기화 · 오늘 오후 12:00"));
+  EXPECT_TRUE(content(90, 60, UsageLevel::critical)->sound);
+  EXPECT_TRUE(
+      content(90, 60, UsageLevel::critical)->body.endsWith(QStringLiteral("\n1분 후 초기화 · 오늘 오후 12:01")));
+  EXPECT_FALSE(content(90, 60, UsageLevel::normal));
 }
 
 TEST_F(ThresholdNotifierTest, StoredStateRoundTripsAndBadStateCountsAsEmpty) {
-  auto notifier = makeNotifier();
   const ThresholdNotifier::State state{{"claude.five_hour", {1, 1763532000.25}}, {"codex.codex_primary", {2, 0}}};
   notifier->saveState(state);
-  EXPECT_EQ(defaults->value(notifier->stateKey()).typeId(), QMetaType::QByteArray);
-  EXPECT_EQ(notifier->loadState(), state);
-  // A fresh domain object reads the same bytes from disk.
   EXPECT_EQ(ThresholdNotifier(SettingsDomain::suite(defaults->name()), "live", center).loadState(), state);
 
   const QVariant undecodable[] = {
@@ -255,54 +176,32 @@ TEST_F(ThresholdNotifierTest, StoredStateRoundTripsAndBadStateCountsAsEmpty) {
       QByteArray(R"({"claude.five_hour":{"level":1,"cycle":0},"x":{"level":99999999999,"cycle":0}})"),
       QStringLiteral("{}"),
   };
-  for (const QVariant& stored : undecodable) {
-    defaults->setValue(notifier->stateKey(), stored);
-    EXPECT_TRUE(notifier->loadState().empty()) << stored.toString().toStdString();
+  for (const QVariant& bad : undecodable) {
+    defaults->setValue(notifier->stateKey(), bad);
+    EXPECT_TRUE(notifier->loadState().empty()) << bad.toString().toStdString();
   }
+  // The next change overwrites the bad value.
+  evaluate({claude(75)});
+  EXPECT_EQ(stored().level, 1);
 
-  // The next change overwrites the bad value and the window is notified afresh.
-  evaluate(*notifier, {claudeFiveHour(75)});
-  EXPECT_EQ(center->added.size(), 1u);
-  EXPECT_EQ(notifier->loadState().at("claude.five_hour").level, 1);
-
-  // Extra members and unknown levels are kept; an unknown level re-arms like level 0.
+  // Extra members are accepted and an unknown level re-arms like level 0.
   defaults->setValue(notifier->stateKey(),
                      QByteArray(R"({"claude.five_hour":{"level":7,"cycle":)" +
-                                QByteArray::number(toEpochSeconds(inSeconds(3 * 3600)), 'f', 3) + R"(,"note":1}})"));
-  evaluate(*notifier, {claudeFiveHour(75)});
+                                QByteArray::number(toEpochSeconds(kReset), 'f', 3) + R"(,"note":1}})"));
+  evaluate({claude(75)});
   EXPECT_EQ(center->added.size(), 2u);
 }
 
 TEST_F(ThresholdNotifierTest, DevelopmentRunWritesOneLineToStandardError) {
   QByteArray written;
-  ThresholdNotifier notifier(defaults, "live", nullptr, [&](const QByteArray& text) { written += text; });
-  EXPECT_EQ(notifier.authorization(), ThresholdNotifier::Authorization::unsupported);
-  EXPECT_FALSE(notifier.hasCenter());
-  notifier.refreshAuthorization();
-  notifier.requestAuthorization();
-  EXPECT_EQ(notifier.authorization(), ThresholdNotifier::Authorization::unsupported);
-
-  notifier.sendTestNotification();
-  EXPECT_EQ(
-      QString::fromUtf8(written),
-      QStringLiteral("[Quotabox] 알림(개발 모드, 표시 생략): Quotabox 알림 테스트 — 사용량이 설정한 임계값을 넘으면 "
-                     "이렇게 알려 드려요.\n"));
-  EXPECT_FALSE(defaults->contains(notifier.stateKey()));
-
-  written.clear();
-  notifier.evaluate({claudeFiveHour(92, std::nullopt)}, thresholds, true, kNow);
+  ThresholdNotifier dev(defaults, "live", nullptr, [&](const QByteArray& text) { written += text; });
+  dev.refreshAuthorization();
+  EXPECT_EQ(dev.authorization(), ThresholdNotifier::Authorization::unsupported);
+  dev.sendTestNotification();
+  dev.evaluate({claude(92, std::nullopt)}, {70, 90}, true, kNow);
   EXPECT_EQ(QString::fromUtf8(written),
-            QStringLiteral("[Quotabox] 알림(개발 모드, 표시 생략): Claude 한도 임박 · 92% 사용 — 5시간 한도의 92%를 "
-                           "사용했어요.\n"));
-  EXPECT_EQ(notifier.loadState().at("claude.five_hour").level, 2);
-}
-
-TEST_F(ThresholdNotifierTest, TestNotificationGoesToTheCentreWithItsOwnIdentifier) {
-  auto notifier = makeNotifier();
-  notifier->sendTestNotification();
-  ASSERT_EQ(center->added.size(), 1u);
-  EXPECT_EQ(center->added[0].identifier, QStringLiteral("usage.test"));
-  EXPECT_EQ(center->added[0].content,
-            (NotificationContent{QStringLiteral("Quotabox 알림 테스트"),
-                                 QStringLiteral("사용량이 설정한 임계값을 넘으면 이렇게 알려 드려요."), false}));
+            QStringLiteral("[Quotabox] 알림(개발 모드, 표시 생략): Quotabox 알림 테스트 — 사용량이 설정한 임계값을 "
+                           "넘으면 이렇게 알려 드려요.\n[Quotabox] 알림(개발 모드, 표시 생략): Claude 한도 임박 · 92% "
+                           "사용 — 5시간 한도의 92%를 사용했어요.\n"));
+  EXPECT_EQ(dev.loadState().at("claude.five_hour").level, 2);
 }
