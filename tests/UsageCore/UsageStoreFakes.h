@@ -17,10 +17,8 @@
 class Gate {
  public:
   void open() {
-    {
-      std::lock_guard lock(m_mutex);
-      m_open = true;
-    }
+    std::lock_guard lock(m_mutex);
+    m_open = true;
     m_changed.notify_all();
   }
   // Returns false when the wait ended because a stop was requested.
@@ -28,11 +26,7 @@ class Gate {
     std::unique_lock lock(m_mutex);
     return m_changed.wait(lock, stop, [this] { return m_open; });
   }
-  // Ignores stop requests.
-  void waitRegardless() {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_open; });
-  }
+  void waitRegardless() { wait(std::stop_token()); }
 
  private:
   std::mutex m_mutex;
@@ -47,26 +41,23 @@ class FakeProvider : public UsageProvider {
 
   FakeProvider(ServiceID service, Respond respond) : m_service(service), m_respond(std::move(respond)) {}
   // Answers the queued results in turn, repeating the last one.
-  FakeProvider(ServiceID service, std::vector<ServiceUsage> results) : m_service(service) {
-    auto queue = std::make_shared<std::deque<ServiceUsage>>(results.begin(), results.end());
-    m_respond = [queue](std::stop_token) {
-      ServiceUsage next = queue->front();
-      if (queue->size() > 1) queue->pop_front();
-      return next;
-    };
-  }
+  FakeProvider(ServiceID service, std::vector<ServiceUsage> results)
+      : FakeProvider(service, [queue = std::make_shared<std::deque<ServiceUsage>>(results.begin(), results.end())](
+                                  std::stop_token) {
+          ServiceUsage next = queue->front();
+          if (queue->size() > 1) queue->pop_front();
+          return next;
+        }) {}
 
   ServiceID service() const override { return m_service; }
   ServiceUsage fetch(std::stop_token stop) override {
     ++calls;
     ServiceUsage result = m_respond(stop);
     if (stop.stop_requested()) sawStop = true;
-    ++finished;
     return result;
   }
 
   std::atomic<int> calls{0};
-  std::atomic<int> finished{0};
   std::atomic<bool> sawStop{false};
 
  private:

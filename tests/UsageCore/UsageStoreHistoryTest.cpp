@@ -52,13 +52,15 @@ class UsageStoreHistoryTest : public SandboxedTest {
     for (auto& s : clockSnapshots) *s = *clock.seconds;
   }
 
-  std::unique_ptr<UsageStore> fileStore(Providers providers) {
-    return std::make_unique<UsageStore>(std::move(providers), std::make_shared<HistoryStore>(historyFile()),
-                                        clock.clock());
+  std::unique_ptr<UsageStore> makeStore(Providers providers, bool onDisk) {
+    return std::make_unique<UsageStore>(
+        std::move(providers), std::make_shared<HistoryStore>(onDisk ? std::optional(historyFile()) : std::nullopt),
+        clock.clock());
   }
-  std::unique_ptr<UsageStore> memoryStore(Providers providers) {
-    return std::make_unique<UsageStore>(std::move(providers), std::make_shared<HistoryStore>(std::nullopt),
-                                        clock.clock());
+  std::unique_ptr<UsageStore> fileStore(Providers providers) { return makeStore(std::move(providers), true); }
+  std::unique_ptr<UsageStore> memoryStore(Providers providers) { return makeStore(std::move(providers), false); }
+  void awaitClear(UsageStore& store) {
+    ASSERT_TRUE(waitUntil([&] { return !store.isClearingHistory(); }));
   }
 
   void writeHistory(const std::vector<HistoryEntry>& entries) {
@@ -94,10 +96,7 @@ TEST_F(UsageStoreHistoryTest, RecordsTheWindowsOfSuccessfulFetchesOnly) {
 
   awaitFuture(store->refresh());
   ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
-  const HistoryEntry& first = store->history().at(claudeFiveHour).front();
-  EXPECT_EQ(first.at, fromEpochSeconds(t0));
-  EXPECT_EQ(first.usedPercent, 30);
-  EXPECT_EQ(first.resetsAt, fiveHour(30).resetsAt);
+  EXPECT_EQ(store->history().at(claudeFiveHour).front(), sample(t0, 30));
   EXPECT_EQ(seriesSize(*store, claudeWeekly), 1u);
   EXPECT_EQ(seriesSize(*store, codexPrimary), 1u);
 
@@ -105,7 +104,6 @@ TEST_F(UsageStoreHistoryTest, RecordsTheWindowsOfSuccessfulFetchesOnly) {
   awaitFuture(store->refresh());
   EXPECT_EQ(seriesSize(*store, claudeFiveHour), 2u);
   EXPECT_EQ(seriesSize(*store, codexPrimary), 1u);
-  EXPECT_EQ(store->usages().at(ServiceID::codex).windows, std::vector{primary});
 }
 
 TEST_F(UsageStoreHistoryTest, AStoreWithoutAHistoryFileWritesNoFile) {
@@ -134,21 +132,15 @@ TEST_F(UsageStoreHistoryTest, TrendsComeFromTheRecordedSeries) {
   std::vector<ServiceUsage> results;
   for (int i = 0; i < 3; ++i) results.push_back(okUsage(ServiceID::claude, {fiveHour(10 + 10 * i)}, t0 + 600 * i));
   auto store = memoryStore({std::make_shared<FakeProvider>(ServiceID::claude, results)});
-  auto inputs = countSignal(store.get(), &UsageStore::trendInputsChanged);
-  for (int i = 0; i < 3; ++i) {
-    if (i > 0) clock.advance(600);
-    awaitFuture(store->refresh());
-  }
-  EXPECT_GE(*inputs, 6);  // usages and history, every refresh
+  for (int i = 0; i < 3; ++i, clock.advance(600)) awaitFuture(store->refresh());
 
   const WindowTrend trend = store->trend(ServiceID::claude, "five_hour");
-  EXPECT_EQ(trend.samples.size(), 3u);
   ASSERT_TRUE(trend.ratePerHour.has_value());
   EXPECT_NEAR(*trend.ratePerHour, 60, 1e-6);
   EXPECT_EQ(trend.verdict.kind, TrendVerdict::Kind::exhaustsBeforeReset);
   EXPECT_EQ(store->trend(ServiceID::claude, "seven_day"), WindowTrend::insufficient(ServiceID::claude, "seven_day"));
 
-  *inputs = 0;
+  auto inputs = countSignal(store.get(), &UsageStore::trendInputsChanged);
   store->setHistoryEnabled(false);
   EXPECT_EQ(*inputs, 1);
   EXPECT_EQ(store->trend(ServiceID::claude, "five_hour"), WindowTrend::insufficient(ServiceID::claude, "five_hour"));
@@ -171,37 +163,14 @@ TEST_F(UsageStoreHistoryTest, ClearDuringARefreshLeavesTheHistoryEmpty) {
   EXPECT_TRUE(store->isClearingHistory());
   gate.open();
   awaitFuture(refreshed);
-  ASSERT_TRUE(waitUntil([&] { return !store->isClearingHistory(); }));
+  awaitClear(*store);
   spinFor(std::chrono::milliseconds(20));
   EXPECT_TRUE(store->history().empty());
-  EXPECT_FALSE(store->historyClearFailed());
   EXPECT_FALSE(fs::exists(historyFile()));
-
   // The next refresh records again.
   awaitFuture(store->refresh());
   EXPECT_EQ(seriesSize(*store, claudeFiveHour), 1u);
   EXPECT_EQ(fileEntries().size(), 1u);
-}
-
-TEST_F(UsageStoreHistoryTest, QuickClearsRunInTurnAndTheLastOneSetsTheFlags) {
-  auto store = fileStore({claudeAtClock()});
-  awaitFuture(store->refresh());
-  ASSERT_TRUE(fs::exists(historyFile()));
-
-  std::vector<bool> clearing;
-  QObject::connect(store.get(), &UsageStore::isClearingHistoryChanged,
-                   [&] { clearing.push_back(store->isClearingHistory()); });
-  store->clearHistory();
-  advance(120);
-  const QFuture<void> between = store->refresh();  // blocked: a clear is running
-  store->clearHistory();
-  awaitFuture(between);
-  ASSERT_TRUE(waitUntil([&] { return !store->isClearingHistory(); }));
-  spinFor(std::chrono::milliseconds(20));
-  EXPECT_EQ(clearing, (std::vector<bool>{true, false}));
-  EXPECT_FALSE(store->historyClearFailed());
-  EXPECT_TRUE(store->history().empty());
-  EXPECT_FALSE(fs::exists(historyFile()));
 }
 
 TEST_F(UsageStoreHistoryTest, AFailedClearStopsRecordingUntilAClearSucceeds) {
@@ -215,7 +184,7 @@ TEST_F(UsageStoreHistoryTest, AFailedClearStopsRecordingUntilAClearSucceeds) {
   ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
 
   store->clearHistory();
-  ASSERT_TRUE(waitUntil([&] { return !store->isClearingHistory(); }));
+  awaitClear(*store);
   EXPECT_TRUE(store->historyClearFailed());
   advance(3600);
   awaitFuture(store->refresh());
@@ -224,7 +193,7 @@ TEST_F(UsageStoreHistoryTest, AFailedClearStopsRecordingUntilAClearSucceeds) {
 
   fs::remove_all(stuck);
   store->clearHistory();
-  ASSERT_TRUE(waitUntil([&] { return !store->isClearingHistory(); }));
+  awaitClear(*store);
   EXPECT_FALSE(store->historyClearFailed());
   advance(3600);
   awaitFuture(store->refresh());
@@ -273,11 +242,6 @@ TEST_F(UsageStoreHistoryTest, WithRecordingOffRefreshesStillPruneTheFile) {
 
 TEST_F(UsageStoreHistoryTest, MockStoresUseSyntheticTrendsAndNeverRecord) {
   auto store = UsageStore::mock(MockUsageProvider::Scenario::high);
-  EXPECT_EQ(store->mockScenario(), MockUsageProvider::Scenario::high);
-  ASSERT_EQ(store->providers().size(), 2u);
-  EXPECT_EQ(store->providers()[0]->service(), ServiceID::claude);
-  EXPECT_EQ(store->providers()[1]->service(), ServiceID::codex);
-
   awaitFuture(store->refresh());
   spinFor(std::chrono::milliseconds(20));
   ASSERT_EQ(store->usages().size(), 2u);
@@ -286,9 +250,6 @@ TEST_F(UsageStoreHistoryTest, MockStoresUseSyntheticTrendsAndNeverRecord) {
   const WindowTrend trend = store->trend(ServiceID::claude, window.id);
   ASSERT_TRUE(trend.ratePerHour.has_value());
   EXPECT_DOUBLE_EQ(*trend.ratePerHour, 9);
-  EXPECT_FALSE(trend.samples.empty());
-  EXPECT_EQ(store->trend(ServiceID::claude, "no_such_window"),
-            WindowTrend::insufficient(ServiceID::claude, "no_such_window"));
 }
 
 TEST_F(UsageStoreHistoryTest, HistoryWorkOutlivesADroppedStoreWithoutTouchingIt) {
