@@ -31,14 +31,6 @@ TEST(UsageWindow, ConstructorClampsButAssignmentDoesNot) {
   EXPECT_EQ(window.usedPercent, 130);
 }
 
-TEST(UsageWindow, EqualityComparesEveryField) {
-  const UsageWindow base("five_hour", "5시간", 10, fromEpochSeconds(100), 300);
-  EXPECT_EQ(base, UsageWindow("five_hour", "5시간", 10, fromEpochSeconds(100), 300));
-  EXPECT_NE(base, UsageWindow("five_hour", "5시간", 10, std::nullopt, 300));
-  EXPECT_NE(base, UsageWindow("five_hour", "5시간", 10, fromEpochSeconds(100), std::nullopt));
-  EXPECT_NE(base, UsageWindow("five_hour", "주간", 10, fromEpochSeconds(100), 300));
-}
-
 TEST(UsageWindow, JsonFormOmitsAbsentKeysAndDoesNotClampOnRead) {
   const nlohmann::json bare = UsageWindow("seven_day", "주간", 21);
   EXPECT_EQ(bare.size(), 3u);
@@ -53,13 +45,6 @@ TEST(UsageWindow, JsonFormOmitsAbsentKeysAndDoesNotClampOnRead) {
   EXPECT_THROW(
       nlohmann::json::parse(R"({"id":"x","label":"y","usedPercent":1,"windowMinutes":1.5})").get<UsageWindow>(),
       nlohmann::json::exception);
-}
-
-TEST(ProviderStatus, EqualityByCaseAndMessage) {
-  EXPECT_EQ(ProviderStatus::notSignedIn(), ProviderStatus::notSignedIn());
-  EXPECT_NE(ProviderStatus::unavailable("A"), ProviderStatus::unavailable("B"));
-  EXPECT_EQ(ProviderStatus::unavailable("A"), ProviderStatus::unavailable("A"));
-  EXPECT_NE(ProviderStatus::ok(), ProviderStatus::notSignedIn());
 }
 
 TEST(ServiceUsage, PeakAndLookup) {
