@@ -2,8 +2,6 @@
 
 #include "MockUsageProvider.h"
 
-ServiceUsage RetainedMockProvider::fetch(std::stop_token) { return usage(m_service, systemNow()); }
-
 ServiceUsage RetainedMockProvider::usage(ServiceID service, TimePoint now) {
   auto result = MockUsageProvider::usage(service, MockUsageProvider::Scenario::normal, now);
   result.status = ProviderStatus::unavailable("네트워크에 연결할 수 없어요");

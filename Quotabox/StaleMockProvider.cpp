@@ -2,8 +2,6 @@
 
 #include "MockUsageProvider.h"
 
-ServiceUsage StaleMockProvider::fetch(std::stop_token) { return usage(m_service, systemNow()); }
-
 ServiceUsage StaleMockProvider::usage(ServiceID service, TimePoint now) {
   auto result = MockUsageProvider::usage(service, MockUsageProvider::Scenario::normal, now);
   result.fetchedAt = now - Seconds(10800);

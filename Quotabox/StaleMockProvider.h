@@ -1,21 +1,12 @@
 #pragma once
 
-#include <stop_token>
-
-#include "ServiceID.h"
-#include "ServiceUsage.h"
-#include "UsageProvider.h"
+#include "ScriptedProvider.h"
 
 // Outdated but successful data: fetched three hours ago, the 5-hour window's cycle already over.
-class StaleMockProvider : public UsageProvider {
+class StaleMockProvider : public ScriptedProvider {
  public:
-  explicit StaleMockProvider(ServiceID service) : m_service(service) {}
+  explicit StaleMockProvider(ServiceID service) : ScriptedProvider(service, &StaleMockProvider::usage) {}
 
-  ServiceID service() const override { return m_service; }
-  ServiceUsage fetch(std::stop_token stop) override;
   // The scripted result for a given instant.
   static ServiceUsage usage(ServiceID service, TimePoint now);
-
- private:
-  ServiceID m_service;
 };

@@ -1,7 +1,5 @@
 #include "TrendShowcaseProvider.h"
 
-ServiceUsage TrendShowcaseProvider::fetch(std::stop_token) { return usage(m_service, systemNow()); }
-
 ServiceUsage TrendShowcaseProvider::usage(ServiceID service, TimePoint now) {
   ServiceUsage result;
   result.service = service;

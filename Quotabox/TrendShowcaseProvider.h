@@ -1,21 +1,12 @@
 #pragma once
 
-#include <stop_token>
-
-#include "ServiceID.h"
-#include "ServiceUsage.h"
-#include "UsageProvider.h"
+#include "ScriptedProvider.h"
 
 // Values chosen so that every kind of forecast shows up.
-class TrendShowcaseProvider : public UsageProvider {
+class TrendShowcaseProvider : public ScriptedProvider {
  public:
-  explicit TrendShowcaseProvider(ServiceID service) : m_service(service) {}
+  explicit TrendShowcaseProvider(ServiceID service) : ScriptedProvider(service, &TrendShowcaseProvider::usage) {}
 
-  ServiceID service() const override { return m_service; }
-  ServiceUsage fetch(std::stop_token stop) override;
   // The scripted result for a given instant.
   static ServiceUsage usage(ServiceID service, TimePoint now);
-
- private:
-  ServiceID m_service;
 };

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
-
 #include "ClaudeUsageProvider.h"
 #include "CodexUsageProvider.h"
 #include "EventLoop.h"
@@ -30,19 +28,4 @@ TEST_F(UsageStoreLiveTest, SignedOutMachineGivesTwoSignedOutServicesAndRecordsNo
   EXPECT_EQ(store->usages().at(ServiceID::claude).status, ProviderStatus::notSignedIn());
   EXPECT_EQ(store->usages().at(ServiceID::codex).status, ProviderStatus::notSignedIn());
   EXPECT_TRUE(store->lastRefresh().has_value());
-}
-
-TEST_F(UsageStoreLiveTest, ReadOnlyLiveStoreLeavesTheHistoryFileAlone) {
-  const auto file = HistoryStore::defaultFileURL();
-  ASSERT_TRUE(file.has_value());
-  EXPECT_EQ(*file, sandbox.path(".local/share/Quotabox/history.json"));
-  sandbox.writeFile(".local/share/Quotabox/history.json", "damaged");
-  {
-    const auto store = UsageStore::live(HistoryStore::Access::readOnly);
-    awaitFuture(store->refresh(), std::chrono::seconds(20));
-    EXPECT_TRUE(store->history().empty());
-  }
-  QFile kept(QString::fromStdString(file->string()));
-  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-  EXPECT_EQ(kept.readAll(), QByteArray("damaged"));
 }
