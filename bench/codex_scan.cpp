@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "CodexLogReader.h"
-#include "ISO8601.h"
+#include "codex/CodexLogReader.h"
+#include "model/ISO8601.h"
 
 namespace fs = std::filesystem;
 

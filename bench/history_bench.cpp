@@ -12,8 +12,8 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "HistoryCodec.h"
-#include "HistoryStore.h"
+#include "history/HistoryCodec.h"
+#include "history/HistoryStore.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "TrendCalculator.h"
+#include "trends/TrendCalculator.h"
 
 namespace {
 

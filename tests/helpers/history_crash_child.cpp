@@ -4,8 +4,8 @@
 #include <QFile>
 #include <cstdio>
 
-#include "HistoryCodec.h"
-#include "HistoryStore.h"
+#include "history/HistoryCodec.h"
+#include "history/HistoryStore.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);

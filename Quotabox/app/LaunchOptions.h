@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "mock/MockUsageProvider.h"
+
+class UsageStore;
+
+// What the command line asks for: the data source, forced appearance and the special modes.
+struct LaunchOptions {
+  struct Source {
+    enum class Kind { mock, live, stale, mixed, retained, trends };
+
+    Kind kind = Kind::live;
+    MockUsageProvider::Scenario scenario = MockUsageProvider::Scenario::normal;  // only for mock
+
+    static Source of(Kind kind) { return {kind, MockUsageProvider::Scenario::normal}; }
+    static Source mock(MockUsageProvider::Scenario scenario) { return {Kind::mock, scenario}; }
+    // The scenario counts only for mock sources.
+    bool operator==(const Source& other) const {
+      return kind == other.kind && (kind != Kind::mock || scenario == other.scenario);
+    }
+  };
+
+  Source source;
+  std::optional<std::string> appearance;  // "dark" or "light"; absent = the system's
+  bool openPopover = false;
+  std::optional<std::string> snapshotDir;
+  std::optional<std::string> verificationDir;
+  // Terminal modes.
+  bool printReport = false;  // --print
+  bool jsonReport = false;   // --json
+  bool help = false;         // --help
+  bool version = false;      // --version
+
+  // `arguments` is the process's argument list, program path first. Unknown arguments are ignored.
+  static LaunchOptions parse(const QStringList& arguments);
+  // The store for `source`.
+  std::unique_ptr<UsageStore> makeStore() const;
+};

@@ -1,0 +1,154 @@
+#include "app/QuotaboxApp.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/AppModel.h"
+#include "views/Appearance.h"
+#include "settings/SettingsDomain.h"
+#include "report/TerminalReport.h"
+#include "app/UnixSignalQuit.h"
+
+namespace {
+
+void writeOut(const QByteArray& bytes, FILE* stream) {
+  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+  std::fflush(stream);
+}
+
+TerminalReport::Input reportInput(const AppModel& model) {
+  TerminalReport::Input input;
+  input.usages = model.orderedUsages();
+  input.lastRefresh = model.store().lastRefresh();
+  input.isRefreshing = model.store().isRefreshing();
+  input.thresholds = {model.settings().warningThreshold(), model.settings().criticalThreshold()};
+  input.refreshInterval = model.settings().refreshInterval();
+  input.now = systemNow();
+  input.trend = [&model](ServiceID service, const std::string& windowID) { return model.trend(service, windowID); };
+  return input;
+}
+
+}  // namespace
+
+QuotaboxApp::LaunchAction QuotaboxApp::launchAction(const LaunchOptions& options) {
+  if (options.verificationDir) return LaunchAction::verification;
+  if (options.snapshotDir) return LaunchAction::snapshot;
+  if (options.openPopover) return LaunchAction::openPopover;
+  return LaunchAction::none;
+}
+
+bool QuotaboxApp::hasGraphicalSession() {
+  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+QString QuotaboxApp::versionText() { return QStringLiteral("Quotabox %1\n").arg(QStringLiteral(QUOTABOX_VERSION)); }
+
+QString QuotaboxApp::noGraphicalSessionLine() {
+  return QStringLiteral("트레이 아이콘을 띄우려면 그래픽 세션이 필요해요 (DISPLAY 또는 WAYLAND_DISPLAY가 없어요).\n");
+}
+
+QString QuotaboxApp::helpText() {
+  return QStringLiteral(
+      "사용법: quotabox [옵션]\n"
+      "\n"
+      "Claude와 ChatGPT(Codex) 구독 사용량을 트레이에 보여 줘요.\n"
+      "\n"
+      "보고서\n"
+      "  --print              한 번 갱신한 뒤 사용량을 글로 보여 주고 끝내요\n"
+      "  --json               한 번 갱신한 뒤 사용량을 JSON으로 보여 주고 끝내요\n"
+      "\n"
+      "예시 데이터\n"
+      "  --mock               보통 사용량\n"
+      "  --mock-high          높은 사용량\n"
+      "  --mock-error         불러오기 실패\n"
+      "  --mock-signedout     로그인되지 않음\n"
+      "  --mock-stale         오래된 데이터\n"
+      "  --mock-mixed         Claude는 정상, Codex는 로그인되지 않음\n"
+      "  --mock-retained      실패 후 마지막 성공값 유지\n"
+      "  --mock-trends        모든 종류의 추세 예측\n"
+      "\n"
+      "앱\n"
+      "  --appearance 모드    dark면 어두운 화면, 그 밖의 값이면 밝은 화면\n"
+      "  --open               시작하고 2초 뒤 사용량 창을 열어요\n"
+      "  --snapshot 폴더      예시 화면을 이미지로 저장하고 끝내요\n"
+      "  --verify-system 폴더 시스템 연동을 점검해 보고서를 저장하고 끝내요\n"
+      "\n"
+      "  --help               이 도움말을 보여 줘요\n"
+      "  --version            버전을 보여 줘요\n");
+}
+
+int QuotaboxApp::run(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const LaunchOptions options = LaunchOptions::parse(arguments);
+
+  if (options.help) {
+    writeOut(helpText().toUtf8(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    writeOut(versionText().toUtf8(), stdout);
+    return 0;
+  }
+  if (options.jsonReport) return runReport(argc, argv, options, true, false);
+  if (options.printReport) return runReport(argc, argv, options, false, false);
+  if (!hasGraphicalSession()) {
+    // Without a tray the command falls back to the text report.
+    LaunchOptions report = options;
+    report.printReport = true;
+    return runReport(argc, argv, report, false, true);
+  }
+  return runTray(argc, argv, options);
+}
+
+int QuotaboxApp::runReport(int argc, char** argv, const LaunchOptions& options, bool json, bool explainNoSession) {
+  QCoreApplication app(argc, argv);
+  // Reports read the history for trends but never write it, and never start the loop.
+  AppModel::Parts parts;
+  parts.store = options.makeStore();
+  parts.notifier = std::make_unique<ThresholdNotifier>(SettingsDomain::standard(), QStringLiteral("live"), nullptr,
+                                                       [](const QByteArray&) {});
+  AppModel model(options, SettingsDomain::standard(), std::move(parts));
+  model.store().setRefreshInterval(model.settings().refreshInterval());
+
+  model.store().refresh().then(&app, [&] {
+    const auto input = reportInput(model);
+    writeOut(json ? TerminalReport::json(input) : TerminalReport::text(input).toUtf8(), stdout);
+    if (explainNoSession) writeOut(noGraphicalSessionLine().toUtf8(), stdout);
+    app.quit();
+  });
+  return app.exec();
+}
+
+int QuotaboxApp::runTray(int argc, char** argv, const LaunchOptions& options) {
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  QCoreApplication::setApplicationName(QStringLiteral("Quotabox"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(QUOTABOX_VERSION));
+  if (options.appearance) Appearance::apply(*options.appearance);
+  UnixSignalQuit quitOnSignal;
+
+  AppModel model(options, SettingsDomain::standard());
+  const LaunchAction action = launchAction(options);
+  if (action != LaunchAction::verification && action != LaunchAction::snapshot) model.start();
+
+  int status = 0;
+  QTimer::singleShot(0, &app, [&] {
+    switch (action) {
+      case LaunchAction::verification:
+      case LaunchAction::snapshot:
+        // These modes need the views, which this build does not contain yet.
+        writeOut(QStringLiteral("이 빌드에서는 --verify-system과 --snapshot을 쓸 수 없어요.\n").toUtf8(), stderr);
+        status = 2;
+        app.quit();
+        break;
+      case LaunchAction::openPopover:
+      case LaunchAction::none:
+        break;
+    }
+  });
+  const int loopStatus = app.exec();
+  return status != 0 ? status : loopStatus;
+}

@@ -1,3 +1,0 @@
-#include "QuotaboxApp.h"
-
-int main(int argc, char** argv) { return QuotaboxApp::run(argc, argv); }

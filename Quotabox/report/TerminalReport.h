@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "model/ServiceUsage.h"
+#include "model/TimePoint.h"
+#include "settings/UsageLevel.h"
+#include "trends/WindowTrend.h"
+
+// What the terminal modes print: a Korean text report that reads like the popover (--print)
+// and the same data as JSON (--json).
+namespace TerminalReport {
+
+struct Input {
+  std::vector<std::pair<ServiceID, std::optional<ServiceUsage>>> usages;  // display order
+  std::optional<TimePoint> lastRefresh;
+  bool isRefreshing = false;
+  Thresholds thresholds{70, 90};
+  double refreshInterval = 120;
+  TimePoint now;
+  std::function<WindowTrend(ServiceID, const std::string&)> trend;
+};
+
+QString text(const Input& input);
+QByteArray json(const Input& input);
+
+}  // namespace TerminalReport

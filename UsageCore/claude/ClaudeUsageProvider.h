@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QUrl>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "claude/ClaudeUsageTransfer.h"
+#include "model/TimePoint.h"
+#include "model/UsageProvider.h"
+
+// Claude usage from Anthropic's OAuth usage endpoint, with the token Claude Code keeps.
+// Every failure becomes a status with a fixed Korean sentence; fetch() never throws.
+class ClaudeUsageProvider : public UsageProvider {
+ public:
+  using CredentialsFunction = std::function<std::optional<QByteArray>()>;
+
+  // Installs the platform credentials source and the network transfer.
+  ClaudeUsageProvider();
+
+  // Raw credentials document, or no value when the user is not signed in. Called on a thread of
+  // its own, because it may block for seconds.
+  CredentialsFunction credentials;
+  ClaudeUsageRequestFunction request;
+  Clock clock = systemNow;
+  std::chrono::milliseconds requestTimeout{10000};
+
+  ServiceID service() const override { return ServiceID::claude; }
+  ServiceUsage fetch(std::stop_token stop) override;
+
+  // https://api.anthropic.com/api/oauth/usage, or QUOTABOX_CLAUDE_USAGE_URL when it is https or
+  // plain http to a loopback host.
+  static QUrl endpoint();
+
+ private:
+  struct Backoff;
+
+  ServiceUsage exchange(const std::string& token, const std::optional<std::string>& plan);
+
+  // After 429/503 with Retry-After, fetches before that time repeat the answer without a request.
+  std::shared_ptr<Backoff> m_backoff;
+};

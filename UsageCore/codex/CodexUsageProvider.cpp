@@ -1,0 +1,26 @@
+#include "codex/CodexUsageProvider.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtGlobal>
+
+CodexUsageProvider::CodexUsageProvider() : CodexUsageProvider(defaultRoot()) {}
+
+CodexUsageProvider::CodexUsageProvider(std::filesystem::path root, std::shared_ptr<CodexLogReader> reader)
+    : m_root(std::move(root)), m_reader(std::move(reader)) {}
+
+std::filesystem::path CodexUsageProvider::defaultRoot() {
+  const QByteArray custom = qgetenv("CODEX_HOME");
+  if (!custom.isEmpty()) return std::filesystem::path(custom.toStdString());
+  return std::filesystem::path(QFile::encodeName(QDir::homePath()).toStdString()) / ".codex";
+}
+
+ServiceUsage CodexUsageProvider::fetch(std::stop_token stop) {
+  try {
+    return m_reader->readLocal(m_root, std::move(stop));
+  } catch (const std::exception&) {
+    // Only resource exhaustion gets here; report it like an unreadable home.
+    return ServiceUsage::failure(ServiceID::codex, systemNow(),
+                                 ProviderStatus::unavailable(CodexLogReader::noRecordsMessage));
+  }
+}

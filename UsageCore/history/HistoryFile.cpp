@@ -1,0 +1,255 @@
+#include "history/HistoryFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QUuid>
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace HistoryFile {
+
+namespace {
+
+std::error_code lastError() { return std::error_code(errno != 0 ? errno : EIO, std::generic_category()); }
+
+// Closes a descriptor on every path out of a function.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : m_fd(fd) {}
+  ~Descriptor() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return m_fd; }
+  bool valid() const { return m_fd >= 0; }
+  // Closes now, reporting the error a delayed write may surface at close.
+  std::error_code close() {
+    const int fd = m_fd;
+    m_fd = -1;
+    return ::close(fd) == 0 ? std::error_code() : lastError();
+  }
+
+ private:
+  int m_fd;
+};
+
+std::error_code writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return lastError();
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return {};
+}
+
+std::string backupPrefix(const fs::path& file) { return file.filename().string() + ".corrupt-"; }
+
+// Stamp of a backup name as a whole or floating-point number; anything else counts as 0.
+template <typename Number>
+Number parseStamp(std::string_view suffix) {
+  if (!suffix.empty() && suffix.front() == '+') suffix.remove_prefix(1);
+  Number value = 0;
+  const auto [end, error] = std::from_chars(suffix.data(), suffix.data() + suffix.size(), value);
+  if (suffix.empty() || error != std::errc() || end != suffix.data() + suffix.size()) return 0;
+  return value;
+}
+
+long long wholeSeconds(TimePoint now) {
+  const double seconds = std::trunc(toEpochSeconds(now));
+  // A clock outside the representable range gives stamp 0 rather than undefined
+  // behaviour.
+  if (!std::isfinite(seconds) || seconds < -9.2e18 || seconds > 9.2e18) return 0;
+  return static_cast<long long>(seconds);
+}
+
+}  // namespace
+
+bool itemExists(const fs::path& item, std::error_code& error) {
+  error.clear();
+  const auto status = fs::symlink_status(item, error);
+  if (error) {
+    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory) {
+      error.clear();
+    }
+    return false;
+  }
+  return status.type() != fs::file_type::not_found;
+}
+
+std::error_code restrictPermissions(const fs::path& item, fs::perms mask) {
+  struct stat info {};
+  if (::stat(item.c_str(), &info) != 0) return lastError();
+  const mode_t current = info.st_mode & 07777;
+  const mode_t restricted = current & static_cast<mode_t>(mask);
+  if (restricted == current) return {};
+  if (::chmod(item.c_str(), restricted) != 0) return lastError();
+  return {};
+}
+
+namespace {
+// mkdir -p where only the folders it creates get mode 0700; existing ones stay
+// as they are.
+std::error_code makeDirectories(const fs::path& directory) {
+  std::error_code error;
+  if (fs::is_directory(directory, error)) return {};
+  const fs::path parent = directory.parent_path();
+  if (!parent.empty() && parent != directory) {
+    if (const auto parentError = makeDirectories(parent)) return parentError;
+  }
+  if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) return lastError();
+  return {};
+}
+}  // namespace
+
+std::error_code createPrivateDirectory(const fs::path& directory) {
+  const fs::path folder = directory.empty() ? fs::path(".") : directory;
+  if (const auto error = makeDirectories(folder)) return error;
+  return restrictPermissions(folder, fs::perms::owner_all);
+}
+
+std::error_code writeAtomically(std::string_view bytes, const fs::path& target) {
+  const fs::path directory = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  if (const auto error = createPrivateDirectory(directory)) return error;
+
+  const std::string uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+  std::string name = ".";
+  name.append(target.filename().string()).append(".").append(uuid).append(".tmp");
+  const fs::path temporary = directory / name;
+  const auto discard = [&](std::error_code error) {
+    ::unlink(temporary.c_str());
+    return error;
+  };
+
+  Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (!file.valid()) return lastError();
+  // The umask may have taken bits away; the file must be exactly owner
+  // read/write.
+  if (::fchmod(file.get(), 0600) != 0) return discard(lastError());
+  if (const auto error = writeAll(file.get(), bytes)) return discard(error);
+  if (::fsync(file.get()) != 0) return discard(lastError());
+  if (const auto error = file.close()) return discard(error);
+
+  if (::rename(temporary.c_str(), target.c_str()) != 0) return discard(lastError());
+
+  // Makes the rename itself durable. Some file systems refuse fsync on folders;
+  // the content is complete either way, so that is not a failed write.
+  Descriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.valid()) ::fsync(folder.get());
+  return {};
+}
+
+std::optional<std::string> readRegularFile(const fs::path& file, std::uintmax_t limit, std::error_code& error) {
+  error.clear();
+  // Non-blocking open so that a pipe at the path cannot stall the reader.
+  Descriptor input(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!input.valid()) {
+    error = lastError();
+    return std::nullopt;
+  }
+  struct stat info {};
+  if (::fstat(input.get(), &info) != 0) {
+    error = lastError();
+    return std::nullopt;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    error = std::make_error_code(std::errc::invalid_argument);
+    return std::nullopt;
+  }
+  std::string content;
+  content.reserve(static_cast<std::size_t>(std::min<std::uintmax_t>(info.st_size, limit)) + 1);
+  char buffer[65536];
+  for (;;) {
+    const ssize_t count = ::read(input.get(), buffer, sizeof buffer);
+    if (count < 0) {
+      if (errno == EINTR || errno == EAGAIN) continue;
+      error = lastError();
+      return std::nullopt;
+    }
+    if (count == 0) break;
+    content.append(buffer, static_cast<std::size_t>(count));
+    if (content.size() > limit) {
+      error = std::make_error_code(std::errc::file_too_large);
+      return std::nullopt;
+    }
+  }
+  return content;
+}
+
+fs::path backupPath(const fs::path& file, TimePoint now) {
+  long long stamp = wholeSeconds(now);
+  for (;;) {
+    fs::path candidate = file;
+    candidate += ".corrupt-" + std::to_string(stamp);
+    std::error_code error;
+    if (!itemExists(candidate, error) && !error) return candidate;
+    if (stamp == std::numeric_limits<long long>::max()) return candidate;
+    ++stamp;
+  }
+}
+
+void quarantine(const fs::path& file, TimePoint now, int maxBackups) {
+  const fs::path backup = backupPath(file, now);
+  if (::rename(file.c_str(), backup.c_str()) != 0) {
+    ::unlink(file.c_str());
+  } else {
+    restrictPermissions(backup, fs::perms::owner_read | fs::perms::owner_write);
+  }
+  const auto backups = corruptBackups(file);
+  const std::size_t keep = static_cast<std::size_t>(std::max(0, maxBackups));
+  for (std::size_t i = 0; i + keep < backups.size(); ++i) {
+    std::error_code ignored;
+    fs::remove(backups[i], ignored);
+  }
+}
+
+std::vector<fs::path> corruptBackups(const fs::path& file, std::error_code* listError) {
+  const fs::path directory = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+  const std::string prefix = backupPrefix(file);
+  std::vector<std::pair<long long, std::string>> found;
+  std::error_code error;
+  fs::directory_iterator it(directory, error);
+  if (error) {
+    const bool missing = error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
+    if (listError && !missing) *listError = error;
+    return {};
+  }
+  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0) {
+      found.emplace_back(parseStamp<long long>(std::string_view(name).substr(prefix.size())), name);
+    }
+  }
+  if (error && listError) *listError = error;
+  // Name order first so that equal stamps come out the same on every run.
+  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<fs::path> paths;
+  paths.reserve(found.size());
+  for (const auto& [stamp, name] : found) paths.push_back(directory / name);
+  return paths;
+}
+
+void maintainBackups(const fs::path& file, TimePoint now, double retention, double futureTolerance) {
+  const std::string prefix = backupPrefix(file);
+  const double seconds = toEpochSeconds(now);
+  for (const auto& backup : corruptBackups(file)) {
+    const double stamp = parseStamp<double>(backup.filename().string().substr(prefix.size()));
+    std::error_code ignored;
+    if (stamp < seconds - retention || stamp > seconds + futureTolerance) {
+      fs::remove(backup, ignored);
+    } else {
+      restrictPermissions(backup, fs::perms::owner_read | fs::perms::owner_write);
+    }
+  }
+}
+
+}  // namespace HistoryFile

@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "login/LoginAgentFile.h"
+#include "TestSandbox.h"
+
+namespace {
+class LoginAgentFileTest : public SandboxedTest {
+ protected:
+  LoginAgentFile agent = LoginAgentFile::standard();
+
+  QString makeBundle(const std::string& relative) {
+    const auto executable = sandbox.writeFile(relative + "/Contents/MacOS/Quotabox", "#!/bin/sh\n");
+    QFile::setPermissions(QString::fromStdString(executable.string()),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return QString::fromStdString(sandbox.path(relative).string());
+  }
+  mode_t modeOf(const QString& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    return info.st_mode & 07777;
+  }
+};
+}  // namespace
+
+TEST_F(LoginAgentFileTest, WritesAPrivateAgentThatMatchesOnlyItsBundle) {
+  const QString app = makeBundle("Apps & <Tools>/Quo\"ta'box.app");
+  EXPECT_FALSE(agent.matches(app));
+  agent.write(app);
+  EXPECT_EQ(modeOf(agent.directory), 0700u);
+  EXPECT_EQ(modeOf(agent.filePath()), 0600u);
+  EXPECT_TRUE(agent.matches(app));
+  EXPECT_FALSE(agent.matches(makeBundle("Apps/Quotabox.app")));
+
+  // A bundle whose executable is gone cannot be opened.
+  ASSERT_TRUE(QFile::setPermissions(app + "/Contents/MacOS/Quotabox", QFile::ReadOwner | QFile::WriteOwner));
+  EXPECT_FALSE(agent.matches(app));
+}
+
+TEST_F(LoginAgentFileTest, OnlyTheExactAgentCounts) {
+  const QString app = makeBundle("Applications/Quotabox.app");
+  const QByteArray appPath = "<string>" + app.toUtf8() + "</string>";
+  // Our own agent text with one substitution; unknown extra keys do not matter.
+  const std::tuple<QByteArray, QByteArray, bool> cases[] = {
+      {"<true/>", "<false/>", false},
+      {"<true/>", "<string>true</string>", false},
+      {appPath, appPath + "<string>--open</string>", false},
+      {"<string>com.orrisfen.Quotabox.login</string>", "<string>com.example.other</string>", false},
+      {"<string>Aqua</string>", "<string>Background</string>", false},
+      {"<string>-g</string>", "<string>-a</string>", false},
+      {"<key>LimitLoadToSessionType</key>", "<key>Other</key>", false},
+      {"<key>RunAtLoad</key>", "<key>Label</key><string>x</string><key>RunAtLoad</key>", false},
+      {"</dict>", "</dic>", false},
+      {"<dict>", "<array><dict>", false},
+      {"<key>RunAtLoad</key>", "<key>KeepAlive</key><integer>1</integer><key>RunAtLoad</key>", true},
+  };
+  for (const auto& [from, to, matches] : cases) {
+    QByteArray text = LoginAgentFile::format(app);
+    ASSERT_TRUE(text.contains(from)) << from.toStdString();
+    sandbox.writeFile("Library/LaunchAgents/com.orrisfen.Quotabox.login.plist", text.replace(from, to));
+    EXPECT_EQ(agent.matches(app), matches) << to.toStdString();
+  }
+}
+
+TEST_F(LoginAgentFileTest, RemoveIsQuietWhenNothingIsThereAndFailuresAreThrown) {
+  EXPECT_NO_THROW(agent.remove());
+  QDir().mkpath(agent.filePath());  // a folder in the file's place cannot be unlinked
+  EXPECT_THROW(agent.remove(), std::system_error);
+}
+
+TEST_F(LoginAgentFileTest, WriteFailureIsThrown) {
+  sandbox.writeFile("Library", "a file where the folder should be");
+  EXPECT_THROW(agent.write(makeBundle("Applications/Quotabox.app")), std::system_error);
+}

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QString>
+#include <deque>
+
+#include "login/LoginItem.h"
+#include "login/LoginItemError.h"
+#include "TestSandbox.h"
+
+namespace {
+using Status = LoginItemStatus;
+using Code = LoginItemError::Code;
+
+// A scripted system registration: each status() call takes the next queued answer and repeats
+// the last one when the queue runs dry.
+class FakeService : public LoginItemService {
+ public:
+  mutable std::deque<Status> statuses{Status::notRegistered};
+  std::optional<int> registerErrorCode;
+  std::optional<int> unregisterErrorCode;
+  int registerCalls = 0;
+  int unregisterCalls = 0;
+
+  Status status() const override {
+    const Status next = statuses.front();
+    if (statuses.size() > 1) statuses.pop_front();
+    return next;
+  }
+  void registerApp() override {
+    ++registerCalls;
+    if (registerErrorCode) throw LoginItemServiceError(*registerErrorCode, "register refused");
+  }
+  void unregisterApp() override {
+    ++unregisterCalls;
+    if (unregisterErrorCode) throw LoginItemServiceError(*unregisterErrorCode, "unregister refused");
+  }
+};
+
+class LoginItemTest : public SandboxedTest {
+ protected:
+  std::shared_ptr<FakeService> service = std::make_shared<FakeService>();
+  LoginAgentFile agent = LoginAgentFile::standard();
+
+  QString makeExecutable(const std::string& relative) {
+    const QString path = QString::fromStdString(sandbox.writeFile(relative, "#!/bin/sh\n").string());
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+  }
+  QString makeBundle(const std::string& relative) {
+    makeExecutable(relative + "/Contents/MacOS/Quotabox");
+    return QString::fromStdString(sandbox.path(relative).string());
+  }
+  LoginItemPlatform platformFor(const QString& appPath) {
+    return {service, appPath, &LoginItem::isUsableBundle, agent};
+  }
+  // The LoginItemError code of turning launch at login on, or nullopt when it succeeded.
+  std::optional<Code> enable(const QString& appPath) {
+    try {
+      LoginItem::setEnabled(true, platformFor(appPath));
+      return std::nullopt;
+    } catch (const LoginItemError& error) {
+      return error.code();
+    }
+  }
+  bool agentExists() const { return QFile::exists(agent.filePath()); }
+};
+}  // namespace
+
+TEST_F(LoginItemTest, ErrorsCarryTheirKoreanDescriptions) {
+  EXPECT_EQ(LoginItemError(Code::appBundleRequired).description(),
+            QStringLiteral("설치된 Quotabox.app에서 자동 실행을 설정하세요."));
+  const LoginItemError approval(Code::approvalRequired);
+  EXPECT_EQ(QString::fromUtf8(approval.what()),
+            QStringLiteral("시스템 설정 → 일반 → 로그인 항목에서 Quotabox 실행을 허용하세요."));
+}
+
+TEST_F(LoginItemTest, EnablingNeedsAUsableBundleButDisablingDoesNot) {
+  const QString notABundle = makeBundle("Applications/Quotabox.dir");
+  EXPECT_EQ(enable(notABundle), Code::appBundleRequired);
+  EXPECT_EQ(enable(QString::fromStdString(sandbox.path("Applications/Empty.app").string())), Code::appBundleRequired);
+  EXPECT_EQ(service->registerCalls, 0);
+
+  agent.write(notABundle);
+  service->statuses = {Status::enabled};
+  EXPECT_NO_THROW(LoginItem::setEnabled(false, platformFor(notABundle)));
+  EXPECT_FALSE(agentExists());
+  EXPECT_EQ(service->unregisterCalls, 1);
+}
+
+TEST_F(LoginItemTest, EnablingFollowsTheRegistrationOutcome) {
+  struct Case {
+    std::optional<int> registerError;
+    std::vector<Status> statuses;  // before and after registering
+    std::optional<Code> expected;
+    bool agentFile;
+  };
+  const Case cases[] = {
+      {std::nullopt, {Status::enabled}, std::nullopt, false},  // already enabled: no second registration
+      {std::nullopt, {Status::requiresApproval}, Code::approvalRequired, false},
+      {std::nullopt, {Status::notRegistered, Status::enabled}, std::nullopt, false},
+      {std::nullopt, {Status::notRegistered, Status::requiresApproval}, Code::approvalRequired, false},
+      {std::nullopt, {Status::notRegistered, Status::notFound}, std::nullopt, true},
+      // Refused by the user: approval, never the fallback.
+      {4, {Status::notRegistered}, Code::approvalRequired, false},
+      {11, {Status::notRegistered}, Code::approvalRequired, false},
+      // Other codes fall back, unless the status says otherwise.
+      {5, {Status::notRegistered}, std::nullopt, true},
+      {5, {Status::notRegistered, Status::requiresApproval}, Code::approvalRequired, false},
+      {11, {Status::notRegistered, Status::enabled}, std::nullopt, false},
+  };
+  const QString app = makeBundle("Applications/Quotabox.app");
+  const QString other = makeBundle("Other/Quotabox.app");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
+    agent.write(other);  // a leftover for another copy
+    service->registerErrorCode = c.registerError;
+    service->statuses.assign(c.statuses.begin(), c.statuses.end());
+    const int callsBefore = service->registerCalls;
+    EXPECT_EQ(enable(app), c.expected);
+    EXPECT_EQ(agent.matches(app), c.agentFile);
+    // Once registered, the leftover agent must not open a second copy.
+    if (!c.expected && !c.agentFile) {
+      EXPECT_FALSE(agentExists());
+    }
+    if (c.statuses.size() == 1 && !c.registerError) {
+      EXPECT_EQ(service->registerCalls, callsBefore);
+    }
+  }
+}
+
+TEST_F(LoginItemTest, TheAgentFileCountsOnlyForTheCopyItOpens) {
+  const QString app = makeBundle("Applications/Quotabox.app");
+  agent.write(app);
+  EXPECT_TRUE(LoginItem::isEnabled(platformFor(app)));
+  // Another copy of the application, or this one moved elsewhere, is not the one the agent opens.
+  EXPECT_FALSE(LoginItem::isEnabled(platformFor(makeBundle("Other/Quotabox.app"))));
+  QFile::remove(app + "/Contents/MacOS/Quotabox");
+  EXPECT_FALSE(LoginItem::isEnabled(platformFor(app)));
+}
+
+TEST_F(LoginItemTest, DisablingUnregistersOnlyWhatIsRegistered) {
+  const QString app = makeBundle("Applications/Quotabox.app");
+  for (Status status : {Status::notRegistered, Status::requiresApproval, Status::enabled}) {
+    service->statuses = {status};
+    LoginItem::setEnabled(false, platformFor(app));
+  }
+  EXPECT_EQ(service->unregisterCalls, 2);
+
+  // The agent file goes even when unregistering fails.
+  service->unregisterErrorCode = 1;
+  agent.write(app);
+  EXPECT_THROW(LoginItem::setEnabled(false, platformFor(app)), LoginItemServiceError);
+  EXPECT_FALSE(agentExists());
+}
+
+TEST_F(LoginItemTest, WithoutAFallbackARegistrationThatDidNotTakeEffectIsAnError) {
+  const LoginItemPlatform linux{service, makeExecutable("bin/quotabox"), &LoginItem::isUsableExecutable, std::nullopt};
+  service->registerErrorCode = 5;
+  try {
+    LoginItem::setEnabled(true, linux);
+    ADD_FAILURE() << "a failed registration was reported as success";
+  } catch (const LoginItemServiceError& error) {
+    EXPECT_EQ(error.code(), 5);
+  }
+
+  service->registerErrorCode.reset();
+  EXPECT_THROW(LoginItem::setEnabled(true, linux), std::runtime_error);
+  service->statuses = {Status::notRegistered, Status::enabled};
+  EXPECT_NO_THROW(LoginItem::setEnabled(true, linux));
+}
+
+TEST_F(LoginItemTest, UsableApplicationLocations) {
+  const QString app = makeBundle("Applications/Quotabox.app");
+  EXPECT_TRUE(LoginItem::isUsableBundle(app));
+  EXPECT_FALSE(LoginItem::isUsableBundle(app + "/Contents/MacOS/Quotabox"));
+
+  const QString path = QString::fromStdString(sandbox.writeFile("bin/plain", "#!/bin/sh\n").string());
+  EXPECT_FALSE(LoginItem::isUsableExecutable(path));  // not executable
+  EXPECT_TRUE(LoginItem::isUsableExecutable(makeExecutable("bin/quotabox")));
+  EXPECT_FALSE(LoginItem::isUsableExecutable(QStringLiteral("bin/quotabox")));
+  EXPECT_FALSE(LoginItem::isUsableExecutable(QString::fromStdString(sandbox.home().string())));
+}

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QUuid>
+
+#include "EventLoop.h"
+#include "platform/FreedesktopNotificationCenter.h"
+#include "settings/SettingsDomain.h"
+#include "TestSandbox.h"
+#include "notifications/ThresholdNotifier.h"
+
+namespace {
+QDBusMessage callServer(const QString& interface, const QString& method, const QVariantList& arguments = {}) {
+  QDBusMessage call =
+      QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
+                                     QStringLiteral("/org/freedesktop/Notifications"), interface, method);
+  call.setArguments(arguments);
+  return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+}
+
+// Closes the notifications and, once each is in dunst's history, returns the history entries that
+// have one of these ids or hold `token` in their summary or body.
+QList<QVariantMap> closeAndReadHistory(const QList<quint32>& ids, const QString& token) {
+  for (quint32 id : ids) {
+    callServer(QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("CloseNotification"),
+               {QVariant::fromValue(id)});
+  }
+  QList<QVariantMap> ours;
+  const bool arrived = waitUntil([&] {
+    const QDBusMessage reply =
+        callServer(QStringLiteral("org.dunstproject.cmd0"), QStringLiteral("NotificationListHistory"));
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return false;
+    const QDBusArgument argument = reply.arguments().first().value<QDBusArgument>();
+    ours.clear();
+    QList<quint32> missing = ids;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+      QVariantMap entry;
+      argument >> entry;
+      const quint32 id = entry.value("id").toUInt();
+      missing.removeAll(id);
+      if (ids.contains(id) || entry.value("summary").toString().contains(token) ||
+          entry.value("body").toString().contains(token)) {
+        ours.append(entry);
+      }
+    }
+    argument.endArray();
+    return missing.isEmpty();
+  });
+  EXPECT_TRUE(arrived) << "the notifications never reached dunst's history";
+  return ours;
+}
+
+class NotificationDeliveryTest : public SandboxedTest {
+ protected:
+  void SetUp() override {
+    if (!FreedesktopNotificationCenter::isAvailable(QDBusConnection::sessionBus())) {
+      GTEST_SKIP() << "no notification server on the session bus; run the tests under scripts/with-session";
+    }
+  }
+  // Unique per run, so parallel runs against the same server cannot be mistaken for ours.
+  const QString token = QUuid::createUuid().toString(QUuid::Id128);
+};
+}  // namespace
+
+TEST(NotificationDelivery, ADisconnectedBusHasNoNotificationServer) {
+  EXPECT_FALSE(FreedesktopNotificationCenter::isAvailable(QDBusConnection(QStringLiteral("quotabox-not-connected"))));
+}
+
+TEST_F(NotificationDeliveryTest, NotificationsReachTheServerAndReplaceTheirPredecessor) {
+  auto center = std::make_shared<FreedesktopNotificationCenter>(QDBusConnection::sessionBus());
+  ThresholdNotifier notifier(SettingsDomain::suite("delivery-" + token), "live", center);
+  notifier.refreshAuthorization();
+  ASSERT_EQ(notifier.authorization(), ThresholdNotifier::Authorization::allowed);
+
+  const std::string windowID = "delivery_" + token.toStdString();
+  const TimePoint now = systemNow();
+  const auto usageAt = [&](double percent) {
+    ServiceUsage usage;
+    usage.service = ServiceID::claude;
+    usage.fetchedAt = now;
+    usage.windows = {UsageWindow(windowID, "검사 " + token.toStdString(), percent, now + Seconds(3 * 3600), 300)};
+    return usage;
+  };
+
+  notifier.sendTestNotification();
+  notifier.evaluate({usageAt(75)}, {70, 90}, true, now);
+  ASSERT_TRUE(waitUntil([&] { return center->isIdle(); }));
+  const auto first = center->serverId(QStringLiteral("usage.claude.") + QString::fromStdString(windowID));
+  const auto test = center->serverId(QStringLiteral("usage.test"));
+  ASSERT_TRUE(first && test);
+  notifier.evaluate({usageAt(92)}, {70, 90}, true, now);
+  ASSERT_TRUE(waitUntil([&] { return center->isIdle(); }));
+  EXPECT_EQ(center->serverId(QStringLiteral("usage.claude.") + QString::fromStdString(windowID)), first);
+
+  // The warning is gone from the server: the critical notification replaced it.
+  const auto ours = closeAndReadHistory({*first, *test}, token);
+  ASSERT_EQ(ours.size(), 2);
+  const QVariantMap& threshold = ours[0].value("id").toUInt() == *first ? ours[0] : ours[1];
+  const QVariantMap& testEntry = ours[0].value("id").toUInt() == *first ? ours[1] : ours[0];
+  const auto critical =
+      ThresholdNotifier::thresholdContent(ServiceID::claude, usageAt(92).windows[0], UsageLevel::critical, now);
+  EXPECT_EQ(threshold.value("summary").toString(), critical->title);
+  EXPECT_EQ(threshold.value("body").toString(), critical->body);
+  EXPECT_EQ(threshold.value("appname").toString(), QStringLiteral("Quotabox"));
+  EXPECT_EQ(testEntry.value("summary").toString(), QStringLiteral("Quotabox 알림 테스트"));
+  EXPECT_EQ(testEntry.value("body").toString(), QStringLiteral("사용량이 설정한 임계값을 넘으면 이렇게 알려 드려요."));
+}
+
+TEST_F(NotificationDeliveryTest, BackToBackNotificationsForOneIdentifierLeaveOnlyTheLast) {
+  FreedesktopNotificationCenter center(QDBusConnection::sessionBus());
+  const QString identifier = QStringLiteral("usage.codex.burst_") + token;
+  // Sent without waiting: the later ones must wait for the first id to replace it.
+  for (const char* step : {"1", "2", "3"}) center.add(identifier, {"burst " + token, step, false});
+  ASSERT_TRUE(waitUntil([&] { return center.isIdle(); }));
+  const auto id = center.serverId(identifier);
+  ASSERT_TRUE(id);
+  const auto ours = closeAndReadHistory({*id}, token);
+  ASSERT_EQ(ours.size(), 1);
+  EXPECT_EQ(ours[0].value("body").toString(), QStringLiteral("3"));
+}

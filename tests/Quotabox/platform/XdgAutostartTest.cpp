@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "login/LoginItem.h"
+#include "login/LoginItemError.h"
+#include "TestSandbox.h"
+#include "platform/XdgAutostart.h"
+
+namespace {
+class XdgAutostartTest : public SandboxedTest {
+ protected:
+  QString executable = QString::fromStdString(sandbox.path("bin/quotabox").string());
+  XdgAutostart autostart{executable, XdgAutostart::defaultDirectory()};
+
+  int failureCode(const std::function<void()>& action) {
+    try {
+      action();
+    } catch (const LoginItemServiceError& error) {
+      return error.code();
+    }
+    return 0;
+  }
+};
+}  // namespace
+
+TEST_F(XdgAutostartTest, ARelativeConfigHomeIsIgnored) {
+  sandbox.setEnv("XDG_CONFIG_HOME", "relative/config");
+  EXPECT_EQ(XdgAutostart::defaultDirectory(), QString::fromStdString(sandbox.path(".config/autostart").string()));
+}
+
+TEST_F(XdgAutostartTest, RegisteringAndUnregisteringRoundTripForAwkwardPaths) {
+  // Desktops launch only entries of this type.
+  EXPECT_TRUE(XdgAutostart::entryText(executable).contains("\nType=Application\n"));
+  for (const QString& path : {executable, QStringLiteral("/opt/My Apps/quotabox"),
+                              QStringLiteral("/opt/q\"uo$ta`box\\bin"), QStringLiteral("/opt/100%/quotabox"),
+                              QStringLiteral("/opt/tab\there/quotabox"), QStringLiteral("/opt/사용량/quotabox")}) {
+    SCOPED_TRACE(path.toStdString());
+    XdgAutostart entry(path, XdgAutostart::defaultDirectory());
+    EXPECT_EQ(entry.status(), LoginItemStatus::notRegistered);
+    entry.registerApp();
+    EXPECT_EQ(entry.status(), LoginItemStatus::enabled);
+    if (path != executable) {
+      EXPECT_EQ(autostart.status(), LoginItemStatus::notRegistered);
+    }
+    entry.unregisterApp();
+    EXPECT_FALSE(QFile::exists(entry.entryPath()));
+    EXPECT_NO_THROW(entry.unregisterApp());
+  }
+}
+
+TEST_F(XdgAutostartTest, DisabledOrForeignEntriesDoNotCount) {
+  const QByteArray exec = "Exec=" + executable.toUtf8();
+  const std::pair<QByteArray, LoginItemStatus> cases[] = {
+      {"[Desktop Entry]\nType=Application\n" + exec + "\n", LoginItemStatus::enabled},
+      // Extra arguments added by the user still start this executable.
+      {"[Desktop Entry]\n" + exec + " --open\n", LoginItemStatus::enabled},
+      {"[Desktop Entry]\nHidden=true\n" + exec + "\n", LoginItemStatus::notRegistered},
+      {"[Desktop Entry]\n" + exec + "\nX-GNOME-Autostart-enabled=false\n", LoginItemStatus::notRegistered},
+      {"[Desktop Entry]\n" + exec + "-old\n", LoginItemStatus::notRegistered},
+      {"[Desktop Entry]\nExec=quotabox\n", LoginItemStatus::notRegistered},
+      {"[Desktop Action open]\n" + exec + "\n", LoginItemStatus::notRegistered},
+      {"[Desktop Entry]\nExec=\"" + executable.toUtf8() + "\n", LoginItemStatus::notRegistered},
+  };
+  for (const auto& [text, expected] : cases) {
+    sandbox.writeFile(".config/autostart/com.orrisfen.Quotabox.desktop", text);
+    EXPECT_EQ(autostart.status(), expected) << text.toStdString();
+  }
+  // Registering again replaces whatever was there.
+  autostart.registerApp();
+  EXPECT_EQ(autostart.status(), LoginItemStatus::enabled);
+}
+
+TEST_F(XdgAutostartTest, FailuresCarryCodesThatDoNotMeanApproval) {
+  sandbox.writeFile(".config/autostart", "a file where the folder should be");
+  EXPECT_EQ(failureCode([&] { autostart.registerApp(); }), XdgAutostart::writeFailed);
+  QFile::remove(QString::fromStdString(sandbox.path(".config/autostart").string()));
+  QDir().mkpath(autostart.entryPath());
+  EXPECT_EQ(failureCode([&] { autostart.unregisterApp(); }), XdgAutostart::removeFailed);
+}
+
+TEST_F(XdgAutostartTest, LoginItemTurnsTheEntryOnAndOff) {
+  // The platform set names this test binary, a real executable.
+  EXPECT_FALSE(LoginItem::isEnabled());
+  LoginItem::setEnabled(true);
+  EXPECT_TRUE(LoginItem::isEnabled());
+  LoginItem::setEnabled(false);
+  EXPECT_FALSE(LoginItem::isEnabled());
+  EXPECT_FALSE(QFile::exists(XdgAutostart::defaultDirectory() + "/com.orrisfen.Quotabox.desktop"));
+
+  // An AppImage is what gets registered, so a missing one cannot be.
+  sandbox.setEnv("APPIMAGE", "/nonexistent/Quotabox.AppImage");
+  EXPECT_THROW(LoginItem::setEnabled(true), LoginItemError);
+}

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <nlohmann/json.hpp>
+
+#include "wording/KoreanTime.h"
+#include "report/TerminalReport.h"
+
+namespace {
+// 2025-11-19 15:05:00 in Seoul.
+const TimePoint kNow = fromEpochSeconds(1763532300);
+
+ServiceUsage claudeHigh() {
+  ServiceUsage usage = ServiceUsage::failure(ServiceID::claude, kNow, ProviderStatus::ok());
+  usage.planName = "Max 5x";
+  usage.windows = {UsageWindow("five_hour", "5시간", 88, kNow + Seconds(8040), 300),
+                   UsageWindow("seven_day", "주간", 91, kNow + Seconds(259200), 10080),
+                   UsageWindow("seven_day_opus", "주간 (Opus)", 9, kNow + Seconds(259200), 10080)};
+  return usage;
+}
+
+TerminalReport::Input inputWith(std::optional<ServiceUsage> claude, std::optional<ServiceUsage> codex) {
+  TerminalReport::Input input;
+  input.usages = {{ServiceID::claude, std::move(claude)}, {ServiceID::codex, std::move(codex)}};
+  input.lastRefresh = kNow;
+  input.now = kNow;
+  return input;
+}
+
+class TerminalReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override { KoreanTime::setTimeZoneForTesting("Asia/Seoul"); }
+  void TearDown() override { KoreanTime::setTimeZoneForTesting(nullptr); }
+};
+}  // namespace
+
+TEST_F(TerminalReportTest, TextReadsLikeThePopover) {
+  auto codex = ServiceUsage::failure(ServiceID::codex, kNow, ProviderStatus::notSignedIn());
+  codex.planName = "plus";  // never shown for a failed service
+  const QString text = TerminalReport::text(inputWith(claudeHigh(), codex));
+  const QStringList lines = text.split('\n');
+
+  EXPECT_EQ(lines[0], "구독 사용량");
+  EXPECT_TRUE(lines.contains("Claude · Max 5x 플랜"));
+  EXPECT_TRUE(lines.contains("  5시간  88% 사용 · 12% 남음  [주의]"));
+  EXPECT_TRUE(lines.contains("  주간  91% 사용 · 9% 남음  [한도 임박]"));
+  EXPECT_TRUE(lines.contains("  주간 (Opus)  9% 사용 · 91% 남음"));
+  EXPECT_TRUE(lines.contains("    2시간 14분 후 초기화 · " + KoreanTime::absolute(kNow + Seconds(8040), kNow)));
+  EXPECT_TRUE(lines.contains("ChatGPT (Codex)"));
+  EXPECT_TRUE(lines.contains("  로그인되어 있지 않아요"));
+  EXPECT_TRUE(text.contains("`codex`를 실행해 ChatGPT 계정으로 로그인한 뒤"));
+  EXPECT_TRUE(lines.contains("마지막 갱신 " + KoreanTime::absolute(kNow, kNow).mid(3) + " · 방금"));
+}
+
+TEST_F(TerminalReportTest, TextShowsRetainedOutdatedAndPreviousCycleValues) {
+  ServiceUsage retained = claudeHigh();
+  retained.status = ProviderStatus::unavailable("Claude 사용량에 연결할 수 없어요. 네트워크를 확인하고 새로고침하세요");
+  retained.fetchedAt = kNow - Seconds(3 * 3600);
+  retained.windows[0].resetsAt = kNow - Seconds(2400);
+  retained.metrics = {{"stale", "이전 기록", "갱신 실패 · 마지막 성공값이에요"}};
+  const QString text = TerminalReport::text(inputWith(retained, std::nullopt));
+
+  EXPECT_TRUE(
+      text.contains("  사용량을 불러오지 못했어요\n  Claude 사용량에 연결할 수 없어요. 네트워크를 확인하고 "
+                    "새로고침하세요.\n  2분마다 자동으로 다시 시도해요."));
+  EXPECT_TRUE(text.contains("  갱신 실패 · 마지막 성공값이에요\n"));
+  EXPECT_TRUE(text.contains("  오래된 데이터예요: 3시간 전에 마지막으로 확인한 값이에요."));
+  // The passed window shows its previous-cycle value and no level word.
+  EXPECT_TRUE(text.contains("  5시간  88% 사용 · 이전 주기 값\n    "));
+  EXPECT_TRUE(text.contains("에 초기화됨 · 새로고침 필요"));
+  EXPECT_FALSE(text.contains("Max 5x"));
+  EXPECT_TRUE(text.contains("ChatGPT (Codex)\n  사용량을 불러오는 중…"));
+}
+
+TEST_F(TerminalReportTest, JsonCarriesEveryServiceWithWindowsLevelsAndTrends) {
+  auto input = inputWith(
+      claudeHigh(),
+      ServiceUsage::failure(ServiceID::codex, kNow, ProviderStatus::unavailable("Codex 사용량 기록이 없어요.")));
+  int asked = 0;
+  input.trend = [&](ServiceID service, const std::string& windowID) {
+    ++asked;
+    WindowTrend trend = WindowTrend::insufficient(service, windowID);
+    if (windowID == "five_hour") {
+      trend.ratePerHour = 9;
+      trend.verdict = TrendVerdict::exhaustsBeforeReset(kNow + Seconds(4800), kNow + Seconds(8040));
+      trend.confidence = TrendConfidence::ok;
+      trend.samples.resize(36);
+    }
+    return trend;
+  };
+  const auto report = nlohmann::json::parse(TerminalReport::json(input).toStdString());
+
+  EXPECT_EQ(report["generatedAt"], "2025-11-19T06:05:00.000Z");
+  ASSERT_EQ(report["services"].size(), 2u);
+  const auto& claude = report["services"][0];
+  EXPECT_EQ(claude["service"], "claude");
+  EXPECT_EQ(claude["displayName"], "Claude");
+  EXPECT_EQ(claude["status"], "ok");
+  EXPECT_FALSE(claude.contains("message"));
+  EXPECT_EQ(claude["planName"], "Max 5x");
+  EXPECT_EQ(claude["stale"], false);
+  ASSERT_EQ(claude["windows"].size(), 3u);
+  const auto& five = claude["windows"][0];
+  EXPECT_EQ(five["id"], "five_hour");
+  EXPECT_EQ(five["usedPercent"], 88.0);
+  EXPECT_EQ(five["resetsAt"], "2025-11-19T08:19:00.000Z");
+  EXPECT_EQ(five["windowMinutes"], 300);
+  EXPECT_EQ(five["level"], "warning");
+  EXPECT_EQ(five["trend"]["verdict"], "exhaustsBeforeReset");
+  EXPECT_EQ(five["trend"]["ratePerHour"], 9.0);
+  EXPECT_EQ(five["trend"]["fullAt"], "2025-11-19T07:25:00.000Z");
+  EXPECT_EQ(five["trend"]["confidence"], "ok");
+  EXPECT_EQ(five["trend"]["sampleCount"], 36);
+  EXPECT_EQ(claude["windows"][1]["level"], "critical");
+  EXPECT_EQ(claude["windows"][2]["trend"]["verdict"], "unknown");
+  EXPECT_TRUE(claude["windows"][2]["trend"]["ratePerHour"].is_null());
+  EXPECT_EQ(asked, 3);
+
+  const auto& codex = report["services"][1];
+  EXPECT_EQ(codex["status"], "unavailable");
+  EXPECT_EQ(codex["message"], "Codex 사용량 기록이 없어요.");
+  EXPECT_TRUE(codex["planName"].is_null());
+  EXPECT_TRUE(codex["windows"].empty());
+}
+
+TEST_F(TerminalReportTest, JsonMarksOutdatedRetainedValuesAsStale) {
+  ServiceUsage retained = claudeHigh();
+  retained.status = ProviderStatus::unavailable("x");
+  retained.fetchedAt = kNow - Seconds(901);
+  const auto report = nlohmann::json::parse(TerminalReport::json(inputWith(retained, std::nullopt)).toStdString());
+  EXPECT_EQ(report["services"][0]["stale"], true);
+  EXPECT_EQ(report["services"][0]["windows"].size(), 3u);
+  EXPECT_EQ(report["services"][1]["status"], "loading");
+}

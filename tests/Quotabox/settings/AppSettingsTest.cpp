@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "settings/AppSettings.h"
+#include "TestSandbox.h"
+
+namespace {
+// Records the NOTIFY signals in the order they came.
+struct SignalLog {
+  std::vector<std::string> events;
+
+  explicit SignalLog(AppSettings& s) {
+    const auto onOff = [this](const char* name) {
+      return [this, name](bool v) { events.push_back(std::string(name) + (v ? "=on" : "=off")); };
+    };
+    QObject::connect(&s, &AppSettings::refreshIntervalChanged,
+                     [this](double v) { events.push_back("interval=" + std::to_string(int(v))); });
+    QObject::connect(&s, &AppSettings::menuBarStyleChanged,
+                     [this](MenuBarStyle v) { events.push_back("style=" + MenuBarStyles::rawValue(v).toStdString()); });
+    QObject::connect(&s, &AppSettings::notificationsEnabledChanged, onOff("notifications"));
+    QObject::connect(&s, &AppSettings::showTrendsChanged, onOff("trends"));
+    QObject::connect(&s, &AppSettings::historyEnabledChanged, onOff("history"));
+    QObject::connect(&s, &AppSettings::warningThresholdChanged,
+                     [this](int v) { events.push_back("warning=" + std::to_string(v)); });
+    QObject::connect(&s, &AppSettings::criticalThresholdChanged,
+                     [this](int v) { events.push_back("critical=" + std::to_string(v)); });
+  }
+};
+using Events = std::vector<std::string>;
+
+// Every choice in one line: "interval style notifications trends history warning/critical".
+std::string summary(const AppSettings& s) {
+  return std::to_string(int(s.refreshInterval())) + " " + MenuBarStyles::rawValue(s.menuBarStyle()).toStdString() +
+         " " + std::to_string(s.notificationsEnabled()) + std::to_string(s.showTrends()) +
+         std::to_string(s.historyEnabled()) + " " + std::to_string(s.warningThreshold()) + "/" +
+         std::to_string(s.criticalThreshold());
+}
+
+class AppSettingsTest : public SandboxedTest {
+ protected:
+  std::shared_ptr<SettingsDomain> defaults = SettingsDomain::standard();
+
+  // Settings as a hand-edited or foreign file would hold them.
+  void store(const char* jsonText) { sandbox.writeFile(".config/Quotabox/com.orrisfen.Quotabox.json", jsonText); }
+  std::string loaded(const char* jsonText) {
+    store(jsonText);
+    return summary(AppSettings(SettingsDomain::standard()));
+  }
+  nlohmann::json onDisk() const {
+    QFile file(defaults->filePath());
+    if (!file.open(QIODevice::ReadOnly)) return nullptr;
+    return nlohmann::json::parse(file.readAll().toStdString());
+  }
+};
+}  // namespace
+
+TEST_F(AppSettingsTest, EmptyDefaultsGiveTheDefaultChoicesAndWriteNothing) {
+  EXPECT_EQ(summary(AppSettings(defaults)), "120 both 111 70/90");
+  EXPECT_FALSE(QFile::exists(defaults->filePath()));
+}
+
+TEST_F(AppSettingsTest, StoredValuesAreUsedOnlyWhenTheyAreChoices) {
+  const std::pair<const char*, const char*> cases[] = {
+      {R"({"refreshInterval": 900.0, "menuBarStyle": "icon", "notificationsEnabled": false, "showTrends": false,
+           "historyEnabled": false, "warningThreshold": 50, "criticalThreshold": 80})",
+       "900 icon 000 50/80"},
+      // Warning 65 is not a choice and becomes 70; critical 85 is still above it and stays.
+      {R"({"refreshInterval": 90, "menuBarStyle": "Both", "notificationsEnabled": "false", "showTrends": 0,
+           "historyEnabled": null, "warningThreshold": 65, "criticalThreshold": 85})",
+       "120 both 111 70/85"},
+      {R"({"menuBarStyle": " percent"})", "120 both 111 70/90"},
+      {R"({"menuBarStyle": 1})", "120 both 111 70/90"},
+      {R"({"menuBarStyle": "percent"})", "120 percent 111 70/90"},
+      // Integer and double are the same number; numeric text reads; fractions of a threshold truncate.
+      {R"({"refreshInterval": 300, "warningThreshold": 60.0, "criticalThreshold": "95"})", "300 both 111 60/95"},
+      {R"({"refreshInterval": 300.5, "warningThreshold": 80.9, "criticalThreshold": true})", "120 both 111 80/90"},
+      // A critical not above the warning loads as the larger of warning + 5 and 90.
+      {R"({"warningThreshold": 80, "criticalThreshold": 80})", "120 both 111 80/90"},
+      {R"({"warningThreshold": 80, "criticalThreshold": 70})", "120 both 111 80/90"},
+      {R"({"criticalThreshold": 87})", "120 both 111 70/90"},
+  };
+  for (const auto& [json, expected] : cases) EXPECT_EQ(loaded(json), expected) << json;
+
+  // Invalid values are not rewritten on load.
+  const char* invalid = R"({"refreshInterval": 90, "warningThreshold": 65})";
+  store(invalid);
+  AppSettings settings(SettingsDomain::standard());
+  EXPECT_EQ(onDisk(), nlohmann::json::parse(invalid));
+}
+
+TEST_F(AppSettingsTest, EveryAssignmentIsWrittenWithItsTypeButNotifiesOnlyOnChange) {
+  AppSettings settings(defaults);
+  SignalLog log(settings);
+  settings.setRefreshInterval(120);
+  settings.setMenuBarStyle(MenuBarStyle::both);
+  settings.setNotificationsEnabled(true);
+  settings.setWarningThreshold(70);
+  settings.setCriticalThreshold(90);
+  EXPECT_TRUE(log.events.empty());
+  EXPECT_EQ(onDisk(), nlohmann::json::parse(R"({"refreshInterval": 120.0, "menuBarStyle": "both",
+      "notificationsEnabled": true, "warningThreshold": 70, "criticalThreshold": 90})"));
+  EXPECT_TRUE(onDisk()["refreshInterval"].is_number_float());
+  EXPECT_TRUE(onDisk()["warningThreshold"].is_number_integer());
+
+  settings.setRefreshInterval(600);
+  settings.setMenuBarStyle(MenuBarStyle::percent);
+  settings.setShowTrends(false);
+  settings.setHistoryEnabled(false);
+  settings.setNotificationsEnabled(false);
+  EXPECT_EQ(log.events, (Events{"interval=600", "style=percent", "trends=off", "history=off", "notifications=off"}));
+  EXPECT_EQ(summary(AppSettings(SettingsDomain::standard())), "600 percent 000 70/90");
+}
+
+TEST_F(AppSettingsTest, ThresholdCollisionsMoveTheOtherThresholdToTheNextChoice) {
+  store(R"({"warningThreshold": 60, "criticalThreshold": 80})");
+  const auto domain = SettingsDomain::standard();
+  AppSettings settings(domain);
+  SignalLog log(settings);
+  settings.setWarningThreshold(80);   // pushes critical up
+  settings.setCriticalThreshold(80);  // pulls warning down
+  EXPECT_EQ(log.events, (Events{"warning=80", "critical=85", "critical=80", "warning=70"}));
+  EXPECT_EQ(summary(AppSettings(SettingsDomain::standard())), "120 both 111 70/80");
+
+  settings.setWarningThreshold(97);  // above every critical choice: critical 95, then warning 80
+  EXPECT_EQ(settings.thresholds(), (Thresholds{80, 95}));
+  settings.setCriticalThreshold(40);  // below every warning choice: warning 50, then critical 80
+  EXPECT_EQ(settings.thresholds(), (Thresholds{50, 80}));
+  EXPECT_EQ(onDisk()["warningThreshold"], 50);
+  EXPECT_EQ(onDisk()["criticalThreshold"], 80);
+
+  // Without a collision the other threshold is taken as given and not rewritten.
+  domain->remove("criticalThreshold");
+  settings.setWarningThreshold(65);
+  EXPECT_EQ(settings.thresholds(), (Thresholds{65, 80}));
+  EXPECT_FALSE(domain->contains("criticalThreshold"));
+}

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+#include <cmath>
+
+#include "wording/KoreanTime.h"
+
+namespace {
+// 2025-11-19 15:05:00 in Seoul (UTC+9, no daylight saving).
+const TimePoint kNow = fromEpochSeconds(1763532300);
+
+TimePoint at(double seconds) { return kNow + Seconds(seconds); }
+
+// ICU may put a narrow no-break space before the clock time.
+::testing::AssertionResult matches(const QString& text, const QString& pattern) {
+  if (QRegularExpression(pattern).match(text).hasMatch()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << '"' << text.toStdString() << "\" does not match " << pattern.toStdString();
+}
+
+class KoreanTimeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { KoreanTime::setTimeZoneForTesting("Asia/Seoul"); }
+  void TearDown() override { KoreanTime::setTimeZoneForTesting(nullptr); }
+};
+}  // namespace
+
+TEST(KoreanTimeWords, PercentRoundsHalvesAwayFromZero) {
+  const std::pair<double, const char*> cases[] = {{42.5, "43%"}, {7.49, "7%"}, {-0.4, "0%"}, {-2.5, "-3%"}};
+  for (const auto& [value, expected] : cases) EXPECT_EQ(KoreanTime::percent(value), expected) << value;
+}
+
+TEST(KoreanTimeWords, DurationFloorsMinutesNeverGoesBelowOneAndDropsMinutesFromDays) {
+  const std::pair<double, const char*> cases[] = {{-7200, "1분"},         {59, "1분"},     {179.9, "2분"},
+                                                  {3599, "59분"},         {3600, "1시간"}, {11159, "3시간 5분"},
+                                                  {86399, "23시간 59분"}, {89940, "1일"},  {96000, "1일 2시간"},
+                                                  {172800, "2일"}};
+  EXPECT_EQ(KoreanTime::durationPhrase(std::nan("")), "1분");
+  for (const auto& [seconds, expected] : cases) EXPECT_EQ(KoreanTime::durationPhrase(seconds), expected) << seconds;
+  EXPECT_EQ(KoreanTime::intervalLabel(59.9), "59초");
+  EXPECT_EQ(KoreanTime::intervalLabel(90), "1분");
+}
+
+TEST_F(KoreanTimeTest, AgoPhraseStepsAndFallsBackToTheClockAtSixHours) {
+  EXPECT_EQ(KoreanTime::agoPhrase(at(-59), kNow), "방금");
+  EXPECT_EQ(KoreanTime::agoPhrase(at(120), kNow), "방금");  // a date ahead of the clock
+  EXPECT_EQ(KoreanTime::agoPhrase(at(-60), kNow), "1분 전");
+  EXPECT_EQ(KoreanTime::agoPhrase(at(-3599), kNow), "59분 전");
+  EXPECT_EQ(KoreanTime::agoPhrase(at(-3600), kNow), "1시간 전");
+  EXPECT_EQ(KoreanTime::agoPhrase(at(-(5 * 3600 + 59 * 60)), kNow), "5시간 전");
+  EXPECT_TRUE(matches(KoreanTime::agoPhrase(at(-6 * 3600), kNow), "^오늘 오전\\s9:05$"));
+}
+
+TEST_F(KoreanTimeTest, AbsoluteNamesTodayTomorrowAndYesterdayByCalendarDay) {
+  EXPECT_TRUE(matches(KoreanTime::absolute(at(8 * 3600 + 54 * 60), kNow), "^오늘 오후\\s11:59$"));
+  // 00:00 of the next day is tomorrow, although only nine hours ahead.
+  EXPECT_TRUE(matches(KoreanTime::absolute(at(8 * 3600 + 55 * 60), kNow), "^내일 오전\\s12:00$"));
+  EXPECT_TRUE(matches(KoreanTime::absolute(at(-16 * 3600), kNow), "^어제 오후\\s11:05$"));
+  // Two days either way: month, day and weekday.
+  EXPECT_TRUE(matches(KoreanTime::absolute(at(2 * 86400), kNow), "^11월 21일 \\(금\\) 오후\\s3:05$"));
+  EXPECT_TRUE(matches(KoreanTime::absolute(at(-2 * 86400), kNow), "^11월 17일 \\(월\\) 오후\\s3:05$"));
+
+  const TimePoint justAfterMidnight = fromEpochSeconds(1763564430);  // 2025-11-20 00:00:30
+  const TimePoint lateEvening = fromEpochSeconds(1763564340);        // 2025-11-19 23:59
+  EXPECT_TRUE(matches(KoreanTime::absolute(lateEvening, justAfterMidnight), "^어제 오후\\s11:59$"));
+}
+
+TEST_F(KoreanTimeTest, DaysFollowTheChosenZone) {
+  const TimePoint previousEvening = at(-(10 * 3600 + 5 * 60));  // 20:00 UTC = 05:00 KST
+  EXPECT_TRUE(matches(KoreanTime::absolute(previousEvening, kNow), "^오늘 오전\\s5:00$"));
+  KoreanTime::setTimeZoneForTesting("UTC");
+  EXPECT_TRUE(matches(KoreanTime::absolute(previousEvening, kNow), "^어제 오후\\s8:00$"));
+}
+
+TEST_F(KoreanTimeTest, TomorrowIsACalendarDayAcrossADaylightSavingChange) {
+  KoreanTime::setTimeZoneForTesting("America/New_York");
+  // 2025-11-02 has 25 hours there; 24h40m later is still the next calendar day.
+  const TimePoint now = fromEpochSeconds(1762057800);   // 2025-11-02 00:30 EDT
+  const TimePoint date = fromEpochSeconds(1762146600);  // 2025-11-03 00:10 EST
+  EXPECT_TRUE(matches(KoreanTime::absolute(date, now), "^내일 오전\\s12:10$"));
+  EXPECT_TRUE(matches(KoreanTime::absolute(now, date), "^어제 오전\\s12:30$"));
+}

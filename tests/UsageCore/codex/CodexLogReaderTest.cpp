@@ -1,0 +1,196 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QFile>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "codex/CodexLogReader.h"
+#include "codex/CodexUsageProvider.h"
+#include "TestSandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using Paths = std::vector<fs::path>;
+
+const TimePoint kNow = fromEpochSeconds(1788000000);  // 2026-08-29T10:40:00Z
+
+std::string tokenCount(const std::string& timestamp, double primaryPercent, const std::string& limitID = "codex") {
+  const json limits = {{"limit_id", limitID},
+                       {"primary", {{"used_percent", primaryPercent}, {"window_minutes", 300}}},
+                       {"plan_type", "free"}};
+  return json{
+      {"timestamp", timestamp}, {"type", "event_msg"}, {"payload", {{"type", "token_count"}, {"rate_limits", limits}}}}
+      .dump();
+}
+
+const std::string kOther = R"({"type":"response_item","payload":{"type":"function_call_output","output":"o"}})";
+
+class CodexLogReaderTest : public SandboxedTest {
+ protected:
+  CodexLogReaderTest()
+      : reader([] { return kNow; },
+               [this](const fs::path& path) {
+                 opened.push_back(path);  // the reader runs one scan at a time
+                 if (onOpen) onOpen(path);
+                 return ReverseJSONL::openFile(path);
+               }) {}
+
+  fs::path home() const { return sandbox.path(".codex"); }
+
+  // A session log with the given lines and modification time.
+  fs::path log(const std::string& relative, const std::vector<std::string>& lines, time_t modified) {
+    std::string content;
+    for (const std::string& line : lines) content += line + "\n";
+    const fs::path path = sandbox.writeFile(".codex/sessions/" + relative, QByteArray::fromStdString(content));
+    setModified(path, modified);
+    return path;
+  }
+
+  static void setModified(const fs::path& path, time_t seconds) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  }
+
+  ServiceUsage scan(std::stop_token stop = {}) { return reader.readLocal(home(), stop); }
+  double percent(std::stop_token stop = {}) { return scan(stop).window("codex_primary")->usedPercent; }
+
+  Paths takeOpened() { return std::exchange(opened, {}); }
+
+  Paths opened;
+  std::function<void(const fs::path&)> onOpen;
+  CodexLogReader reader;
+};
+
+}  // namespace
+
+TEST_F(CodexLogReaderTest, StatusWithoutRecordsDependsOnSignsOfUse) {
+  const auto status = [&] { return scan().status; };
+  const ProviderStatus noRecords = ProviderStatus::unavailable(CodexLogReader::noRecordsMessage);
+  EXPECT_EQ(scan(), ServiceUsage::failure(ServiceID::codex, kNow, ProviderStatus::notSignedIn()));
+  // A log without a usable record shows that Codex ran.
+  const fs::path empty = log("2026/09/rollout-a.jsonl", {kOther, "{\"type\":\"event_msg\",\"payload\":"}, 100);
+  EXPECT_EQ(status(), noRecords);
+  fs::remove(empty);
+  EXPECT_EQ(status(), ProviderStatus::notSignedIn());
+  sandbox.writeFile(".codex/auth.json", "{}");
+  fs::remove_all(home() / "sessions");
+  EXPECT_EQ(status(), noRecords);
+}
+
+TEST_F(CodexLogReaderTest, OnlyRolloutLogsAreRead) {
+  const std::vector<std::string> decoy = {tokenCount("2026-09-02T00:00:00Z", 99)};
+  for (const char* name : {"xrollout-a.jsonl", "rollout-a.json", "rollout-a.jsonl.bak", "rollout-a.JSONL",
+                           ".rollout-hidden.jsonl", ".cache/rollout-in-hidden-folder.jsonl"}) {
+    log(name, decoy, 900);
+  }
+  fs::create_directories(home() / "sessions" / "rollout-folder.jsonl");
+  sandbox.writeFile(".codex/rollout-outside-sessions.jsonl", QByteArray::fromStdString(decoy[0]));
+  const fs::path real = log("2026/09/01/rollout-1.jsonl", {kOther, tokenCount("2026-09-01T07:45:43Z", 12), kOther}, 1);
+  EXPECT_EQ(percent(), 12);
+  EXPECT_EQ(takeOpened(), Paths{real});
+}
+
+TEST_F(CodexLogReaderTest, LatestRecordWinsTiesKeepTheNewerFileAndModelBucketsAreSkipped) {
+  // The recently modified file holds the older record.
+  log("a/rollout-recently-touched.jsonl", {tokenCount("2026-09-01T10:00:00Z", 20)}, 500);
+  log("b/rollout-older-file.jsonl", {tokenCount("2026-09-01T11:00:00Z", 30)}, 400);
+  EXPECT_EQ(percent(), 30);
+  EXPECT_DOUBLE_EQ(toEpochSeconds(scan().fetchedAt), 1788260400);
+
+  log("c/rollout-tie-newer.jsonl", {tokenCount("2026-09-01T12:00:00Z", 40)}, 300);
+  log("d/rollout-tie-older.jsonl", {tokenCount("2026-09-01T12:00:00Z", 50)}, 200);
+  EXPECT_EQ(percent(), 40);
+  setModified(home() / "sessions/d/rollout-tie-older.jsonl", 350);
+  EXPECT_EQ(percent(), 50);
+
+  // A model-specific bucket logged after the main limit does not hide it.
+  log("e/rollout-buckets.jsonl",
+      {tokenCount("2026-09-02T08:00:00Z", 3), tokenCount("2026-09-02T08:00:01Z", 88, "codex_bengalfox")}, 1000);
+  EXPECT_EQ(percent(), 3);
+}
+
+TEST_F(CodexLogReaderTest, PlanFromAuthReplacesRecordedPlanAndShowsNoToken) {
+  log("rollout-a.jsonl", {tokenCount("2026-09-01T10:00:00Z", 20)}, 100);
+  sandbox.writeFile(".codex/auth.json", "{\"tokens\":");
+  EXPECT_EQ(scan().planName, "free");
+  sandbox.writeFile(".codex/auth.json", fixture("codex-auth.json"));
+  const ServiceUsage usage = scan();
+  EXPECT_EQ(usage.planName, "plus");
+  const std::string shown = json{{"windows", usage.windows}, {"metrics", usage.metrics}}.dump();
+  for (const char* secret : {"eyJ", "UkVEQUNURUQ", "REFRESH"}) EXPECT_EQ(shown.find(secret), std::string::npos);
+}
+
+TEST_F(CodexLogReaderTest, OnlyChangedFilesAreReadAgain) {
+  const fs::path newest = log("rollout-3.jsonl", {kOther, tokenCount("2026-09-01T10:00:00Z", 30)}, 300);
+  const fs::path middle = log("rollout-2.jsonl", {tokenCount("2026-09-01T09:00:00Z", 20)}, 200);
+  const fs::path oldest = log("rollout-1.jsonl", {kOther}, 100);
+  const ServiceUsage first = scan();
+  EXPECT_EQ(takeOpened(), (Paths{newest, middle, oldest}));
+  EXPECT_EQ(scan(), first);
+  EXPECT_TRUE(takeOpened().empty());
+
+  // Same time, new size.
+  log("rollout-3.jsonl", {kOther, tokenCount("2026-09-01T10:00:00Z", 30), tokenCount("2026-09-01T10:05:00Z", 31)}, 300);
+  EXPECT_EQ(percent(), 31);
+  EXPECT_EQ(takeOpened(), Paths{newest});
+  setModified(oldest, 150);  // same size, new time
+  scan();
+  EXPECT_EQ(takeOpened(), Paths{oldest});
+
+  // A removed file's result goes with it; an unreadable one counts as without records until it changes.
+  fs::remove(newest);
+  onOpen = [&](const fs::path&) { throw ReverseJSONL::ReadError("permission denied"); };
+  setModified(middle, 250);
+  EXPECT_EQ(scan().status.message, CodexLogReader::noRecordsMessage);
+  EXPECT_EQ(takeOpened(), Paths{middle});
+  EXPECT_EQ(scan().status.message, CodexLogReader::noRecordsMessage);
+  EXPECT_TRUE(takeOpened().empty());
+}
+
+TEST_F(CodexLogReaderTest, CancellationKeepsFilesCompletedBefore) {
+  const fs::path first = log("rollout-3.jsonl", {tokenCount("2026-09-01T10:00:00Z", 30)}, 300);
+  const fs::path second = log("rollout-2.jsonl", {tokenCount("2026-09-01T09:00:00Z", 20)}, 200);
+  const fs::path third = log("rollout-1.jsonl", {tokenCount("2026-09-01T08:00:00Z", 10)}, 100);
+  const ServiceUsage cancelled =
+      ServiceUsage::failure(ServiceID::codex, kNow, ProviderStatus::unavailable(CodexLogReader::cancelledMessage));
+
+  std::stop_source before;
+  before.request_stop();
+  EXPECT_EQ(scan(before.get_token()), cancelled);
+  EXPECT_TRUE(takeOpened().empty());
+
+  std::stop_source during;
+  onOpen = [&](const fs::path& path) {
+    if (path == second) during.request_stop();
+  };
+  EXPECT_EQ(scan(during.get_token()), cancelled);
+  EXPECT_EQ(takeOpened(), (Paths{first, second}));
+
+  onOpen = nullptr;
+  EXPECT_EQ(percent(), 30);
+  EXPECT_EQ(takeOpened(), (Paths{second, third}));
+}
+
+TEST_F(CodexLogReaderTest, ConcurrentScansShareOneCache) {
+  for (int i = 0; i < 20; ++i)
+    log("rollout-" + std::to_string(i) + ".jsonl", {tokenCount("2026-09-01T10:00:00Z", i)}, 100 + i);
+  ServiceUsage a, b;
+  {
+    std::jthread one([&] { a = scan(); });
+    std::jthread two([&] { b = scan(); });
+  }
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(a.window("codex_primary")->usedPercent, 19);
+  EXPECT_EQ(takeOpened().size(), 20u);  // the second scan found everything cached
+}
+
+TEST_F(CodexLogReaderTest, ProviderReadsCodexHome) {
+  sandbox.setEnv("CODEX_HOME", QFile::encodeName(QString::fromStdString(sandbox.path("elsewhere").string())));
+  sandbox.writeFile("elsewhere/sessions/rollout-x.jsonl",
+                    QByteArray::fromStdString(tokenCount("2026-09-01T10:00:00Z", 42)));
+  EXPECT_EQ(CodexUsageProvider().fetch({}).window("codex_primary")->usedPercent, 42);
+}

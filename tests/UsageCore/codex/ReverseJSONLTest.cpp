@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "codex/ReverseJSONL.h"
+#include "TestSandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+using ReverseJSONL::defaultMaximumLine;
+
+// Wraps the real file to count the bytes read and to run an action after each read.
+struct Observed {
+  std::uint64_t bytesRead = 0;
+  std::function<void()> afterRead;
+
+  struct File : ReverseJSONL::File {
+    File(const fs::path& path, Observed& owner) : inner(ReverseJSONL::openFile(path)), owner(owner) {}
+    std::uint64_t size() override { return inner->size(); }
+    std::size_t readAt(std::uint64_t offset, char* into, std::size_t count) override {
+      const std::size_t got = inner->readAt(offset, into, count);
+      owner.bytesRead += got;
+      if (owner.afterRead) owner.afterRead();
+      return got;
+    }
+    std::unique_ptr<ReverseJSONL::File> inner;
+    Observed& owner;
+  };
+  ReverseJSONL::Opener opener() {
+    return [this](const fs::path& path) { return std::make_unique<File>(path, *this); };
+  }
+};
+
+// The first line that starts with "{", as a parse function would find a record.
+std::optional<std::string> firstRecord(std::string_view line) {
+  if (line.starts_with("{")) return std::string(line);
+  return std::nullopt;
+}
+
+class ReverseJSONLTest : public SandboxedTest {
+ protected:
+  fs::path write(const std::string& content) {
+    return sandbox.writeFile("log.jsonl", QByteArray::fromStdString(content));
+  }
+  // Every line offered, in the order offered.
+  Lines offered(const std::string& content, std::size_t chunk, std::size_t maximumLine) {
+    Lines lines;
+    ReverseJSONL::visitLines(write(content), chunk, maximumLine,
+                             [&](std::string_view line) {
+                               lines.emplace_back(line);
+                               return false;
+                             },
+                             {});
+    return lines;
+  }
+};
+
+}  // namespace
+
+TEST_F(ReverseJSONLTest, OffersEveryLineLastFirstForAnyChunking) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 40; ++round) {
+    // Lines from empty to longer than the limit, with and without a final newline.
+    std::string content;
+    Lines expected[3];
+    const std::size_t limits[3] = {5, 20, 1000};
+    const int count = std::uniform_int_distribution<int>(0, 12)(random);
+    for (int i = 0; i < count; ++i) {
+      const std::string line(std::uniform_int_distribution<int>(0, 40)(random), static_cast<char>('a' + i));
+      content += line + (i + 1 < count || round % 2 ? "\n" : "");
+      for (int k = 0; k < 3; ++k) {
+        if (!line.empty() && line.size() <= limits[k]) expected[k].insert(expected[k].begin(), line);
+      }
+    }
+    for (const std::size_t chunk : {0, 1, 2, 3, 7, 16, 64, 65536}) {
+      for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(offered(content, chunk, limits[k]), expected[k]) << round << " " << chunk << " " << limits[k];
+      }
+    }
+  }
+  // A line exactly at the limit is offered; one byte more is not.
+  EXPECT_EQ(offered("12345\n123456\n", 4, 5), Lines{"12345"});
+  EXPECT_EQ(offered("123456\n12345", 4, 5), Lines{"12345"});
+}
+
+TEST_F(ReverseJSONLTest, StopsAtTheFirstResultFromTheEnd) {
+  const fs::path path = write("{\"n\":1}\n{\"n\":2}\n{\"n\":3}\nnot json, partly writ");
+  EXPECT_EQ(ReverseJSONL::read(path, 4, 1024, firstRecord, {}), "{\"n\":3}");
+  EXPECT_EQ(ReverseJSONL::read(write("plain\ntext"), 65536, 1024, firstRecord, {}), std::nullopt);
+}
+
+TEST_F(ReverseJSONLTest, RecordAcrossChunkBoundaryIsReassembled) {
+  const std::string record = "{\"type\":\"event_msg\",\"payload\":{\"type\":\"token_count\"}}";
+  // The last 64 KiB start 20 bytes into the record.
+  const std::string content =
+      std::string(1000, 'x') + "\n" + record + "\n" + std::string(65536 - record.size() + 19, 'y');
+  ASSERT_EQ(content.size() - 65536, content.find(record) + 20);
+  EXPECT_EQ(ReverseJSONL::read(write(content), ReverseJSONL::defaultChunkSize, defaultMaximumLine, firstRecord, {}),
+            record);
+}
+
+TEST_F(ReverseJSONLTest, OverlongLinesAreSkippedInOnePass) {
+  const std::string huge = "{\"tool_output\":\"" + std::string(defaultMaximumLine, 'z') + "\"}";
+  Observed io;
+  const fs::path path = write("{\"first\":1}\n{\"before\":true}\n" + huge);
+  EXPECT_EQ(ReverseJSONL::read(path, 65536, defaultMaximumLine, firstRecord, {}, io.opener()), "{\"before\":true}");
+  EXPECT_EQ(io.bytesRead, fs::file_size(path));  // nothing read twice
+  // Also when long lines sit between records and end with a newline.
+  EXPECT_EQ(ReverseJSONL::read(write("{\"first\":1}\n" + huge + "\n" + huge + "\nshort\n"), 4096, defaultMaximumLine,
+                               firstRecord, {}),
+            "{\"first\":1}");
+}
+
+TEST_F(ReverseJSONLTest, ReadsOnlyTheTailWhenTheRecordIsNearTheEnd) {
+  std::string content;
+  while (content.size() < 4 * 1024 * 1024) content += "{\"type\":\"response_item\"," + std::string(300, 'r') + "}\n";
+  Observed io;
+  EXPECT_TRUE(ReverseJSONL::read(write(content + "tail\n"), 65536, defaultMaximumLine, firstRecord, {}, io.opener()));
+  EXPECT_EQ(io.bytesRead, 65536u);
+}
+
+TEST_F(ReverseJSONLTest, CancellationAndFailures) {
+  std::string lines;
+  for (int i = 0; i < 1000; ++i) lines += "line " + std::to_string(i) + "\n";
+  const fs::path path = write(lines);
+  std::stop_source stopped;
+  stopped.request_stop();
+  EXPECT_THROW(ReverseJSONL::read(path, 64, 1024, firstRecord, stopped.get_token()), ReverseJSONL::Cancelled);
+
+  // Cancelled while reading, also while passing over a line that is too long: no further chunk is read.
+  using Case = std::tuple<std::string, std::uint64_t, std::uint64_t>;
+  for (const auto& [content, stopAfter, expectedBytes] :
+       {Case{lines, 0, 32}, Case{"a\n" + std::string(1000, 'b'), 64, 96}}) {
+    std::stop_source source;
+    Observed io;
+    io.afterRead = [&, limit = stopAfter] {
+      if (io.bytesRead > limit) source.request_stop();
+    };
+    EXPECT_THROW(ReverseJSONL::read(write(content), 32, 40, firstRecord, source.get_token(), io.opener()),
+                 ReverseJSONL::Cancelled);
+    EXPECT_EQ(io.bytesRead, expectedBytes);
+  }
+  EXPECT_THROW(ReverseJSONL::read(sandbox.path("missing.jsonl"), 64, 1024, firstRecord, {}), ReverseJSONL::ReadError);
+}

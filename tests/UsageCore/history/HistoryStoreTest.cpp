@@ -1,0 +1,390 @@
+#include <sys/stat.h>
+
+#include <QFile>
+#include <filesystem>
+#include <limits>
+#include <nlohmann/json.hpp>
+
+#include "EventLoop.h"
+#include "history/HistoryFile.h"
+#include "history/HistoryStore.h"
+#include "TestSandbox.h"
+
+namespace fs = std::filesystem;
+using Snapshot = HistoryStore::Snapshot;
+using json = nlohmann::json;
+
+namespace {
+
+constexpr double t0 = 1763400000;
+constexpr double day = 86400;
+
+HistoryEntry sample(const std::string& window, double percent, double at, std::optional<double> resetsAt = std::nullopt,
+                    ServiceID service = ServiceID::claude) {
+  return {service, window, percent, fromEpochSeconds(at),
+          resetsAt ? std::optional(fromEpochSeconds(*resetsAt)) : std::nullopt};
+}
+
+std::vector<HistoryEntry> seriesOf(const Snapshot& snapshot, const std::string& window,
+                                   ServiceID service = ServiceID::claude) {
+  const auto it = snapshot.entries.find(HistoryKey{service, window});
+  return it == snapshot.entries.end() ? std::vector<HistoryEntry>{} : it->second;
+}
+
+std::vector<double> timesOf(const Snapshot& snapshot, const std::string& window) {
+  std::vector<double> times;
+  for (const auto& entry : seriesOf(snapshot, window)) times.push_back(toEpochSeconds(entry.at));
+  return times;
+}
+
+unsigned modeOf(const fs::path& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0xFFFF;
+}
+
+std::string readText(const fs::path& path) {
+  QFile file(QString::fromStdString(path.string()));
+  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+json element(const char* service, const char* window, double percent, double at) {
+  return {{"service", service}, {"windowID", window}, {"usedPercent", percent}, {"at", at}};
+}
+
+std::string stamp(double t) { return "history.json.corrupt-" + std::to_string(static_cast<long long>(t)); }
+
+Snapshot record(HistoryStore& store, std::vector<HistoryEntry> entries, double now) {
+  return awaitFuture(store.record(std::move(entries), fromEpochSeconds(now)));
+}
+Snapshot load(HistoryStore& store, double now) { return awaitFuture(store.load(fromEpochSeconds(now))); }
+
+}  // namespace
+
+class HistoryStoreTest : public SandboxedTest {
+ protected:
+  fs::path folder() const { return sandbox.path(".local/share/Quotabox"); }
+  fs::path file() const { return folder() / "history.json"; }
+
+  fs::path write(const std::string& name, const std::string& body) const {
+    return sandbox.writeFile(".local/share/Quotabox/" + name, QByteArray::fromStdString(body));
+  }
+  void writeElements(const json& elements) const {
+    write("history.json", json{{"version", 1}, {"entries", elements}}.dump());
+  }
+  std::size_t entriesOnDisk() const { return json::parse(readText(file())).at("entries").size(); }
+  std::vector<std::string> backupNames() const {
+    std::vector<std::string> names;
+    for (const auto& path : HistoryFile::corruptBackups(file())) names.push_back(path.filename().string());
+    return names;
+  }
+
+  HistoryStore memoryStore{std::nullopt};
+};
+
+TEST_F(HistoryStoreTest, ThinningKeepsChangesAfterTheMinimumGapNewCyclesAndHeartbeats) {
+  const std::optional<double> none, reset = t0 + 3600;
+  struct Case {
+    double percent, at;
+    std::optional<double> lastReset, resetsAt;
+    bool stored;
+  };
+  // Each after a first sample of 10% at t0.
+  const Case cases[] = {
+      {50, t0 + 59, none, none, false},       // no change counts before the minimum gap
+      {10.005, t0 + 60, none, none, true},    // a change of 0.005 points does
+      {9.9, t0 + 60, none, none, true},       // and a fall counts like a rise
+      {10.004, t0 + 599, none, none, false},  // below that the value is flat...
+      {10, t0 + 600, none, none, true},       // ...and stored as a heartbeat after ten minutes
+      {10, t0 + 120, reset, *reset + 300, false},
+      {10, t0 + 120, reset, *reset + 301, true},  // a flat value in a new reset cycle
+      {10, t0 + 120, none, *reset + 999, false},  // needs reset times on both sides
+      {10, t0 + 120, reset, none, false},
+      {50, t0 - 60, none, none, false},  // never back in time
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.percent) + " at +" + std::to_string(c.at - t0));
+    HistoryStore store(std::nullopt);
+    record(store, {sample("five_hour", 10, t0, c.lastReset)}, t0);
+    const auto snapshot = record(store, {sample("five_hour", c.percent, c.at, c.resetsAt)}, c.at);
+    EXPECT_EQ(seriesOf(snapshot, "five_hour").size(), c.stored ? 2u : 1u);
+  }
+}
+
+TEST_F(HistoryStoreTest, RejectsSamplesOutsideTheTimeLimits) {
+  const double now = t0 + 20 * day;
+  auto snapshot =
+      record(memoryStore,
+             {sample("five_hour", 1, now + 61), sample("seven_day", 1, now + 60),
+              sample("seven_day_opus", 1, now - 14 * day - 1), sample("seven_day_sonnet", 1, now - 14 * day)},
+             now);
+  EXPECT_TRUE(seriesOf(snapshot, "five_hour").empty());
+  EXPECT_EQ(seriesOf(snapshot, "seven_day").size(), 1u);
+  EXPECT_TRUE(seriesOf(snapshot, "seven_day_opus").empty());
+  EXPECT_EQ(seriesOf(snapshot, "seven_day_sonnet").size(), 1u);
+  // Pruning is inclusive at both ends and then moves on with the clock.
+  snapshot = load(memoryStore, now + 1);
+  EXPECT_TRUE(seriesOf(snapshot, "seven_day_sonnet").empty());
+  EXPECT_EQ(seriesOf(snapshot, "seven_day").size(), 1u);
+}
+
+TEST_F(HistoryStoreTest, SortsAndClampsABatchAndSkipsUnrecordableSamples) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  auto snapshot =
+      record(memoryStore,
+             {sample("five_hour", 20, t0 + 120), sample("five_hour", 130, t0), sample("seven_day", -5, t0),
+              sample("seven_day_opus", nan, t0), sample("seven_day_sonnet", inf, t0),
+              sample("seven_day_cowork", 5, nan), sample("seven_day_oauth_apps", 5, t0, nan),
+              sample("seven_day_special", 5, t0), sample("codex_secondary", 5, t0, t0 + 10, ServiceID::codex)},
+             t0 + 120);
+  EXPECT_EQ(timesOf(snapshot, "five_hour"), (std::vector<double>{t0, t0 + 120}));
+  EXPECT_EQ(seriesOf(snapshot, "five_hour").at(0).usedPercent, 100);
+  EXPECT_EQ(seriesOf(snapshot, "seven_day").at(0).usedPercent, 0);
+  EXPECT_EQ(snapshot.entries.size(), 3u);
+  EXPECT_EQ(seriesOf(snapshot, "codex_secondary", ServiceID::codex).size(), 1u);
+}
+
+TEST_F(HistoryStoreTest, VersionGrowsOnlyWithChangesAndCallsRunInOrder) {
+  const auto first = record(memoryStore, {sample("five_hour", 10, t0)}, t0);
+  EXPECT_EQ(record(memoryStore, {sample("five_hour", 10, t0 + 10)}, t0 + 10).version, first.version);
+  const auto cleared = awaitFuture(memoryStore.clear());
+  EXPECT_GT(cleared.version, first.version);
+  std::vector<QFuture<Snapshot>> futures;
+  for (int i = 1; i <= 10; ++i) {
+    futures.push_back(memoryStore.record({sample("seven_day", i, t0 + 60 * i)}, fromEpochSeconds(t0 + 60 * i)));
+  }
+  long long previous = cleared.version;
+  for (auto& future : futures) EXPECT_EQ(awaitFuture(future).version, ++previous);
+}
+
+TEST_F(HistoryStoreTest, WritesCompactOrderedJsonThatReadsBackExactly) {
+  HistoryStore store(file());
+  const double fine = 1763400000.123456789;
+  record(store,
+         {sample("codex_primary", 5, fine, std::nullopt, ServiceID::codex), sample("seven_day", 7.25, fine, fine + 3.5),
+          sample("five_hour", 1.0 / 3.0, fine)},
+         fine);
+  const std::string text = readText(file());
+  EXPECT_EQ(text.find_first_of(" \n"), std::string::npos);
+  const auto entries = json::parse(text).at("entries");
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0]["windowID"], "five_hour");
+  EXPECT_EQ(entries[2]["windowID"], "codex_primary");
+  EXPECT_FALSE(entries[0].contains("resetsAt"));
+
+  HistoryStore fresh(file());
+  const auto snapshot = load(fresh, fine);
+  EXPECT_EQ(seriesOf(snapshot, "five_hour").at(0), sample("five_hour", 1.0 / 3.0, fine));
+  EXPECT_EQ(seriesOf(snapshot, "seven_day").at(0), sample("seven_day", 7.25, fine, fine + 3.5));
+}
+
+TEST_F(HistoryStoreTest, KeepsFolderAndFilePrivateAndLeavesNoTemporaryFile) {
+  {
+    HistoryStore store(file());
+    record(store, {sample("five_hour", 10, t0)}, t0);
+    EXPECT_EQ(modeOf(folder()), 0700u);
+    EXPECT_EQ(modeOf(file()), 0600u);
+    for (const auto& item : fs::directory_iterator(folder())) EXPECT_EQ(item.path().filename(), "history.json");
+  }
+  // Looser modes are tightened on load.
+  fs::permissions(folder(), fs::perms(0755));
+  fs::permissions(file(), fs::perms(0644));
+  HistoryStore store(file());
+  load(store, t0);
+  EXPECT_EQ(modeOf(folder()), 0700u);
+  EXPECT_EQ(modeOf(file()), 0600u);
+}
+
+TEST_F(HistoryStoreTest, FailedWriteIsRetriedAtTheNextPersist) {
+  // A file where the folder should be makes the write fail.
+  const auto blocker = sandbox.writeFile("blocked", "not a folder");
+  HistoryStore store(blocker / "history.json");
+  EXPECT_EQ(seriesOf(record(store, {sample("five_hour", 10, t0)}, t0), "five_hour").size(), 1u);
+  fs::remove(blocker);
+  // Nothing new is stored, but the pending content is written now.
+  record(store, {}, t0 + 1);
+  EXPECT_EQ(json::parse(readText(blocker / "history.json")).at("entries").size(), 1u);
+}
+
+TEST_F(HistoryStoreTest, LossyLoadSkipsBadElementsAndRewritesTheFile) {
+  write("history.json",
+        R"({"note":{"entries":5},"version":1,"entries":[)"
+        R"({"service":"claude","windowID":"five_hour","usedPercent":5,"at":1763400060},)"
+        R"({"service":"claude","windowID":"five_hour","usedPercent":1,"at":1763400000,"resetsAt":null,"extra":[1]},)"
+        R"({"service":"claude","windowID":"five_hour","usedPercent":2,"at":1763400000},)"
+        R"({"service":"claude","windowID":"five_hour","usedPercent":6,"at":1763400060},)"
+        R"({"service":"codex","windowID":"codex_primary","usedPercent":20,"at":1763400000},)"
+        R"({"service":"claude","windowID":"seven_day","usedPercent":150,"at":1763400005},)"
+        R"({"service":"gemini","windowID":"five_hour","usedPercent":1,"at":1763400060},)"
+        R"({"service":"claude","windowID":"seven_day_unknown","usedPercent":1,"at":1763400000},)"
+        R"({"service":"claude","windowID":"seven_day","at":1763400000},)"
+        R"({"service":"claude","windowID":"seven_day","usedPercent":"12","at":1763400000},)"
+        R"({"service":"claude","windowID":"seven_day","usedPercent":1,"at":1763400000,"resetsAt":"soon"},)"
+        R"(42]})");
+  HistoryStore store(file());
+  const auto snapshot = load(store, t0 + 100);
+  EXPECT_EQ(snapshot.entries.size(), 3u);
+  // Sorted, and of equal times the first in the file is kept.
+  EXPECT_EQ(seriesOf(snapshot, "five_hour"),
+            (std::vector{sample("five_hour", 1, t0), sample("five_hour", 5, t0 + 60)}));
+  EXPECT_EQ(seriesOf(snapshot, "seven_day").at(0).usedPercent, 100);
+  EXPECT_TRUE(backupNames().empty());
+  const auto rewritten = json::parse(readText(file())).at("entries");
+  ASSERT_EQ(rewritten.size(), 4u);
+  EXPECT_EQ(rewritten[2]["usedPercent"], 100);
+}
+
+TEST_F(HistoryStoreTest, PrunesOnLoadToRetentionAndToFourThousandPerSeries) {
+  auto elements = json::array();
+  for (int i = 0; i < 4001; ++i) elements.push_back(element("claude", "five_hour", i % 100, t0 + 60.0 * i));
+  elements.push_back(element("codex", "codex_primary", 1, t0 - 15 * day));
+  elements.push_back(element("codex", "codex_secondary", 1, t0 + 4001 * 60 + 61));
+  writeElements(elements);
+  HistoryStore store(file());
+  const double now = t0 + 4000 * 60;
+  const auto snapshot = load(store, now);
+  EXPECT_EQ(timesOf(snapshot, "five_hour").front(), t0 + 60);
+  EXPECT_EQ(timesOf(snapshot, "five_hour").back(), now);
+  EXPECT_EQ(snapshot.entries.size(), 1u);
+  EXPECT_EQ(entriesOnDisk(), 4000u);
+}
+
+TEST_F(HistoryStoreTest, QuarantinesFilesThatAreNotAVersionOneHistory) {
+  for (const std::string body :
+       {R"({"version":2,"entries":[]})", "not json", R"({"version":1.0,"entries":[]})",
+        R"({"version":"1","entries":[]})", R"({"version":1,"entries":{}})", R"({"entries":[]})", "[1,2]", ""}) {
+    SCOPED_TRACE(body);
+    TestSandbox local;
+    const fs::path path = local.writeFile("history.json", QByteArray::fromStdString(body));
+    HistoryStore store(path);
+    EXPECT_TRUE(load(store, t0 + 0.9).entries.empty());
+    EXPECT_EQ(readText(local.path(stamp(t0))), body);
+    EXPECT_EQ(modeOf(local.path(stamp(t0))), 0600u);
+    EXPECT_FALSE(fs::exists(path));
+  }
+}
+
+TEST_F(HistoryStoreTest, QuarantineCountsUpAndKeepsTheNewestThree) {
+  for (double t : {t0 - 30, t0 - 20, t0 - 10, t0}) write(stamp(t), "old");
+  write("history.json", R"({"version":2,"entries":[]})");
+  HistoryStore store(file());
+  load(store, t0);
+  EXPECT_EQ(backupNames(), (std::vector<std::string>{stamp(t0 - 10), stamp(t0), stamp(t0 + 1)}));
+  EXPECT_EQ(readText(folder() / stamp(t0 + 1)), R"({"version":2,"entries":[]})");
+  // The store goes on with an empty history and writes a fresh file once there
+  // is something.
+  record(store, {sample("five_hour", 10, t0)}, t0);
+  EXPECT_EQ(entriesOnDisk(), 1u);
+}
+
+TEST_F(HistoryStoreTest, OversizedFileIsQuarantinedUnread) {
+  const std::string body = json{{"version", 1}, {"entries", {element("claude", "five_hour", 1, t0)}}}.dump();
+  HistoryStore::Policy policy;
+  policy.maxFileBytes = static_cast<long long>(body.size());
+  write("history.json", body);
+  EXPECT_EQ(load(*std::make_unique<HistoryStore>(file(), policy), t0).entries.size(), 1u);
+  write("history.json", body + " ");
+  HistoryStore store(file(), policy);
+  EXPECT_TRUE(load(store, t0).entries.empty());
+  EXPECT_EQ(backupNames().size(), 1u);
+}
+
+TEST_F(HistoryStoreTest, BackupMaintenanceDropsOutOfRangeStampsAndTightensTheRest) {
+  const std::pair<std::string, bool> backups[] = {{stamp(t0 - 13 * day), true},        {stamp(t0) + ".5", true},
+                                                  {stamp(t0 - 14 * day - 1), false},   {stamp(t0 + 61), false},
+                                                  {"history.json.corrupt-abc", false}, {"notes.corrupt-1", true}};
+  for (const auto& [name, kept] : backups) fs::permissions(write(name, "x"), fs::perms(0644));
+  HistoryStore store(file());
+  load(store, t0);
+  for (const auto& [name, kept] : backups) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(fs::exists(folder() / name), kept);
+    if (kept && name != "notes.corrupt-1") {
+      EXPECT_EQ(modeOf(folder() / name), 0600u);
+    }
+  }
+}
+
+TEST_F(HistoryStoreTest, UnreadableHistoryIsNeverOverwritten) {
+  // A folder and a pipe at the history path both fail to read; neither may hang
+  // or be replaced.
+  fs::create_directories(file() / "inner");
+  HistoryStore store(file());
+  EXPECT_EQ(seriesOf(record(store, {sample("five_hour", 10, t0)}, t0), "five_hour").size(), 1u);
+  EXPECT_TRUE(fs::is_directory(file() / "inner"));
+  EXPECT_TRUE(backupNames().empty());
+
+  fs::remove_all(file());
+  ASSERT_EQ(::mkfifo(file().c_str(), 0600), 0);
+  EXPECT_EQ(seriesOf(record(store, {sample("five_hour", 20, t0 + 60)}, t0 + 60), "five_hour").size(), 2u);
+  EXPECT_EQ(fs::status(file()).type(), fs::file_type::fifo);
+
+  // Once the file reads, what was recorded meanwhile joins its content.
+  fs::remove(file());
+  writeElements({element("claude", "seven_day", 5, t0 - 60), element("claude", "five_hour", 7, t0 - 60)});
+  const auto snapshot = record(store, {sample("five_hour", 30, t0 + 120)}, t0 + 120);
+  EXPECT_EQ(timesOf(snapshot, "five_hour"), (std::vector<double>{t0 - 60, t0, t0 + 60, t0 + 120}));
+  EXPECT_EQ(entriesOnDisk(), 5u);
+}
+
+TEST_F(HistoryStoreTest, ClearDeletesFileAndBackupsButNotTemporaryFiles) {
+  writeElements({element("claude", "five_hour", 1, t0)});
+  write("history.json.corrupt-1", "x");
+  const auto temporary = write(".history.json.0000.tmp", "x");
+  HistoryStore store(file());
+  load(store, t0);
+  EXPECT_TRUE(awaitFuture(store.clear()).entries.empty());
+  EXPECT_FALSE(store.clearFailed());
+  EXPECT_FALSE(fs::exists(file()));
+  EXPECT_TRUE(backupNames().empty());
+  EXPECT_TRUE(fs::exists(temporary));
+  // A cleared store does not read the file again.
+  writeElements({element("claude", "seven_day", 1, t0)});
+  EXPECT_TRUE(load(store, t0).entries.empty());
+}
+
+TEST_F(HistoryStoreTest, FailedDeletionIsReportedUntilTheNextClear) {
+  writeElements({element("claude", "five_hour", 1, t0)});
+  const fs::path stubborn = folder() / "history.json.corrupt-5";
+  fs::create_directories(stubborn / "inside");
+  write("history.json.corrupt-9", "x");
+  HistoryStore store(file());
+  awaitFuture(store.clear());
+  EXPECT_TRUE(store.clearFailed());
+  // The other items are still deleted.
+  EXPECT_FALSE(fs::exists(file()) || fs::exists(folder() / "history.json.corrupt-9"));
+  record(store, {sample("five_hour", 1, t0)}, t0);
+  EXPECT_TRUE(store.clearFailed());
+
+  fs::remove_all(stubborn / "inside");
+  awaitFuture(store.clear());
+  EXPECT_FALSE(store.clearFailed());
+  EXPECT_FALSE(fs::exists(stubborn));
+}
+
+TEST_F(HistoryStoreTest, DestroyingTheStoreFinishesQueuedCalls) {
+  std::vector<QFuture<Snapshot>> futures;
+  {
+    HistoryStore store(file());
+    for (int i = 0; i < 10; ++i)
+      futures.push_back(store.record({sample("five_hour", i, t0 + 60 * i)}, fromEpochSeconds(t0 + 60 * i)));
+    futures.push_back(store.clear());
+  }
+  for (auto& future : futures) EXPECT_TRUE(future.isFinished());
+  EXPECT_EQ(seriesOf(futures[8].result(), "five_hour").size(), 9u);
+  EXPECT_TRUE(futures.back().result().entries.empty());
+  EXPECT_FALSE(fs::exists(file()));
+}
+
+TEST_F(HistoryStoreTest, ReadOnlyStoreReadsButNeverChangesTheDisk) {
+  writeElements({element("claude", "five_hour", 10, t0), element("bogus", "five_hour", 1, t0)});
+  fs::permissions(file(), fs::perms(0644));
+  const std::string before = readText(file());
+  HistoryStore store(file(), HistoryStore::Policy::standard(), HistoryStore::Access::readOnly);
+  EXPECT_EQ(timesOf(record(store, {sample("five_hour", 20, t0 + 120)}, t0 + 120), "five_hour"),
+            (std::vector<double>{t0, t0 + 120}));
+  awaitFuture(store.clear());
+  EXPECT_FALSE(store.clearFailed());
+  EXPECT_EQ(readText(file()), before);
+  EXPECT_EQ(modeOf(file()), 0644u);
+}

@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include <QTimer>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "EventLoop.h"
+#include "TestSandbox.h"
+#include "store/UsageStore.h"
+#include "UsageStoreFakes.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Providers = std::vector<std::shared_ptr<UsageProvider>>;
+
+const HistoryKey claudeFiveHour{ServiceID::claude, "five_hour"};
+const HistoryKey claudeWeekly{ServiceID::claude, "seven_day"};
+const HistoryKey codexPrimary{ServiceID::codex, "codex_primary"};
+
+class UsageStoreHistoryTest : public SandboxedTest {
+ protected:
+  // Near the real time, so that a store on the system clock accepts the samples too.
+  UsageStoreHistoryTest() {
+    *clock.seconds = std::floor(toEpochSeconds(systemNow()));
+    t0 = *clock.seconds;
+  }
+
+  ManualClock clock;
+  double t0 = 0;
+
+  fs::path historyFile() const { return sandbox.path("data/Quotabox/history.json"); }
+
+  UsageWindow fiveHour(double used) const { return {"five_hour", "5시간", used, fromEpochSeconds(t0 + 4 * 3600), 300}; }
+  UsageWindow weekly(double used) const { return {"seven_day", "주간", used, fromEpochSeconds(t0 + 5 * 86400), 10080}; }
+
+  // A provider that answers a successful Claude fetch taken at the clock's current reading.
+  std::shared_ptr<FakeProvider> claudeAtClock(double used = 30) {
+    auto seconds = std::make_shared<double>(*clock.seconds);
+    auto provider = std::make_shared<FakeProvider>(ServiceID::claude, [this, seconds, used](std::stop_token) {
+      return okUsage(ServiceID::claude, {fiveHour(used), weekly(used / 2)}, *seconds);
+    });
+    clockSnapshots.push_back(seconds);
+    return provider;
+  }
+  // Providers read their time on worker threads; copy the clock to them only between refreshes.
+  void advance(double by) {
+    clock.advance(by);
+    for (auto& s : clockSnapshots) *s = *clock.seconds;
+  }
+
+  std::unique_ptr<UsageStore> makeStore(Providers providers, bool onDisk) {
+    return std::make_unique<UsageStore>(
+        std::move(providers), std::make_shared<HistoryStore>(onDisk ? std::optional(historyFile()) : std::nullopt),
+        clock.clock());
+  }
+  std::unique_ptr<UsageStore> fileStore(Providers providers) { return makeStore(std::move(providers), true); }
+  std::unique_ptr<UsageStore> memoryStore(Providers providers) { return makeStore(std::move(providers), false); }
+  void awaitClear(UsageStore& store) {
+    ASSERT_TRUE(waitUntil([&] { return !store.isClearingHistory(); }));
+  }
+
+  void writeHistory(const std::vector<HistoryEntry>& entries) {
+    fs::create_directories(historyFile().parent_path());
+    std::ofstream(historyFile()) << nlohmann::json{{"version", 1}, {"entries", entries}}.dump();
+  }
+  std::vector<HistoryEntry> fileEntries() const {
+    std::ifstream in(historyFile());
+    return nlohmann::json::parse(in).at("entries").get<std::vector<HistoryEntry>>();
+  }
+  HistoryEntry sample(double at, double used) const {
+    return {ServiceID::claude, "five_hour", used, fromEpochSeconds(at), fromEpochSeconds(t0 + 4 * 3600)};
+  }
+  static std::size_t seriesSize(const UsageStore& store, const HistoryKey& key) {
+    const auto it = store.history().find(key);
+    return it == store.history().end() ? 0 : it->second.size();
+  }
+
+  std::vector<std::shared_ptr<double>> clockSnapshots;
+};
+
+TEST_F(UsageStoreHistoryTest, RecordsTheWindowsOfSuccessfulFetchesOnly) {
+  const UsageWindow primary("codex_primary", "5시간", 12, std::nullopt, 300);
+  auto claude = std::make_shared<FakeProvider>(
+      ServiceID::claude, std::vector{okUsage(ServiceID::claude, {fiveHour(30), weekly(15)}, t0),
+                                     okUsage(ServiceID::claude, {fiveHour(35), weekly(15)}, t0 + 120)});
+  // The failure carries windows of its own; they are not samples either.
+  auto failure = failedUsage(ServiceID::codex, ProviderStatus::unavailable("실패"), t0 + 120);
+  failure.windows = {UsageWindow("codex_primary", "5시간", 50, std::nullopt, 300)};
+  auto codex =
+      std::make_shared<FakeProvider>(ServiceID::codex, std::vector{okUsage(ServiceID::codex, {primary}, t0), failure});
+  auto store = memoryStore({claude, codex});
+
+  awaitFuture(store->refresh());
+  ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
+  EXPECT_EQ(store->history().at(claudeFiveHour).front(), sample(t0, 30));
+  EXPECT_EQ(seriesSize(*store, claudeWeekly), 1u);
+  EXPECT_EQ(seriesSize(*store, codexPrimary), 1u);
+
+  clock.advance(120);
+  awaitFuture(store->refresh());
+  EXPECT_EQ(seriesSize(*store, claudeFiveHour), 2u);
+  EXPECT_EQ(seriesSize(*store, codexPrimary), 1u);
+}
+
+TEST_F(UsageStoreHistoryTest, AStoreWithoutAHistoryFileWritesNoFile) {
+  auto provider = std::make_shared<FakeProvider>(ServiceID::claude, [this](std::stop_token) {
+    return okUsage(ServiceID::claude, {fiveHour(30)}, toEpochSeconds(systemNow()));
+  });
+  UsageStore store(Providers{provider});
+  awaitFuture(store.refresh());
+  EXPECT_EQ(seriesSize(store, claudeFiveHour), 1u);
+  for (const auto& item : fs::recursive_directory_iterator(sandbox.home())) {
+    EXPECT_NE(item.path().filename(), "history.json") << item.path();
+  }
+}
+
+TEST_F(UsageStoreHistoryTest, LoadsTheFileAtStartAndRecordsIntoIt) {
+  writeHistory({sample(t0 - 3600, 10), sample(t0 - 1800, 20)});
+  auto store = fileStore({claudeAtClock(30)});
+  ASSERT_TRUE(waitUntil([&] { return seriesSize(*store, claudeFiveHour) == 2; }));
+
+  awaitFuture(store->refresh());
+  EXPECT_EQ(seriesSize(*store, claudeFiveHour), 3u);
+  EXPECT_EQ(fileEntries().size(), 4u);  // three five-hour samples and one weekly
+}
+
+TEST_F(UsageStoreHistoryTest, TrendsComeFromTheRecordedSeries) {
+  std::vector<ServiceUsage> results;
+  for (int i = 0; i < 3; ++i) results.push_back(okUsage(ServiceID::claude, {fiveHour(10 + 10 * i)}, t0 + 600 * i));
+  auto store = memoryStore({std::make_shared<FakeProvider>(ServiceID::claude, results)});
+  for (int i = 0; i < 3; ++i, clock.advance(600)) awaitFuture(store->refresh());
+
+  const WindowTrend trend = store->trend(ServiceID::claude, "five_hour");
+  ASSERT_TRUE(trend.ratePerHour.has_value());
+  EXPECT_NEAR(*trend.ratePerHour, 60, 1e-6);
+  EXPECT_EQ(trend.verdict.kind, TrendVerdict::Kind::exhaustsBeforeReset);
+  EXPECT_EQ(store->trend(ServiceID::claude, "seven_day"), WindowTrend::insufficient(ServiceID::claude, "seven_day"));
+
+  auto inputs = countSignal(store.get(), &UsageStore::trendInputsChanged);
+  store->setHistoryEnabled(false);
+  EXPECT_EQ(*inputs, 1);
+  EXPECT_EQ(store->trend(ServiceID::claude, "five_hour"), WindowTrend::insufficient(ServiceID::claude, "five_hour"));
+}
+
+TEST_F(UsageStoreHistoryTest, ClearDuringARefreshLeavesTheHistoryEmpty) {
+  writeHistory({sample(t0 - 3600, 10)});
+  Gate gate;
+  auto gated = std::make_shared<FakeProvider>(ServiceID::claude, [&, at = t0](std::stop_token) {
+    gate.waitRegardless();
+    return okUsage(ServiceID::claude, {fiveHour(40)}, at);
+  });
+  auto store = fileStore({gated});
+  ASSERT_TRUE(waitUntil([&] { return seriesSize(*store, claudeFiveHour) == 1; }));
+
+  const QFuture<void> refreshed = store->refresh();
+  ASSERT_TRUE(waitUntil([&] { return gated->calls == 1; }));
+  store->clearHistory();
+  EXPECT_TRUE(store->history().empty());
+  EXPECT_TRUE(store->isClearingHistory());
+  gate.open();
+  awaitFuture(refreshed);
+  awaitClear(*store);
+  spinFor(std::chrono::milliseconds(20));
+  EXPECT_TRUE(store->history().empty());
+  EXPECT_FALSE(fs::exists(historyFile()));
+  // The next refresh records again.
+  awaitFuture(store->refresh());
+  EXPECT_EQ(seriesSize(*store, claudeFiveHour), 1u);
+  EXPECT_EQ(fileEntries().size(), 1u);
+}
+
+TEST_F(UsageStoreHistoryTest, AFailedClearStopsRecordingUntilAClearSucceeds) {
+  // A backup that cannot be deleted: a non-empty folder with a backup's name.
+  const fs::path stuck = historyFile().string() + ".corrupt-" + std::to_string(int64_t(t0));
+  fs::create_directories(stuck);
+  std::ofstream(stuck / "keep") << "x";
+
+  auto store = fileStore({claudeAtClock()});
+  awaitFuture(store->refresh());
+  ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
+
+  store->clearHistory();
+  awaitClear(*store);
+  EXPECT_TRUE(store->historyClearFailed());
+  advance(3600);
+  awaitFuture(store->refresh());
+  EXPECT_TRUE(store->history().empty());
+  EXPECT_FALSE(fs::exists(historyFile()));
+
+  fs::remove_all(stuck);
+  store->clearHistory();
+  awaitClear(*store);
+  EXPECT_FALSE(store->historyClearFailed());
+  advance(3600);
+  awaitFuture(store->refresh());
+  EXPECT_EQ(seriesSize(*store, claudeFiveHour), 1u);
+}
+
+TEST_F(UsageStoreHistoryTest, TogglingRecordingDuringARefreshDropsItsSamples) {
+  Gate gate;
+  auto seconds = std::make_shared<double>(t0);
+  auto gated = std::make_shared<FakeProvider>(ServiceID::claude, [&, seconds](std::stop_token) {
+    gate.waitRegardless();
+    return okUsage(ServiceID::claude, {fiveHour(40)}, *seconds);
+  });
+  auto store = memoryStore({gated});
+  const QFuture<void> refreshed = store->refresh();
+  ASSERT_TRUE(waitUntil([&] { return gated->calls == 1; }));
+  store->setHistoryEnabled(false);
+  store->setHistoryEnabled(true);
+  gate.open();
+  awaitFuture(refreshed);
+  spinFor(std::chrono::milliseconds(20));
+  EXPECT_TRUE(store->history().empty());
+
+  clock.advance(120);
+  *seconds = *clock.seconds;
+  awaitFuture(store->refresh());
+  ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
+  EXPECT_EQ(store->history().at(claudeFiveHour).front().at, clock.now());
+}
+
+TEST_F(UsageStoreHistoryTest, WithRecordingOffRefreshesStillPruneTheFile) {
+  const double day = 86400;
+  writeHistory({sample(t0 - 14 * day + 600, 10), sample(t0 - 60, 20)});
+  auto store = fileStore({claudeAtClock(55)});
+  ASSERT_TRUE(waitUntil([&] { return seriesSize(*store, claudeFiveHour) == 2; }));
+  store->setHistoryEnabled(false);
+
+  advance(3600);
+  awaitFuture(store->refresh());
+  ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
+  EXPECT_EQ(store->history().at(claudeFiveHour).front().usedPercent, 20);
+  const auto stored = fileEntries();
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(stored.front().at, fromEpochSeconds(t0 - 60));
+}
+
+TEST_F(UsageStoreHistoryTest, MockStoresUseSyntheticTrendsAndNeverRecord) {
+  auto store = UsageStore::mock(MockUsageProvider::Scenario::high);
+  awaitFuture(store->refresh());
+  spinFor(std::chrono::milliseconds(20));
+  ASSERT_EQ(store->usages().size(), 2u);
+  EXPECT_TRUE(store->history().empty());
+  const auto& window = store->usages().at(ServiceID::claude).windows.front();
+  const WindowTrend trend = store->trend(ServiceID::claude, window.id);
+  ASSERT_TRUE(trend.ratePerHour.has_value());
+  EXPECT_DOUBLE_EQ(*trend.ratePerHour, 9);
+}
+
+TEST_F(UsageStoreHistoryTest, HistoryWorkOutlivesADroppedStoreWithoutTouchingIt) {
+  auto historyStore = std::make_shared<HistoryStore>(historyFile());
+  auto store = std::make_unique<UsageStore>(Providers{claudeAtClock()}, historyStore, clock.clock());
+  awaitFuture(store->refresh());
+  ASSERT_TRUE(fs::exists(historyFile()));
+
+  // Dropped with a clear in flight: the clear still empties the file.
+  store->clearHistory();
+  store.reset();
+  awaitFuture(historyStore->load(clock.now()));
+  spinFor(std::chrono::milliseconds(20));
+  EXPECT_FALSE(fs::exists(historyFile()));
+
+  // Dropped just as its refresh hands samples to the history: the late snapshot lands nowhere.
+  advance(600);
+  auto second = std::make_unique<UsageStore>(Providers{claudeAtClock(70)}, historyStore, clock.clock());
+  UsageStore* raw = second.release();
+  QObject::connect(raw, &UsageStore::lastRefreshChanged, raw, [raw] { raw->deleteLater(); });
+  QPointer<UsageStore> watch(raw);
+  raw->refresh();
+  ASSERT_TRUE(waitUntil([&] { return watch.isNull(); }));
+  awaitFuture(historyStore->load(clock.now()));
+  spinFor(std::chrono::milliseconds(20));
+}
+
+}  // namespace
