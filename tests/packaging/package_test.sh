@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Packages the build as a .deb, unpacks it into a scratch root and runs the installed program.
+# Usage: package_test.sh BUILD_DIR VERSION
+set -euo pipefail
+build=$1 version=$2
+work=$(mktemp -d /tmp/quotabox-package-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "package test: $*" >&2; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -B "$work/out" -D CPACK_DEBIAN_COMPRESSION_TYPE=gzip >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log"; fail "cpack failed"; }
+deb=$(ls "$work"/out/quotabox_*.deb)
+depends=$(dpkg-deb -f "$deb" Depends)
+[[ "$depends" == *libqt6widgets6* && "$depends" == *libicu* ]] || fail "dependencies miss Qt or ICU: $depends"
+
+dpkg -x "$deb" "$work/root"
+usr="$work/root/usr"
+for f in bin/quotabox share/applications/com.orrisfen.Quotabox.desktop \
+         share/icons/hicolor/scalable/apps/com.orrisfen.Quotabox.svg share/metainfo/com.orrisfen.Quotabox.metainfo.xml; do
+  [[ -f "$usr/$f" ]] || fail "missing /usr/$f"
+done
+desktop-file-validate "$usr/share/applications/com.orrisfen.Quotabox.desktop" || fail "desktop entry invalid"
+appstreamcli validate --no-net --pedantic "$usr/share/metainfo/com.orrisfen.Quotabox.metainfo.xml" >"$work/as.log" 2>&1 ||
+  { cat "$work/as.log"; fail "metainfo invalid"; }
+
+[[ "$("$usr/bin/quotabox" --version)" == "Quotabox $version" ]] || fail "unexpected --version"
+mkdir -p "$work/home"
+HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share" \
+  "$usr/bin/quotabox" --mock --json >"$work/report.json" </dev/null || fail "--mock --json failed"
+python3 - "$work/report.json" <<'PY' || fail "report is not the expected JSON"
+import json, sys
+report = json.load(open(sys.argv[1]))
+services = [s["service"] for s in report["services"]]
+assert services == ["claude", "codex"], services
+assert all(s["status"] == "ok" and s["windows"] for s in report["services"])
+PY
+echo "package test: $(basename "$deb") installs and runs"
