@@ -1,7 +1,6 @@
 #include "tray/GlyphFonts.h"
 
 #include <QFontDatabase>
-#include <QImage>
 #include <QStringList>
 #include <cmath>
 
@@ -12,20 +11,10 @@ const QString kHangulFamily = QStringLiteral("Noto Sans CJK KR");
 // Tried in turn when the interface font sets its digits at different widths.
 const QStringList kTabularFallbacks{QStringLiteral("Noto Sans Mono"), QStringLiteral("DejaVu Sans Mono")};
 
-const QPaintDevice& measuringDevice() {
-  static const QImage device = [] {
-    QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
-    image.setDotsPerMeterX(GlyphFonts::dotsPerMeter);
-    image.setDotsPerMeterY(GlyphFonts::dotsPerMeter);
-    return image;
-  }();
-  return device;
-}
-
-QFont makeFont(const QString& family, qreal size, QFont::Weight weight) {
+QFont makeFont(const QString& family, int pixelSize, QFont::Weight weight) {
   QFont font;
   font.setFamilies({family, kHangulFamily});
-  font.setPointSizeF(size);
+  font.setPixelSize(pixelSize);
   font.setWeight(weight);
   // Unhinted outlines scale linearly, so the 2x picture matches the 1x measurements.
   font.setHintingPreference(QFont::PreferNoHinting);
@@ -33,7 +22,7 @@ QFont makeFont(const QString& family, qreal size, QFont::Weight weight) {
 }
 
 bool hasTabularDigits(const QFont& font) {
-  const QFontMetricsF metrics(font, &measuringDevice());
+  const QFontMetricsF metrics(font);
   const qreal zero = metrics.horizontalAdvance(QLatin1Char('0'));
   for (char digit = '1'; digit <= '9'; ++digit) {
     if (std::abs(metrics.horizontalAdvance(QLatin1Char(digit)) - zero) > 0.01) return false;
@@ -54,13 +43,17 @@ QString tabularFamily() {
 }
 
 GlyphFonts::Face face(const QString& family, qreal size, QFont::Weight weight) {
-  QFont font = makeFont(family, size, weight);
-  return {font, QFontMetricsF(font, &measuringDevice())};
+  int multiple = 1;
+  while (multiple < 4 && std::abs(size * multiple - std::round(size * multiple)) > 1e-6) ++multiple;
+  const QFont font = makeFont(family, static_cast<int>(std::round(size * multiple)), weight);
+  return {font, QFontMetricsF(font), 1.0 / multiple};
 }
 
 }  // namespace
 
-QSizeF GlyphFonts::Face::size(const QString& text) const { return {metrics.horizontalAdvance(text), metrics.height()}; }
+QSizeF GlyphFonts::Face::size(const QString& text) const {
+  return QSizeF(metrics.horizontalAdvance(text), metrics.height()) * scale;
+}
 
 const GlyphFonts& GlyphFonts::shared() {
   static const GlyphFonts fonts(interfaceFamily(), tabularFamily());

@@ -2,23 +2,23 @@
 
 #include <QFont>
 #include <QFontMetricsF>
-#include <QPaintDevice>
 #include <QSizeF>
 #include <QString>
 
 // The fonts of the tray glyph, resolved once per process (a QGuiApplication must exist). Sizes
-// are device-independent pixels: fonts are set in points and every glyph canvas, like the
-// measuring device, runs at 72 dpi, where a point is a pixel.
+// are device-independent pixels.
 class GlyphFonts {
  public:
-  // Dots per metre of 72 dpi, for canvases that draw with these fonts.
-  static constexpr int dotsPerMeter = 2835;
-
+  // Font engines round pixel sizes to whole pixels, so a fractional size (12.5) is set at a
+  // whole multiple and drawn and measured scaled down by `scale`.
   struct Face {
     QFont font;
     QFontMetricsF metrics;
+    qreal scale = 1;
+
     // Typographic advance and line height of a one-line string.
     QSizeF size(const QString& text) const;
+    qreal ascent() const { return metrics.ascent() * scale; }
   };
 
   static const GlyphFonts& shared();

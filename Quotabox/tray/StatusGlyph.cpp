@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tray/GlyphFonts.h"
 #include "tray/StatusGlyphLayout.h"
 
 namespace {
@@ -35,9 +34,6 @@ QImage StatusGlyph::image(bool darkMenuBar, qreal devicePixelRatio) const {
   const int logicalWidth = width();
   QImage image(qRound(logicalWidth * ratio), qRound(height * ratio), QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(ratio);
-  // 72 dpi: the glyph fonts' points are pixels.
-  image.setDotsPerMeterX(GlyphFonts::dotsPerMeter);
-  image.setDotsPerMeterY(GlyphFonts::dotsPerMeter);
   image.setText(QStringLiteral("Description"), accessibilityText());
   image.fill(Qt::transparent);
   if (image.isNull()) return image;

@@ -168,7 +168,11 @@ qreal StatusGlyph::Layout::lineWidth(const StatusSlot& slot) const {
 void StatusGlyph::Layout::drawText(QPainter& painter, const QString& text, const GlyphFonts::Face& face, qreal x,
                                    qreal centerY, const QColor& color) {
   const qreal top = centerY - face.size(text).height() / 2;
+  painter.save();
+  painter.translate(x, top + face.ascent());
+  painter.scale(face.scale, face.scale);
   painter.setFont(face.font);
   painter.setPen(color);
-  painter.drawText(QPointF(x, top + face.metrics.ascent()), text);
+  painter.drawText(QPointF(0, 0), text);
+  painter.restore();
 }
