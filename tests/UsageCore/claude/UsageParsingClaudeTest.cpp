@@ -2,8 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "model/ISO8601.h"
 #include "TestSandbox.h"
+#include "model/ISO8601.h"
 #include "model/UsageParseError.h"
 #include "model/UsageParsing.h"
 
@@ -83,6 +83,16 @@ TEST(UsageParsingClaudeTest, OneBadWindowOrNoWindowFailsTheWholeAnswer) {
   for (const char* body : {"[]", R"("five_hour")", "{}", R"({"five_hour": null, "seven_day": null})",
                            R"({"error": {"message": "Rate limited.", "type": "rate_limit_error"}})"}) {
     EXPECT_THROW(parse(body), UsageParseError::invalidResponse) << body;
+  }
+}
+
+TEST(UsageParsingClaudeTest, DeepNestingIsRefusedWithoutWalkingIt) {
+  const auto nested = [](int depth) { return QByteArray(depth, '[') + QByteArray(depth, ']'); };
+  // A few levels of unrelated members are fine; 150,000 once overflowed the stack.
+  EXPECT_EQ(ids(parse(R"({"five_hour": {"utilization": 1}, "extra": )" + nested(40) + "}")), Ids{"five_hour"});
+  for (const QByteArray& body : {R"({"five_hour": {"utilization": 1}, "limits": [{"kind": )" + nested(150000) + "}]}",
+                                 R"({"five_hour": {"utilization": 1, "resets_at": )" + nested(150000) + "}}"}) {
+    EXPECT_THROW(parse(body), UsageParseError::invalidResponse);
   }
 }
 
