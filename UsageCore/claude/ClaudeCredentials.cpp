@@ -14,6 +14,7 @@
 #include <csignal>
 #include <nlohmann/json.hpp>
 
+#include "model/BoundedJSON.h"
 #include "model/UsageParseError.h"
 
 extern char** environ;
@@ -25,8 +26,9 @@ using SteadyClock = std::chrono::steady_clock;
 
 constexpr auto kToolTimeout = std::chrono::seconds(5);
 constexpr int kItemNotFoundStatus = 44;
-// The secret is a few kilobytes; a tool printing far more is not the one we expect.
-constexpr qsizetype kMaxToolOutput = 4 * 1024 * 1024;
+// The document is a few kilobytes; a tool printing far more, or a file far larger, is not Claude
+// Code's.
+constexpr qsizetype kMaxDocumentBytes = 4 * 1024 * 1024;
 
 class FileDescriptor {
  public:
@@ -109,7 +111,7 @@ bool readAll(int fd, SteadyClock::time_point deadline, QByteArray& output) {
     }
     if (count == 0) return true;
     output.append(buffer, count);
-    if (output.size() > kMaxToolOutput) return false;
+    if (output.size() > kMaxDocumentBytes) return false;
   }
 }
 
@@ -121,19 +123,24 @@ std::string credentialsFilePath() {
 
 }  // namespace
 
-ClaudeCredentials ClaudeCredentials::parse(const QByteArray& bytes) {
+std::optional<ClaudeCredentials> ClaudeCredentials::parse(const QByteArray& bytes) {
   json document;
   try {
-    document = json::parse(bytes.begin(), bytes.end());
+    document = BoundedJSON::parse(bytes);
   } catch (const json::parse_error& error) {
     // The library quotes the text it last read, which may be part of the token: keep only the place.
     throw json::parse_error::create(error.id, error.byte, "the credentials are not valid JSON", nullptr);
   }
-  const json& oauth = document.at("claudeAiOauth");
+  if (!document.is_object()) throw json::type_error::create(302, "the credentials are not an object", nullptr);
+  // Claude Code keeps other logins (MCP servers) in the same document; without its own there is
+  // no Claude login.
+  const auto found = document.find("claudeAiOauth");
+  if (found == document.end()) return std::nullopt;
+  const json& oauth = *found;
   ClaudeCredentials credentials;
   credentials.accessToken = oauth.at("accessToken").get<std::string>();
-  if (const auto found = oauth.find("subscriptionType"); found != oauth.end() && !found->is_null()) {
-    credentials.subscriptionType = found->get<std::string>();
+  if (const auto plan = oauth.find("subscriptionType"); plan != oauth.end() && !plan->is_null()) {
+    credentials.subscriptionType = plan->get<std::string>();
   }
   if (credentials.accessToken.empty()) throw UsageParseError::invalidResponse();
   return credentials;
@@ -190,6 +197,7 @@ std::optional<QByteArray> ClaudeCredentials::readCredentialsFile() {
   struct stat info {};
   if (::fstat(file.get(), &info) != 0) throw std::system_error(errno, std::generic_category(), "cannot stat " + path);
   if (!S_ISREG(info.st_mode)) throw std::system_error(EISDIR, std::generic_category(), "not a file: " + path);
+  if (info.st_size > kMaxDocumentBytes) throw std::system_error(EFBIG, std::generic_category(), "too large: " + path);
 
   QByteArray contents;
   char buffer[4096];
@@ -201,6 +209,10 @@ std::optional<QByteArray> ClaudeCredentials::readCredentialsFile() {
     }
     if (count == 0) break;
     contents.append(buffer, count);
+    // The file may have grown since it was measured.
+    if (contents.size() > kMaxDocumentBytes) {
+      throw std::system_error(EFBIG, std::generic_category(), "too large: " + path);
+    }
   }
   return contents;
 }

@@ -18,9 +18,10 @@ struct ClaudeCredentials {
   };
 
   // Decodes {"claudeAiOauth": {"accessToken": "...", "subscriptionType": "..."|null}}; every other
-  // member is ignored. JSON errors are nlohmann::json::exception; an empty token is
-  // UsageParseError::invalidResponse.
-  static ClaudeCredentials parse(const QByteArray& bytes);
+  // member is ignored. No value when the document holds no "claudeAiOauth" (only other logins).
+  // JSON errors are nlohmann::json::exception; an empty token or a document nested absurdly deep
+  // is UsageParseError::invalidResponse.
+  static std::optional<ClaudeCredentials> parse(const QByteArray& bytes);
 
   // The keychain secret through `security find-generic-password -s "Claude Code-credentials" -w`.
   // No value when the item does not exist (exit 44). Any other failure, or a tool still running
@@ -30,7 +31,8 @@ struct ClaudeCredentials {
 
   // Claude Code's file on Linux: $CLAUDE_CONFIG_DIR/.credentials.json, else
   // ~/.claude/.credentials.json. No value when it does not exist; std::system_error when it exists
-  // but cannot be read. Never writes it.
+  // but is not a regular file, is larger than 4 MiB or cannot be read. Never blocks (a FIFO is
+  // refused, not read) and never writes it.
   static std::optional<QByteArray> readCredentialsFile();
 
   // The platform's source: the keychain on macOS, the file elsewhere.

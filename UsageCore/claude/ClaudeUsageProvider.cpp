@@ -3,8 +3,10 @@
 #include <QDateTime>
 #include <QHostAddress>
 #include <algorithm>
-#include <future>
+#include <condition_variable>
+#include <exception>
 #include <mutex>
+#include <thread>
 
 #include "claude/ClaudeCredentials.h"
 #include "model/UsageParseError.h"
@@ -58,6 +60,39 @@ std::optional<double> retryDelay(const QByteArray& value, TimePoint now) {
   return std::min(seconds, kLongestBackoffSeconds);
 }
 
+// Runs the credentials read on a thread of its own and waits for it, or until `stop` fires: a
+// blocking read (the keychain tool, up to seconds) never holds up cancellation. An abandoned read
+// finishes on its own and its result is dropped.
+std::optional<QByteArray> readCredentials(const ClaudeUsageProvider::CredentialsFunction& read, std::stop_token stop) {
+  struct Outcome {
+    std::mutex mutex;
+    std::condition_variable_any changed;
+    bool done = false;
+    std::optional<QByteArray> value;
+    std::exception_ptr error;
+  };
+  auto outcome = std::make_shared<Outcome>();
+  std::thread([outcome, read] {
+    std::optional<QByteArray> value;
+    std::exception_ptr error;
+    try {
+      value = read();
+    } catch (...) {
+      error = std::current_exception();
+    }
+    std::lock_guard lock(outcome->mutex);
+    outcome->value = std::move(value);
+    outcome->error = error;
+    outcome->done = true;
+    outcome->changed.notify_all();
+  }).detach();
+
+  std::unique_lock lock(outcome->mutex);
+  if (!outcome->changed.wait(lock, stop, [&] { return outcome->done; })) throw TransportError("cancelled");
+  if (outcome->error) std::rethrow_exception(outcome->error);
+  return std::move(outcome->value);
+}
+
 }  // namespace
 
 struct ClaudeUsageProvider::Backoff {
@@ -75,21 +110,22 @@ QUrl ClaudeUsageProvider::endpoint() {
   return acceptedOverride(qgetenv("QUOTABOX_CLAUDE_USAGE_URL")).value_or(QUrl(QString::fromLatin1(kDefaultEndpoint)));
 }
 
-ServiceUsage ClaudeUsageProvider::fetch(std::stop_token) {
+ServiceUsage ClaudeUsageProvider::fetch(std::stop_token stop) {
   try {
-    // The read may block for seconds (the keychain tool); keep it off the caller's thread.
-    const std::optional<QByteArray> raw = std::async(std::launch::async, credentials).get();
-    if (!raw) return ServiceUsage::failure(ServiceID::claude, clock(), ProviderStatus::notSignedIn());
-    const ClaudeCredentials parsed = ClaudeCredentials::parse(*raw);
-    return exchange(parsed.accessToken, parsed.subscriptionType);
+    const std::optional<QByteArray> raw = readCredentials(credentials, stop);
+    const std::optional<ClaudeCredentials> parsed = raw ? ClaudeCredentials::parse(*raw) : std::nullopt;
+    if (!parsed) return ServiceUsage::failure(ServiceID::claude, clock(), ProviderStatus::notSignedIn());
+    return exchange(parsed->accessToken, parsed->subscriptionType, stop);
   } catch (const TransportError&) {
+    // Also a cancelled exchange; the store drops that result anyway.
     return ServiceUsage::failure(ServiceID::claude, clock(), ProviderStatus::unavailable(kNetwork));
   } catch (...) {
     return ServiceUsage::failure(ServiceID::claude, clock(), ProviderStatus::unavailable(kCredentials));
   }
 }
 
-ServiceUsage ClaudeUsageProvider::exchange(const std::string& token, const std::optional<std::string>& plan) {
+ServiceUsage ClaudeUsageProvider::exchange(const std::string& token, const std::optional<std::string>& plan,
+                                           std::stop_token stop) {
   {
     std::lock_guard lock(m_backoff->mutex);
     if (m_backoff->until) {
@@ -105,6 +141,7 @@ ServiceUsage ClaudeUsageProvider::exchange(const std::string& token, const std::
   ClaudeUsageRequest description;
   description.url = endpoint();
   description.timeout = requestTimeout;
+  description.stop = stop;
   description.headers = {
       {"Authorization", "Bearer " + QByteArray::fromStdString(token)},
       {"anthropic-beta", "oauth-2025-04-20"},

@@ -21,13 +21,14 @@ class ClaudeUsageProvider : public UsageProvider {
   ClaudeUsageProvider();
 
   // Raw credentials document, or no value when the user is not signed in. Called on a thread of
-  // its own, because it may block for seconds.
+  // its own, because it may block for seconds; a cancelled fetch stops waiting for it.
   CredentialsFunction credentials;
   ClaudeUsageRequestFunction request;
   Clock clock = systemNow;
   std::chrono::milliseconds requestTimeout{10000};
 
   ServiceID service() const override { return ServiceID::claude; }
+  // A stop request aborts the credentials wait or the transfer at once (the network message).
   ServiceUsage fetch(std::stop_token stop) override;
 
   // https://api.anthropic.com/api/oauth/usage, or QUOTABOX_CLAUDE_USAGE_URL when it is https or
@@ -37,7 +38,7 @@ class ClaudeUsageProvider : public UsageProvider {
  private:
   struct Backoff;
 
-  ServiceUsage exchange(const std::string& token, const std::optional<std::string>& plan);
+  ServiceUsage exchange(const std::string& token, const std::optional<std::string>& plan, std::stop_token stop);
 
   // After 429/503 with Retry-After, fetches before that time repeat the answer without a request.
   std::shared_ptr<Backoff> m_backoff;

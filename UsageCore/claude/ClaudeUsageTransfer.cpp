@@ -8,13 +8,6 @@
 
 namespace {
 
-// Errors Qt derives from an HTTP status (4xx, 5xx): the answer itself arrived complete.
-bool isStatusError(QNetworkReply::NetworkError error) {
-  return error == QNetworkReply::NoError ||
-         (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError) ||
-         (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
-}
-
 QNetworkRequest networkRequest(const ClaudeUsageRequest& request) {
   QNetworkRequest result(request.url);
   result.setTransferTimeout(static_cast<int>(request.timeout.count()));
@@ -23,9 +16,16 @@ QNetworkRequest networkRequest(const ClaudeUsageRequest& request) {
   result.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
   result.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
   result.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
+  // Qt's own default imitates a browser; say who is asking instead.
+  result.setHeader(QNetworkRequest::UserAgentHeader, ClaudeUsageTransfer::userAgent());
   for (const auto& [name, value] : request.headers) result.setRawHeader(name, value);
   return result;
 }
+
+bool isSuccess(int status) { return status >= 200 && status <= 299; }
+
+// Why the exchange was cut short, if it was.
+enum class Abort { none, limit, cancelled, tooLarge };
 
 }  // namespace
 
@@ -38,34 +38,60 @@ QByteArray ClaudeUsageResponse::header(const QByteArray& name) const {
 
 namespace ClaudeUsageTransfer {
 
+QByteArray userAgent() { return QByteArrayLiteral("Quotabox/" QUOTABOX_VERSION); }
+
 ClaudeUsageResponse perform(const ClaudeUsageRequest& request, std::chrono::milliseconds limit) {
+  if (request.stop.stop_requested()) throw TransportError("cancelled");
+
   // A manager per exchange: nothing (connections, cookies, answers) is carried to the next one.
   QNetworkAccessManager manager;
   manager.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
   QNetworkReply* reply = manager.get(networkRequest(request));
 
+  Abort aborted = Abort::none;
+  const auto abortFor = [&](Abort reason) {
+    if (aborted != Abort::none) return;
+    aborted = reason;
+    reply->abort();
+  };
+  const auto checkSize = [&] {
+    const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    if (declared > kMaxBodyBytes || reply->bytesAvailable() > kMaxBodyBytes) abortFor(Abort::tooLarge);
+  };
+
   QEventLoop loop;
   QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+  QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, checkSize);
+  QObject::connect(reply, &QNetworkReply::readyRead, &loop, checkSize);
   QTimer limitTimer;
   limitTimer.setSingleShot(true);
-  bool limitReached = false;
-  QObject::connect(&limitTimer, &QTimer::timeout, reply, [&] {
-    limitReached = true;
-    reply->abort();
-  });
+  QObject::connect(&limitTimer, &QTimer::timeout, &loop, [&] { abortFor(Abort::limit); });
   limitTimer.start(limit);
+  // Fires on the thread that cancels; the abort itself runs here, inside the loop. Declared after
+  // the reply and the loop so that it is gone before them.
+  const std::stop_callback onStop(request.stop, [&loop, &abortFor] {
+    QMetaObject::invokeMethod(
+        &loop, [&abortFor] { abortFor(Abort::cancelled); }, Qt::QueuedConnection);
+  });
   if (!reply->isFinished()) loop.exec();
   limitTimer.stop();
 
-  const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-  if (limitReached || !status.isValid() || !isStatusError(reply->error())) {
-    throw TransportError(limitReached ? "transfer took too long" : "transfer failed");
+  if (aborted == Abort::cancelled) throw TransportError("cancelled");
+  // The status decides when there is one, whatever Qt made of it (400, 407 and 418 come as
+  // non-HTTP errors), so a refused request is never mistaken for a network fault.
+  const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+  const int status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
+  const bool refused = statusAttribute.isValid() && !isSuccess(status);
+  if (!refused) {
+    if (aborted == Abort::tooLarge) throw ResponseTooLargeError("usage answer too large");
+    if (aborted == Abort::limit) throw TransportError("transfer took too long");
+    if (!statusAttribute.isValid() || reply->error() != QNetworkReply::NoError) throw TransportError("transfer failed");
   }
 
   ClaudeUsageResponse response;
-  response.statusCode = status.toInt();
+  response.statusCode = status;
   for (const auto& [name, value] : reply->rawHeaderPairs()) response.headers.emplace_back(name, value);
-  response.body = reply->readAll();
+  if (aborted == Abort::none) response.body = reply->readAll();
   return response;
 }
 

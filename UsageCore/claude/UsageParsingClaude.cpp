@@ -6,6 +6,7 @@
 #include <set>
 #include <string_view>
 
+#include "model/BoundedJSON.h"
 #include "model/ISO8601.h"
 #include "model/UsageParseError.h"
 #include "model/UsageParsing.h"
@@ -73,7 +74,12 @@ UsageWindow keyedWindow(const std::string& key, const json& value) {
 // Per-model weekly limits are reported only in "limits" now, as "weekly_scoped" entries, while the
 // per-model keyed members stay null. Entries that do not have the expected shape are skipped.
 std::optional<UsageWindow> scopedWindow(const json& entry) {
-  if (!entry.is_object() || entry.value("kind", json()) != "weekly_scoped") return std::nullopt;
+  if (!entry.is_object()) return std::nullopt;
+  // Members are looked at in place; copying one would copy everything below it.
+  const auto kind = entry.find("kind");
+  if (kind == entry.end() || !kind->is_string() || kind->get_ref<const std::string&>() != "weekly_scoped") {
+    return std::nullopt;
+  }
   const auto percent = entry.find("percent");
   if (percent == entry.end() || !percent->is_number() || !std::isfinite(percent->get<double>())) return std::nullopt;
   const json* name = &entry;
@@ -115,7 +121,7 @@ void appendScopedWindows(const json& body, std::vector<UsageWindow>& windows) {
 namespace UsageParsing {
 
 ServiceUsage claude(const QByteArray& body, const std::optional<std::string>& planName, TimePoint now) {
-  const json document = json::parse(body.begin(), body.end());
+  const json document = BoundedJSON::parse(body);
   if (!document.is_object()) throw UsageParseError::invalidResponse();
 
   std::vector<std::string> keys;

@@ -20,10 +20,27 @@ HttpTestRequest parseHead(const QByteArray& head) {
   return request;
 }
 
-QByteArray responseHead(const HttpTestResponse& response, qsizetype contentLength) {
+// Without a length the body runs until the connection closes.
+QByteArray responseHead(const HttpTestResponse& response, std::optional<qsizetype> contentLength) {
   QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
   for (const auto& [name, value] : response.headers) head += name + ": " + value + "\r\n";
-  return head + "Content-Length: " + QByteArray::number(contentLength) + "\r\nConnection: close\r\n\r\n";
+  if (contentLength) head += "Content-Length: " + QByteArray::number(*contentLength) + "\r\n";
+  return head + "Connection: close\r\n\r\n";
+}
+
+// Writes `body` in chunks, keeping the send buffer topped up, then closes.
+void stream(QTcpSocket* socket, const QByteArray& body) {
+  constexpr qsizetype kChunk = 64 * 1024;
+  auto sent = std::make_shared<qsizetype>(0);
+  const auto topUp = [socket, sent, body] {
+    while (socket->bytesToWrite() < 4 * kChunk && *sent < body.size()) {
+      socket->write(body.mid(*sent, kChunk));
+      *sent += kChunk;
+    }
+    if (*sent >= body.size() && socket->bytesToWrite() == 0) socket->disconnectFromHost();
+  };
+  QObject::connect(socket, &QTcpSocket::bytesWritten, socket, topUp);
+  topUp();
 }
 
 }  // namespace
@@ -65,6 +82,9 @@ void HttpTestServer::accept() {
       if (response.mode == HttpTestResponse::Mode::respond) {
         socket->write(responseHead(response, response.body.size()) + response.body);
         socket->disconnectFromHost();
+      } else if (response.mode == HttpTestResponse::Mode::stream) {
+        socket->write(responseHead(response, std::nullopt));
+        stream(socket, response.body);
       } else if (response.mode == HttpTestResponse::Mode::trickle) {
         socket->write(responseHead(response, 1024 * 1024));
         auto* timer = new QTimer(socket);

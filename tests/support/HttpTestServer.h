@@ -24,6 +24,7 @@ struct HttpTestResponse {
     respond,  // the whole answer at once, then close
     stall,    // read the request, never answer
     trickle,  // status line and headers, then one body byte per interval, never finishing
+    stream,   // status line and headers without a length, the body in chunks as the peer takes them
   };
 
   int status = 200;

@@ -2,11 +2,14 @@
 
 #include <QtConcurrent>
 #include <algorithm>
+#include <atomic>
+#include <functional>
+#include <future>
 
-#include "claude/ClaudeUsageProvider.h"
 #include "EventLoop.h"
 #include "HttpTestServer.h"
 #include "TestSandbox.h"
+#include "claude/ClaudeUsageProvider.h"
 
 namespace {
 
@@ -30,6 +33,17 @@ HttpTestResponse withHeader(int status, const QByteArray& name, const QByteArray
   return response;
 }
 
+HttpTestResponse withMode(int status, HttpTestResponse::Mode mode, QByteArray body = {}) {
+  HttpTestResponse response = HttpTestResponse::json(status, std::move(body));
+  response.mode = mode;
+  return response;
+}
+
+// Valid usage, padded past the cap on answers.
+QByteArray oversizedUsage() {
+  return R"({"five_hour": {"utilization": 1})" + QByteArray(ClaudeUsageTransfer::kMaxBodyBytes, ' ') + "}";
+}
+
 QByteArray qtMessages;
 
 }  // namespace
@@ -48,6 +62,17 @@ class ClaudeUsageProviderTest : public SandboxedTest {
     return awaitFuture(QtConcurrent::run([this] { return provider.fetch({}); }), 30s);
   }
   std::string message() { return fetch().status.message; }
+
+  // What `run` wrote to standard error or through Qt's message handler.
+  static std::string output(const std::function<void()>& run) {
+    testing::internal::CaptureStderr();
+    qtMessages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { qtMessages += text.toUtf8() + '\n'; });
+    run();
+    qInstallMessageHandler(previous);
+    return testing::internal::GetCapturedStderr() + qtMessages.toStdString();
+  }
 
   TimePoint now = fromEpochSeconds(1775890800);  // Sat, 11 Apr 2026 07:00:00 GMT
   HttpTestServer server;
@@ -70,29 +95,44 @@ TEST_F(ClaudeUsageProviderTest, SendsTheThreeHeadersInOrderAndReadsTheAnswer) {
   std::erase_if(sent,
                 [&](const auto& h) { return std::ranges::none_of(ours, [&](auto& o) { return o.first == h.first; }); });
   EXPECT_EQ(sent, ours);
+  // The program's own name, never a browser's.
+  EXPECT_EQ(request.header("User-Agent"), std::vector<QByteArray>{"Quotabox/" QUOTABOX_VERSION});
   for (const char* absent : {"Content-Type", "Cookie", "Cache-Control", "Pragma"}) {
     EXPECT_TRUE(request.header(absent).empty()) << absent;
   }
 }
 
-TEST_F(ClaudeUsageProviderTest, FailedAnswersBecomeTheirMessages) {
-  const struct {
+TEST_F(ClaudeUsageProviderTest, AnswersBecomeTheirMessages) {
+  struct Case {
     HttpTestResponse response;
     std::string message;
-  } cases[] = {
-      // 503 without Retry-After holds nothing back: the next rows still reach the server.
-      {HttpTestResponse::json(503, ""), httpMessage(503)},
+  };
+  std::vector<Case> cases = {
       {HttpTestResponse::json(401, R"({"type":"error"})"), kLoginExpired},
-      {HttpTestResponse::json(403, fixture("claude-usage-error-403.json")), httpMessage(403)},
-      {HttpTestResponse::json(500, "Internal Server Error"), httpMessage(500)},
       {withHeader(302, "Location", server.url("/elsewhere").toUtf8()), httpMessage(302)},  // not followed
       {HttpTestResponse::json(200, "<html>gateway</html>"), kCredentialsMessage},
+      {HttpTestResponse::json(204, ""), kCredentialsMessage},
+      // Past the cap the transfer stops, whether the length was announced or not.
+      {HttpTestResponse::json(200, oversizedUsage()), kCredentialsMessage},
+      {withMode(200, HttpTestResponse::Mode::stream, oversizedUsage()), kCredentialsMessage},
+      {withMode(503, HttpTestResponse::Mode::stream, oversizedUsage()), httpMessage(503)},
   };
-  for (const auto& [response, expected] : cases) {
-    server.respondWith(response);
-    EXPECT_EQ(message(), expected) << response.status;
+  // Every refusal shows its status, also those Qt reports as other errors (400, 407, 418). 503
+  // without Retry-After holds nothing back, so every row reaches the server.
+  for (const int status :
+       {301, 304, 307, 400, 402, 403, 404, 405, 407, 408, 409, 410, 413, 418, 422, 429, 500, 501, 502, 503, 504, 599}) {
+    cases.push_back({HttpTestResponse::json(status, fixture("claude-usage-error-403.json")), httpMessage(status)});
   }
-  EXPECT_EQ(server.requests().size(), std::size(cases));
+  const std::string written = output([&] {
+    for (const auto& [response, expected] : cases) {
+      server.respondWith(response);
+      const ServiceUsage usage = fetch();
+      EXPECT_EQ(usage.status.message, expected) << response.status << " " << response.body.size();
+      EXPECT_EQ(usage.planName, std::nullopt);
+    }
+  });
+  EXPECT_EQ(written.find("TEST-7f3a"), std::string::npos);  // no part of the token, anywhere
+  EXPECT_EQ(server.requests().size(), cases.size());
 }
 
 TEST_F(ClaudeUsageProviderTest, RetryAfterHoldsBackUntilItsTimeAtMostAnHour) {
@@ -145,43 +185,58 @@ TEST_F(ClaudeUsageProviderTest, StalledEndlessOrRefusedTransfersAreNetworkFailur
   EXPECT_EQ(message(), kNetwork);
 }
 
+TEST_F(ClaudeUsageProviderTest, StopAbortsTheExchangeAtOnce) {
+  // Only the stop can end these waits: the server never answers, the credentials never come.
+  provider.requestTimeout = 60s;
+  provider.request = ClaudeUsageTransfer::withLimit(60s);
+  server.respondWith(withMode(200, HttpTestResponse::Mode::stall));
+  const auto cancelOnce = [&](const std::function<bool()>& stalled, const std::function<void()>& release) {
+    std::stop_source stop;
+    auto result = QtConcurrent::run([&] { return provider.fetch(stop.get_token()); });
+    EXPECT_TRUE(waitUntil(stalled, 10s));
+    spinFor(100ms);
+    EXPECT_FALSE(result.isFinished());
+    stop.request_stop();
+    EXPECT_TRUE(waitUntil([&] { return result.isFinished(); }, 5s));
+    release();
+    result.waitForFinished();  // the fetch uses this frame's stop source
+    EXPECT_EQ(result.result().status.message, kNetwork);
+  };
+  cancelOnce([&] { return server.requests().size() == 1; }, [] {});
+
+  std::promise<void> never;
+  std::atomic<bool> asked = false;
+  provider.credentials = [&asked, blocked = never.get_future().share()] {
+    asked = true;
+    blocked.wait();
+    return std::optional<QByteArray>(kCredentials);
+  };
+  cancelOnce([&] { return asked.load(); }, [&] { never.set_value(); });
+  EXPECT_EQ(server.requests().size(), 1u);
+}
+
 TEST_F(ClaudeUsageProviderTest, CredentialsDecideWhetherToAsk) {
-  provider.credentials = [] { return std::optional<QByteArray>(); };
-  EXPECT_EQ(fetch().status, ProviderStatus::notSignedIn());
+  for (const char* signedOut : {"", R"({"mcpOAuth":{"server|1":{"accessToken":"m"}}})"}) {
+    provider.credentials = [signedOut] {
+      return *signedOut ? std::optional<QByteArray>(signedOut) : std::optional<QByteArray>();
+    };
+    EXPECT_EQ(fetch().status, ProviderStatus::notSignedIn()) << signedOut;
+  }
   provider.credentials = []() -> std::optional<QByteArray> { throw std::runtime_error("keychain locked"); };
   EXPECT_EQ(message(), kCredentialsMessage);
-  for (const char* document :
-       {R"({"claudeAiOauth":{"subscriptionType":"pro"}})", R"({"claudeAiOauth":{"accessToken":""}})"}) {
+  const QByteArray unusable[] = {R"({"claudeAiOauth":{"subscriptionType":"pro"}})",
+                                 R"({"claudeAiOauth":{"accessToken":""}})",
+                                 QByteArray(100000, '[') + QByteArray(100000, ']'),
+                                 kCredentials.left(kCredentials.indexOf("06"))};  // cut inside the token
+  for (const QByteArray& document : unusable) {
     provider.credentials = [document] { return std::optional<QByteArray>(document); };
-    EXPECT_EQ(message(), kCredentialsMessage) << document;
+    EXPECT_EQ(message(), kCredentialsMessage) << &document - unusable;
   }
   // An answer without an HTTP status is not usage either.
   provider.request = [](const ClaudeUsageRequest&) { return ClaudeUsageResponse{0, {}, "{}"}; };
   provider.credentials = [] { return std::optional<QByteArray>(kCredentials); };
   EXPECT_EQ(message(), kCredentialsMessage);
   EXPECT_TRUE(server.requests().empty());
-}
-
-TEST_F(ClaudeUsageProviderTest, TokenAppearsInNoResultOrOutput) {
-  testing::internal::CaptureStderr();
-  qtMessages.clear();
-  const QtMessageHandler previous = qInstallMessageHandler(
-      [](QtMsgType, const QMessageLogContext&, const QString& text) { qtMessages += text.toUtf8() + '\n'; });
-  std::string shown;
-  const auto show = [&](const ServiceUsage& usage) { shown += usage.status.message + usage.planName.value_or(""); };
-  for (const HttpTestResponse& response :
-       {HttpTestResponse::json(200, fixture("claude-usage-with-limits.json")), HttpTestResponse::json(401, ""),
-        HttpTestResponse::json(200, "nope"), withHeader(429, "Retry-After", "5")}) {
-    server.respondWith(response);
-    show(fetch());
-  }
-  show(fetch());  // held back by Retry-After
-  provider.credentials = [] { return std::optional<QByteArray>(kCredentials.left(kCredentials.indexOf("06"))); };
-  show(fetch());  // truncated document around the token
-  qInstallMessageHandler(previous);
-  shown += testing::internal::GetCapturedStderr() + qtMessages.toStdString();
-  EXPECT_EQ(shown.find("TEST-7f3a"), std::string::npos);
-  EXPECT_EQ(server.requests().size(), 4u);
 }
 
 TEST(ClaudeUsageEndpointTest, OverrideOnlyForHttpsOrLoopback) {

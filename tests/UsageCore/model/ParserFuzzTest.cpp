@@ -3,9 +3,9 @@
 #include <nlohmann/json.hpp>
 #include <random>
 
+#include "TestSandbox.h"
 #include "claude/ClaudeCredentials.h"
 #include "history/HistoryCodec.h"
-#include "TestSandbox.h"
 #include "model/UsageParseError.h"
 #include "model/UsageParsing.h"
 
@@ -92,7 +92,8 @@ TEST(ParserFuzz, CodexLogLinesAndAuthFile) {
 
 TEST(ParserFuzz, ClaudeCredentials) {
   const int accepted = fuzz(fixture("claude-credentials.json"), 4, [](const QByteArray& bytes) {
-    return !ClaudeCredentials::parse(bytes).accessToken.empty();
+    const auto credentials = ClaudeCredentials::parse(bytes);
+    return credentials && !credentials->accessToken.empty();
   });
   EXPECT_GT(accepted, 0);
 }
