@@ -41,19 +41,17 @@ class ThresholdNotifierTest : public SandboxedTest {
 }  // namespace
 
 TEST_F(ThresholdNotifierTest, AuthorizationFollowsTheCentreAndSignalsOnlyChanges) {
-  int changes = 0;
-  QObject::connect(notifier.get(), &ThresholdNotifier::authorizationChanged, [&] { ++changes; });
-  const std::pair<Auth, ThresholdNotifier::Authorization> steps[] = {
-      {Auth::notDetermined, ThresholdNotifier::Authorization::notDetermined},
-      {Auth::notDetermined, ThresholdNotifier::Authorization::notDetermined},
-      {Auth::denied, ThresholdNotifier::Authorization::denied},
-      {Auth::other, ThresholdNotifier::Authorization::unknown}};
-  for (const auto& [status, expected] : steps) {
+  using Own = ThresholdNotifier::Authorization;
+  const auto changes = countSignal(notifier.get(), &ThresholdNotifier::authorizationChanged);
+  for (const auto& [status, expected] : {std::pair{Auth::notDetermined, Own::notDetermined},
+                                         {Auth::notDetermined, Own::notDetermined},
+                                         {Auth::denied, Own::denied},
+                                         {Auth::other, Own::unknown}}) {
     center->status = status;
     notifier->refreshAuthorization();
     EXPECT_EQ(notifier->authorization(), expected);
   }
-  EXPECT_EQ(changes, 3);
+  EXPECT_EQ(*changes, 3);
   notifier->requestAuthorization();
   EXPECT_EQ(center->requests, 1);
 }
