@@ -35,10 +35,9 @@ using Events = std::vector<std::string>;
 
 // Every choice in one line: "interval style notifications trends history warning/critical".
 std::string summary(const AppSettings& s) {
-  return std::to_string(int(s.refreshInterval())) + " " + MenuBarStyles::rawValue(s.menuBarStyle()).toStdString() +
-         " " + std::to_string(s.notificationsEnabled()) + std::to_string(s.showTrends()) +
-         std::to_string(s.historyEnabled()) + " " + std::to_string(s.warningThreshold()) + "/" +
-         std::to_string(s.criticalThreshold());
+  return text(s.refreshInterval()) + " " + text(s.menuBarStyle()) + " " + std::to_string(s.notificationsEnabled()) +
+         std::to_string(s.showTrends()) + std::to_string(s.historyEnabled()) + " " + text(s.warningThreshold()) + "/" +
+         text(s.criticalThreshold());
 }
 
 class AppSettingsTest : public SandboxedTest {
