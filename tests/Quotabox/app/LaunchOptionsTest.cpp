@@ -5,7 +5,6 @@
 #include "app/LaunchOptions.h"
 #include "scenarios/RetainedMockProvider.h"
 #include "scenarios/StaleMockProvider.h"
-#include "TestSandbox.h"
 #include "scenarios/TrendShowcaseProvider.h"
 #include "store/UsageStore.h"
 
@@ -82,10 +81,7 @@ TEST(LaunchOptionsStore, EachSourceBuildsItsProvidersInServiceOrder) {
   };
   const auto* mock = &typeid(MockUsageProvider);
   const std::vector<Case> catalogue{
-      {Source::mock(Scenario::normal), mock, Scenario::normal, Scenario::normal, Scenario::normal},
       {Source::mock(Scenario::high), mock, Scenario::high, Scenario::high, Scenario::high},
-      {Source::mock(Scenario::notSignedIn), mock, Scenario::notSignedIn, Scenario::notSignedIn, Scenario::notSignedIn},
-      {Source::mock(Scenario::error), mock, Scenario::error, Scenario::error, Scenario::error},
       {Source::of(Kind::mixed), mock, std::nullopt, Scenario::normal, Scenario::notSignedIn},
       {Source::of(Kind::stale), &typeid(StaleMockProvider), {}, {}, {}},
       {Source::of(Kind::retained), &typeid(RetainedMockProvider), {}, {}, {}},
@@ -106,21 +102,6 @@ TEST(LaunchOptionsStore, EachSourceBuildsItsProvidersInServiceOrder) {
       EXPECT_EQ(typeid(provider), *c.type);
       const auto* m = dynamic_cast<const MockUsageProvider*>(&provider);
       EXPECT_EQ(m ? std::optional(m->scenario()) : std::nullopt, scenarios[i]);
-    }
-  }
-}
-
-class LaunchOptionsLiveStore : public SandboxedTest {};
-
-TEST_F(LaunchOptionsLiveStore, LiveSourceBuildsTheProductionProvidersWithoutAScenario) {
-  for (const auto& arguments : {QStringList{}, QStringList{"--print"}, QStringList{"--json"}}) {
-    const auto store = parse(arguments).makeStore();
-    ASSERT_NE(store, nullptr);
-    EXPECT_FALSE(store->mockScenario());
-    ASSERT_EQ(store->providers().size(), 2u);
-    for (std::size_t i = 0; i < 2; ++i) {
-      EXPECT_EQ(store->providers()[i]->service(), ServiceIDs::allCases[i]);
-      EXPECT_EQ(dynamic_cast<const MockUsageProvider*>(store->providers()[i].get()), nullptr);
     }
   }
 }

@@ -4,9 +4,9 @@
 #include <QString>
 #include <deque>
 
+#include "TestSandbox.h"
 #include "login/LoginItem.h"
 #include "login/LoginItemError.h"
-#include "TestSandbox.h"
 
 namespace {
 using Status = LoginItemStatus;
@@ -66,14 +66,6 @@ class LoginItemTest : public SandboxedTest {
   bool agentExists() const { return QFile::exists(agent.filePath()); }
 };
 }  // namespace
-
-TEST_F(LoginItemTest, ErrorsCarryTheirKoreanDescriptions) {
-  EXPECT_EQ(LoginItemError(Code::appBundleRequired).description(),
-            QStringLiteral("설치된 Quotabox.app에서 자동 실행을 설정하세요."));
-  const LoginItemError approval(Code::approvalRequired);
-  EXPECT_EQ(QString::fromUtf8(approval.what()),
-            QStringLiteral("시스템 설정 → 일반 → 로그인 항목에서 Quotabox 실행을 허용하세요."));
-}
 
 TEST_F(LoginItemTest, EnablingNeedsAUsableBundleButDisablingDoesNot) {
   const QString notABundle = makeBundle("Applications/Quotabox.dir");

@@ -2,10 +2,12 @@
 
 #include <QUuid>
 
-#include "wording/KoreanTime.h"
-#include "settings/SettingsDomain.h"
+#include "FakeNotificationCenter.h"
 #include "TestSandbox.h"
+#include "UsageStoreFakes.h"
 #include "notifications/ThresholdNotifier.h"
+#include "settings/SettingsDomain.h"
+#include "wording/KoreanTime.h"
 
 namespace {
 // 2025-11-19 12:00 in Seoul.
@@ -13,31 +15,8 @@ const TimePoint kNow = fromEpochSeconds(1763521200);
 const TimePoint kReset = kNow + Seconds(3 * 3600);
 using Auth = NotificationCenter::Authorization;
 
-class FakeCenter : public NotificationCenter {
- public:
-  Authorization status = Authorization::allowed;
-  std::vector<std::pair<QString, NotificationContent>> added;
-  int requests = 0;
-
-  Authorization authorizationStatus() override { return status; }
-  bool requestAuthorization() override { return ++requests, true; }
-  void add(const QString& identifier, const NotificationContent& content) override {
-    added.emplace_back(identifier, content);
-  }
-};
-
-ServiceUsage usageOf(ServiceID service, std::vector<UsageWindow> windows,
-                     ProviderStatus status = ProviderStatus::ok()) {
-  ServiceUsage usage;
-  usage.service = service;
-  usage.windows = std::move(windows);
-  usage.fetchedAt = kNow;
-  usage.status = std::move(status);
-  return usage;
-}
-
 ServiceUsage claude(double percent, std::optional<TimePoint> resetsAt = kReset) {
-  return usageOf(ServiceID::claude, {UsageWindow("five_hour", "5시간", percent, resetsAt, 300)});
+  return okUsage(ServiceID::claude, {UsageWindow("five_hour", "5시간", percent, resetsAt, 300)}, toEpochSeconds(kNow));
 }
 
 class ThresholdNotifierTest : public SandboxedTest {
@@ -56,30 +35,31 @@ class ThresholdNotifierTest : public SandboxedTest {
 
   std::shared_ptr<SettingsDomain> defaults =
       SettingsDomain::suite("notifier-" + QUuid::createUuid().toString(QUuid::Id128));
-  std::shared_ptr<FakeCenter> center = std::make_shared<FakeCenter>();
+  std::shared_ptr<FakeNotificationCenter> center = std::make_shared<FakeNotificationCenter>();
   std::unique_ptr<ThresholdNotifier> notifier = std::make_unique<ThresholdNotifier>(defaults, "live", center);
 };
 }  // namespace
 
 TEST_F(ThresholdNotifierTest, AuthorizationFollowsTheCentreAndSignalsOnlyChanges) {
-  int changes = 0;
-  QObject::connect(notifier.get(), &ThresholdNotifier::authorizationChanged, [&] { ++changes; });
-  const std::pair<Auth, ThresholdNotifier::Authorization> steps[] = {
-      {Auth::notDetermined, ThresholdNotifier::Authorization::notDetermined},
-      {Auth::notDetermined, ThresholdNotifier::Authorization::notDetermined},
-      {Auth::denied, ThresholdNotifier::Authorization::denied},
-      {Auth::other, ThresholdNotifier::Authorization::unknown}};
-  for (const auto& [status, expected] : steps) {
+  using Own = ThresholdNotifier::Authorization;
+  const auto changes = countSignal(notifier.get(), &ThresholdNotifier::authorizationChanged);
+  for (const auto& [status, expected] : {std::pair{Auth::notDetermined, Own::notDetermined},
+                                         {Auth::notDetermined, Own::notDetermined},
+                                         {Auth::denied, Own::denied},
+                                         {Auth::other, Own::unknown}}) {
     center->status = status;
     notifier->refreshAuthorization();
     EXPECT_EQ(notifier->authorization(), expected);
   }
-  EXPECT_EQ(changes, 3);
+  EXPECT_EQ(*changes, 3);
   notifier->requestAuthorization();
   EXPECT_EQ(center->requests, 1);
 }
 
-TEST_F(ThresholdNotifierTest, DisabledOrNotAllowedLeavesEverythingUntouched) {
+TEST_F(ThresholdNotifierTest, DisabledNotAllowedPassedOrFailedLeavesEverythingUntouched) {
+  auto failed = claude(99);
+  failed.status = ProviderStatus::unavailable("사용량을 불러오지 못했어요.");
+  evaluate({claude(99, kNow), claude(99, kNow - Seconds(600)), failed});
   notifier->evaluate({claude(95)}, {70, 90}, false, kNow);
   for (auto status : {Auth::denied, Auth::notDetermined, Auth::other}) {
     center->status = status;
@@ -125,19 +105,13 @@ TEST_F(ThresholdNotifierTest, WindowsWithoutResetTimeShareOneCycle) {
   EXPECT_EQ(stored().cycle, 0);
 }
 
-TEST_F(ThresholdNotifierTest, PassedResetsAndFailedServicesAreIgnored) {
-  auto failed = claude(99);
-  failed.status = ProviderStatus::unavailable("사용량을 불러오지 못했어요.");
-  evaluate({claude(99, kNow), claude(99, kNow - Seconds(600)), failed});
-  EXPECT_TRUE(center->added.empty());
-  EXPECT_FALSE(defaults->contains(notifier->stateKey()));
-}
-
 TEST_F(ThresholdNotifierTest, WindowsAndServicesAreTrackedApart) {
   ThresholdNotifier mock(defaults, "mock", center);
   mock.refreshAuthorization();
-  const auto codex = usageOf(ServiceID::codex, {UsageWindow("codex_primary", "5시간", 91, kReset),
-                                                UsageWindow("codex_secondary", "주간", 72, kReset)});
+  const auto codex =
+      okUsage(ServiceID::codex,
+              {UsageWindow("codex_primary", "5시간", 91, kReset), UsageWindow("codex_secondary", "주간", 72, kReset)},
+              toEpochSeconds(kNow));
   mock.evaluate({codex, claude(72)}, {70, 90}, true, kNow);
   ASSERT_EQ(center->added.size(), 3u);
   EXPECT_EQ(center->added[0].first, QStringLiteral("usage.codex.codex_primary"));

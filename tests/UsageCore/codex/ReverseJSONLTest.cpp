@@ -94,16 +94,6 @@ TEST_F(ReverseJSONLTest, StopsAtTheFirstResultFromTheEnd) {
   EXPECT_EQ(ReverseJSONL::read(write("plain\ntext"), 65536, 1024, firstRecord, {}), std::nullopt);
 }
 
-TEST_F(ReverseJSONLTest, RecordAcrossChunkBoundaryIsReassembled) {
-  const std::string record = "{\"type\":\"event_msg\",\"payload\":{\"type\":\"token_count\"}}";
-  // The last 64 KiB start 20 bytes into the record.
-  const std::string content =
-      std::string(1000, 'x') + "\n" + record + "\n" + std::string(65536 - record.size() + 19, 'y');
-  ASSERT_EQ(content.size() - 65536, content.find(record) + 20);
-  EXPECT_EQ(ReverseJSONL::read(write(content), ReverseJSONL::defaultChunkSize, defaultMaximumLine, firstRecord, {}),
-            record);
-}
-
 TEST_F(ReverseJSONLTest, OverlongLinesAreSkippedInOnePass) {
   const std::string huge = "{\"tool_output\":\"" + std::string(defaultMaximumLine, 'z') + "\"}";
   Observed io;

@@ -58,6 +58,7 @@ TEST(CodexEvent, ReadsRealRecordsOfBothGenerations) {
   EXPECT_EQ(usage->windows[1], UsageWindow("codex_secondary", "주간", 56, fromEpochSeconds(1788765541), 10080));
   EXPECT_TRUE(usage->metrics.empty());
   EXPECT_DOUBLE_EQ(toEpochSeconds(usage->fetchedAt), 1788248743.552);
+  EXPECT_EQ(parse(recent.last(), "pro")->planName, "pro");  // the auth file's plan wins
 
   // Late-2025 records: no limit_id, no plan_type; their reset times lie before kNow.
   const auto old = parse(fixture("codex-rollout-older.jsonl").trimmed().split('\n').last());
@@ -148,12 +149,6 @@ TEST(CodexEvent, PercentClampedAndPassedResetMarked) {
   EXPECT_EQ(future->fetchedAt, distantPast());
   ASSERT_EQ(future->metrics.size(), 1u);
   EXPECT_EQ(future->metrics[0].id, "codex_timestamp");
-}
-
-TEST(CodexEvent, PlanArgumentReplacesRecordedPlan) {
-  const json limits = {{"primary", window(10)}, {"plan_type", "plus"}};
-  EXPECT_EQ(parse(record(limits))->planName, "plus");
-  EXPECT_EQ(parse(record(limits), "pro")->planName, "pro");
 }
 
 TEST(CodexPlan, ReadsPlanClaimOfIdToken) {

@@ -4,8 +4,8 @@
 
 #include "EventLoop.h"
 #include "TestSandbox.h"
-#include "store/UsageStore.h"
 #include "UsageStoreFakes.h"
+#include "store/UsageStore.h"
 
 namespace {
 
@@ -83,33 +83,24 @@ TEST_F(UsageStoreTest, RetainingFollowsTheStatusAndWindowsOfThePreviousValue) {
   EXPECT_EQ(afterSequence(ServiceID::claude, {okUsage(ServiceID::claude, {fiveHour}, 100), failA, fresh}), fresh);
 }
 
-TEST_F(UsageStoreTest, OverlappingRefreshReturnsAtOnceAndFetchesOnce) {
+TEST_F(UsageStoreTest, ResultsApplyAsEachFetchCompletesAndAnOverlappingRefreshReturnsAtOnce) {
   Gate gate;
   auto provider = gated(ServiceID::claude, gate, false);
-  auto store = makeStore({provider});
+  auto store = makeStore({provider, instant(ServiceID::codex)});
   auto refreshing = countSignal(store.get(), &UsageStore::isRefreshingChanged);
   const QFuture<void> first = store->refresh();
-  ASSERT_TRUE(waitUntil([&] { return provider->calls == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return store->usages().count(ServiceID::codex) == 1 && provider->calls == 1; }));
+  EXPECT_EQ(store->usages().count(ServiceID::claude), 0u);
+  EXPECT_TRUE(store->isRefreshing());
+  EXPECT_FALSE(store->lastRefresh().has_value());
   EXPECT_TRUE(store->refresh().isFinished());
   EXPECT_FALSE(first.isFinished());
   gate.open();
   awaitFuture(first);
+  EXPECT_EQ(store->usages().count(ServiceID::claude), 1u);
   EXPECT_EQ(provider->calls, 1);
   EXPECT_EQ(*refreshing, 2);
   EXPECT_EQ(store->lastRefresh(), clock.now());
-}
-
-TEST_F(UsageStoreTest, ResultsAreAppliedAsEachFetchCompletes) {
-  Gate gate;
-  auto store = makeStore({gated(ServiceID::claude, gate, false), instant(ServiceID::codex)});
-  const QFuture<void> done = store->refresh();
-  ASSERT_TRUE(waitUntil([&] { return store->usages().count(ServiceID::codex) == 1; }));
-  EXPECT_EQ(store->usages().count(ServiceID::claude), 0u);
-  EXPECT_TRUE(store->isRefreshing());
-  EXPECT_FALSE(store->lastRefresh().has_value());
-  gate.open();
-  awaitFuture(done);
-  EXPECT_EQ(store->usages().count(ServiceID::claude), 1u);
 }
 
 TEST_F(UsageStoreTest, ThrowingProviderDoesNotStopTheRefresh) {
