@@ -119,7 +119,7 @@ int QuotaboxApp::run(int argc, char** argv) {
 
   // Qt reads its own options (-platform, -display) from the arguments and aborts on those it cannot
   // use; ours are parsed already, so it gets only the program name.
-  static char* programOnly[] = {argv[0], nullptr};
+  char* programOnly[] = {argv[0], nullptr};
   if (options.jsonReport) return runReport(1, programOnly, options, true, false);
   if (options.printReport) return runReport(1, programOnly, options, false, false);
 

@@ -192,12 +192,6 @@ TEST_F(QuotaboxAppTest, ReportsMarkDemonstrationDataAndFailWhenEveryServiceFaile
   EXPECT_TRUE(high.out.contains("  5시간  88% 사용 · 12% 남음  [주의]"));
   EXPECT_TRUE(high.out.contains("  주간  92% 사용 · 8% 남음  [한도 임박]"));
   EXPECT_EQ(run({"--print", "--mock-error"}).exitCode, 3);
-
-  const ProgramRun trends = run({"--json", "--mock-trends"});
-  const auto report = nlohmann::json::parse(trends.out.toStdString());
-  ASSERT_EQ(report["services"].size(), 2u);
-  EXPECT_EQ(report["services"][0]["windows"][1]["trend"]["verdict"], "exhaustsBeforeReset");
-  EXPECT_EQ(report["services"][1]["windows"][0]["trend"]["verdict"], "onTrack");
   EXPECT_TRUE(filesInHome().isEmpty());
 }
 
@@ -217,19 +211,14 @@ TEST_F(QuotaboxAppTest, LiveJsonReadsBothServicesAndLeavesTheHistoryAlone) {
   ASSERT_EQ(server.requests().size(), 1u);
   const auto report = nlohmann::json::parse(result.out.toStdString());
   EXPECT_EQ(report["source"], "live");
+  // Parsing is covered by the providers' tests; here both reach the report.
   const auto& claude = report["services"][0];
   EXPECT_EQ(claude["status"], "ok");
   EXPECT_EQ(claude["planName"], "max");
-  ASSERT_GE(claude["windows"].size(), 2u);
-  EXPECT_EQ(claude["windows"][0]["id"], "five_hour");
   EXPECT_EQ(claude["windows"][0]["usedPercent"], 9.0);
-  EXPECT_EQ(claude["windows"][0]["resetsAt"], std::string("2026-08-16T14:00:00.419Z"));
   const auto& codex = report["services"][1];
   EXPECT_EQ(codex["status"], "ok");
-  ASSERT_EQ(codex["windows"].size(), 2u);
-  EXPECT_EQ(codex["windows"][0]["id"], "codex_primary");
   EXPECT_EQ(codex["windows"][1]["usedPercent"], 56.0);
-  EXPECT_EQ(codex["fetchedAt"].get<std::string>().substr(0, 10), "2026-09-01");
 
   // No token anywhere in what the program printed.
   EXPECT_FALSE(result.out.contains("REDACTED"));
