@@ -52,7 +52,7 @@ TEST_F(TerminalReportTest, TextReadsLikeThePopover) {
   EXPECT_TRUE(lines.contains("마지막 갱신 " + KoreanTime::absolute(kNow, kNow).mid(3) + " · 방금"));
 }
 
-TEST_F(TerminalReportTest, TextShowsRetainedOutdatedAndPreviousCycleValues) {
+TEST_F(TerminalReportTest, BothReportsShowRetainedOutdatedDemonstrationValues) {
   ServiceUsage retained = claudeHigh();
   retained.status = ProviderStatus::unavailable("Claude 사용량에 연결할 수 없어요. 네트워크를 확인하고 새로고침하세요");
   retained.fetchedAt = kNow - Seconds(3 * 3600);
@@ -74,6 +74,12 @@ TEST_F(TerminalReportTest, TextShowsRetainedOutdatedAndPreviousCycleValues) {
   EXPECT_TRUE(text.contains("에 초기화됨 · 새로고침 필요"));
   EXPECT_FALSE(text.contains("Max 5x"));
   EXPECT_TRUE(text.contains("ChatGPT (Codex)\n  사용량을 불러오는 중…"));
+
+  const auto report = nlohmann::json::parse(TerminalReport::json(input).toStdString());
+  EXPECT_EQ(report["source"], "mock:retained");
+  EXPECT_EQ(report["services"][0]["stale"], true);
+  EXPECT_EQ(report["services"][0]["windows"].size(), 3u);
+  EXPECT_EQ(report["services"][1]["status"], "loading");
 }
 
 TEST_F(TerminalReportTest, JsonCarriesEveryServiceWithWindowsLevelsAndTrends) {
@@ -120,17 +126,4 @@ TEST_F(TerminalReportTest, JsonCarriesEveryServiceWithWindowsLevelsAndTrends) {
   EXPECT_EQ(codex["message"], "Codex 사용량 기록이 없어요.");
   EXPECT_TRUE(codex["planName"].is_null());
   EXPECT_TRUE(codex["windows"].empty());
-}
-
-TEST_F(TerminalReportTest, JsonMarksOutdatedRetainedValuesAsStale) {
-  ServiceUsage retained = claudeHigh();
-  retained.status = ProviderStatus::unavailable("x");
-  retained.fetchedAt = kNow - Seconds(901);
-  auto input = inputWith(retained, std::nullopt);
-  input.scenario = "retained";
-  const auto report = nlohmann::json::parse(TerminalReport::json(input).toStdString());
-  EXPECT_EQ(report["source"], "mock:retained");
-  EXPECT_EQ(report["services"][0]["stale"], true);
-  EXPECT_EQ(report["services"][0]["windows"].size(), 3u);
-  EXPECT_EQ(report["services"][1]["status"], "loading");
 }
