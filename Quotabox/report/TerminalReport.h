@@ -24,7 +24,12 @@ struct Input {
   double refreshInterval = 120;
   TimePoint now;
   std::function<WindowTrend(ServiceID, const std::string&)> trend;
+  // Set when the data is a demonstration scenario, never the user's own.
+  std::optional<std::string> scenario;
 };
+
+// What the report says about its data source: "live" or "mock:<scenario>".
+std::string sourceName(const Input& input);
 
 QString text(const Input& input);
 QByteArray json(const Input& input);
