@@ -36,6 +36,7 @@ struct LaunchOptions {
   // Terminal modes.
   bool printReport = false;  // --print
   bool jsonReport = false;   // --json
+  bool waybar = false;       // --waybar: headless refresh loop writing status-bar lines
   bool help = false;         // --help
   bool version = false;      // --version
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 
 #include "app/AppModel.h"
@@ -10,6 +11,7 @@
 #include "app/UnixSignalQuit.h"
 #include "report/TerminalReport.h"
 #include "settings/SettingsDomain.h"
+#include "statusbar/WaybarModule.h"
 #include "views/Appearance.h"
 
 namespace {
@@ -82,6 +84,8 @@ QString QuotaboxApp::helpText() {
       "보고서\n"
       "  --print              한 번 갱신한 뒤 사용량을 글로 보여 주고 끝내요\n"
       "  --json               한 번 갱신한 뒤 사용량을 JSON으로 보여 주고 끝내요\n"
+      "  --waybar             트레이 없이 갱신하며 waybar 모듈용 JSON을 한 줄씩 내보내요\n"
+      "                       (SIGUSR1을 받으면 바로 갱신해요)\n"
       "\n"
       "예시 데이터\n"
       "  --mock               보통 사용량\n"
@@ -120,6 +124,7 @@ int QuotaboxApp::run(int argc, char** argv) {
   // Qt reads its own options (-platform, -display) from the arguments and aborts on those it cannot
   // use; ours are parsed already, so it gets only the program name.
   char* programOnly[] = {argv[0], nullptr};
+  if (options.waybar) return runWaybar(1, programOnly, options);
   if (options.jsonReport) return runReport(1, programOnly, options, true, false);
   if (options.printReport) return runReport(1, programOnly, options, false, false);
 
@@ -196,4 +201,21 @@ int QuotaboxApp::runTray(int argc, char** argv, const LaunchOptions& options) {
   });
   const int loopStatus = app.exec();
   return status != 0 ? status : loopStatus;
+}
+
+int QuotaboxApp::runWaybar(int argc, char** argv, const LaunchOptions& options) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("Quotabox"));
+  UnixSignalQuit unixSignals;
+  // A closed pipe ends the run through the event loop, not by SIGPIPE mid-write.
+  std::signal(SIGPIPE, SIG_IGN);
+  AppModel model(options, SettingsDomain::standard());
+  WaybarModule module(model, [&app](const QByteArray& line) {
+    // The bar went away: nobody reads the lines any more.
+    if (!writeOut(line, stdout)) app.exit(kReportNotWritten);
+  });
+  unixSignals.onRefreshSignal([&model] { model.refreshNow(); });
+  module.emitLine();
+  model.start();
+  return app.exec();
 }

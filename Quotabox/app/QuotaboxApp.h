@@ -29,4 +29,7 @@ class QuotaboxApp {
  private:
   static int runReport(int argc, char** argv, const LaunchOptions& options, bool json, bool explainNoSession);
   static int runTray(int argc, char** argv, const LaunchOptions& options);
+  // Refreshes on the interval with history and notifications as the tray does, and writes one
+  // waybar line per change to standard output; SIGUSR1 refreshes at once.
+  static int runWaybar(int argc, char** argv, const LaunchOptions& options);
 };

@@ -10,8 +10,8 @@
 namespace {
 int g_pipe[2] = {-1, -1};
 
-void onSignal(int) {
-  const char byte = 1;
+void onSignal(int signal) {
+  const char byte = static_cast<char>(signal);
   [[maybe_unused]] const auto written = ::write(g_pipe[1], &byte, 1);
 }
 }  // namespace
@@ -29,11 +29,18 @@ UnixSignalQuit::UnixSignalQuit(QObject* parent) : QObject(parent) {
     }
   }
   m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
-  connect(m_notifier, &QSocketNotifier::activated, this, [] {
+  connect(m_notifier, &QSocketNotifier::activated, this, [this] {
     char byte;
+    bool quit = false;
+    bool refresh = false;
     while (::read(g_pipe[0], &byte, 1) > 0) {
+      (byte == SIGUSR1 ? refresh : quit) = true;
     }
-    QCoreApplication::quit();
+    if (quit) {
+      QCoreApplication::quit();
+    } else if (refresh && m_refresh) {
+      m_refresh();
+    }
   });
   struct sigaction action {};
   action.sa_handler = onSignal;
@@ -43,10 +50,21 @@ UnixSignalQuit::UnixSignalQuit(QObject* parent) : QObject(parent) {
   ::sigaction(SIGTERM, &action, nullptr);
 }
 
+void UnixSignalQuit::onRefreshSignal(std::function<void()> refresh) {
+  if (g_pipe[0] < 0) return;
+  m_refresh = std::move(refresh);
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGUSR1, &action, nullptr);
+}
+
 UnixSignalQuit::~UnixSignalQuit() {
   if (g_pipe[0] < 0) return;
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
+  if (m_refresh) std::signal(SIGUSR1, SIG_DFL);
   delete m_notifier;
   ::close(g_pipe[0]);
   ::close(g_pipe[1]);

@@ -4,6 +4,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <csignal>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -221,4 +222,37 @@ TEST_F(QuotaboxAppTest, LiveJsonReadsBothServicesAndLeavesTheHistoryAlone) {
   QFile kept(QString::fromStdString(historyFile.string()));
   ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
   EXPECT_EQ(kept.readAll(), history);
+}
+
+// The status-bar mode writes one JSON line at once and one after every refresh; SIGUSR1 asks for
+// a refresh, SIGTERM ends it cleanly.
+TEST_F(QuotaboxAppTest, WaybarModeWritesLinesAndRefreshesOnSignal) {
+  QProcess* process = start({QStringLiteral("--waybar"), QStringLiteral("--mock-high")});
+  QList<QByteArray> lines;
+  const auto readLines = [&] {
+    while (process->canReadLine()) lines << process->readLine();
+  };
+  // The loading line, then the line after the first refresh.
+  ASSERT_TRUE(waitUntil([&] {
+    readLines();
+    return lines.size() >= 2;
+  }));
+  const auto first = nlohmann::json::parse(lines.front().toStdString());
+  EXPECT_EQ(first["text"], "C \u2026 \u00B7 G \u2026");
+  const auto refreshed = nlohmann::json::parse(lines.back().toStdString());
+  EXPECT_EQ(refreshed["class"], "critical");
+  EXPECT_GE(refreshed["percentage"].get<int>(), 90);
+  EXPECT_TRUE(QString::fromStdString(refreshed["tooltip"].get<std::string>()).contains(QStringLiteral("Claude")));
+
+  const auto before = lines.size();
+  ::kill(static_cast<pid_t>(process->processId()), SIGUSR1);
+  ASSERT_TRUE(waitUntil([&] {
+    readLines();
+    return lines.size() > before;
+  })) << "no line after SIGUSR1";
+
+  process->terminate();
+  ASSERT_TRUE(waitUntil([&] { return process->state() == QProcess::NotRunning; }));
+  EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process->exitCode(), 0);
 }
