@@ -10,6 +10,8 @@
 #include "settings/UsageLevel.h"
 #include "views/TrendContext.h"
 
+class QVBoxLayout;
+
 // One service on the usage page: its name and plan, then by state a loading row, a sign-in or
 // failure message, and the window rows with their banner and metrics.
 class ServiceCard : public QWidget {
@@ -34,6 +36,6 @@ class ServiceCard : public QWidget {
 
  private:
   QWidget* titleRow(const Input& input);
-  void addMessage(const Input& input, class QVBoxLayout* stack);
+  void addMessage(const Input& input, QVBoxLayout* stack);
   void addValues(const Input& input, QVBoxLayout* stack);
 };

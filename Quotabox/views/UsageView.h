@@ -10,7 +10,6 @@
 #include "views/TrendContext.h"
 
 class AppModel;
-class QShortcut;
 class QVBoxLayout;
 class QLabel;
 

@@ -102,26 +102,6 @@ TEST_F(TrendViewsTest, RowInteractionFollowsDetailAndSampleCount) {
   EXPECT_FALSE(TrendRow::isExpandable(idlePresentation, idle));
 }
 
-TEST_F(TrendViewsTest, TrendColoursByToneSymbolAndLevel) {
-  const QPalette colors = QApplication::palette();
-  using Tone = TrendPresentation::Tone;
-  const auto with = [](Tone tone, const char* symbol) {
-    TrendPresentation presentation;
-    presentation.tone = tone;
-    presentation.symbol = symbol;
-    return presentation;
-  };
-  EXPECT_EQ(TrendRow::iconColor(colors, with(Tone::danger, "x")), ViewStyle::red(colors));
-  EXPECT_EQ(TrendRow::iconColor(colors, with(Tone::caution, "x")), ViewStyle::orange(colors));
-  EXPECT_EQ(TrendRow::iconColor(colors, with(Tone::calm, "checkmark.circle")), ViewStyle::green(colors));
-  EXPECT_EQ(TrendRow::iconColor(colors, with(Tone::calm, "moon.zzz")), ViewStyle::secondary(colors));
-  EXPECT_EQ(TrendRow::lineColor(colors, with(Tone::quiet, "hourglass"), 95, kThresholds), ViewStyle::secondary(colors));
-  EXPECT_EQ(TrendRow::lineColor(colors, with(Tone::calm, "moon.zzz"), 95, kThresholds), ViewStyle::red(colors));
-  EXPECT_EQ(TrendRow::lineColor(colors, with(Tone::calm, "moon.zzz"), 70, kThresholds), ViewStyle::orange(colors));
-  EXPECT_EQ(TrendRow::lineColor(colors, with(Tone::danger, "x"), 69.9, kThresholds), ViewStyle::accent(colors));
-  EXPECT_EQ(TrendRow::backgroundColor(colors, Tone::calm).alpha(), 0);
-}
-
 TEST(ViewSymbols, EveryNameHasAGlyphInTheIconFont) {
   const QRawFont font = QRawFont::fromFont(Symbols::font(16));
   ASSERT_EQ(font.familyName(), Symbols::kFontFamily);
