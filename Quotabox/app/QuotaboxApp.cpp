@@ -49,6 +49,7 @@ TerminalReport::Input reportInput(const AppModel& model) {
   input.now = systemNow();
   input.trend = [&model](ServiceID service, const std::string& windowID) { return model.trend(service, windowID); };
   input.scenario = model.options().source.scenarioName();
+  input.showTrends = model.settings().showTrends() && model.settings().historyEnabled();
   return input;
 }
 

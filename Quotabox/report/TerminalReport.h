@@ -26,6 +26,8 @@ struct Input {
   std::function<WindowTrend(ServiceID, const std::string&)> trend;
   // Set when the data is a demonstration scenario, never the user's own.
   std::optional<std::string> scenario;
+  // Whether the text report adds the trend rows, as the popover does (trends and history both on).
+  bool showTrends = true;
 };
 
 // What the report says about its data source: "live" or "mock:<scenario>".
