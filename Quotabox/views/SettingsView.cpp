@@ -14,6 +14,7 @@
 #include "views/Caption.h"
 #include "views/Divider.h"
 #include "views/HistoryClearRow.h"
+#include "views/MenuBarPreview.h"
 #include "views/NotificationStatus.h"
 #include "views/SegmentedControl.h"
 #include "views/SettingsRow.h"
@@ -151,6 +152,9 @@ QWidget* SettingsView::makeMenuBarSection() {
     m_model.settings().setMenuBarStyle(MenuBarStyles::allCases.at(static_cast<std::size_t>(index)));
   });
   section->addContent(new SettingsRow(QStringLiteral("표시 방식"), m_style));
+  m_preview = new MenuBarPreview(m_model);
+  m_preview->setObjectName(QStringLiteral("preview"));
+  section->addContent(new SettingsRow(QStringLiteral("미리보기"), m_preview));
   m_styleCaption = new Caption({});
   section->addContent(m_styleCaption);
   return section;
@@ -251,6 +255,8 @@ void SettingsView::sync() {
       style == MenuBarStyle::percent
           ? QStringLiteral("C는 Claude, G는 ChatGPT예요.\n임계값을 넘으면 주황·빨강으로 바뀌어요.")
           : QStringLiteral("위가 Claude, 아래가 ChatGPT예요.\n임계값을 넘으면 주황·빨강으로 바뀌어요."));
+
+  m_preview->refresh();
 
   m_notifications->setChecked(settings.notificationsEnabled());
   m_notificationStatus->sync();

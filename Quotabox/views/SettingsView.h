@@ -7,6 +7,7 @@
 class AppModel;
 class Caption;
 class HistoryClearRow;
+class MenuBarPreview;
 class NotificationStatus;
 class QComboBox;
 class QTimer;
@@ -56,7 +57,7 @@ class SettingsView : public QWidget {
 
   QComboBox* m_interval = nullptr;
   SegmentedControl* m_style = nullptr;
-  QWidget* m_preview = nullptr;
+  MenuBarPreview* m_preview = nullptr;
   Caption* m_styleCaption = nullptr;
   ToggleSwitch* m_notifications = nullptr;
   QComboBox* m_warning = nullptr;

@@ -15,7 +15,10 @@
 #include "app/AppModel.h"
 #include "app/BuildInfo.h"
 #include "login/LoginItemError.h"
+#include "tray/MenuBarLabel.h"
+#include "views/Appearance.h"
 #include "views/HistoryClearRow.h"
+#include "views/MenuBarPreview.h"
 #include "views/SegmentedControl.h"
 #include "views/SettingsView.h"
 #include "views/ToggleSwitch.h"
@@ -57,6 +60,7 @@ class SettingsViewTest : public SandboxedTest {
   std::shared_ptr<FakeLoginItem> loginItem = std::make_shared<FakeLoginItem>();
   std::unique_ptr<AppModel> model;
   std::unique_ptr<SettingsView> view;
+  double claudePercent = 40;
 
   fs::path historyFile() const { return sandbox.path("data/Quotabox/history.json"); }
 
@@ -65,8 +69,9 @@ class SettingsViewTest : public SandboxedTest {
     const double now = *clock.seconds;
     auto claude = std::make_shared<FakeProvider>(
         ServiceID::claude,
-        std::vector<ServiceUsage>{okUsage(
-            ServiceID::claude, {UsageWindow("five_hour", "5시간", 40, clock.now() + Seconds(3600), 300)}, now)});
+        std::vector<ServiceUsage>{
+            okUsage(ServiceID::claude,
+                    {UsageWindow("five_hour", "5시간", claudePercent, clock.now() + Seconds(3600), 300)}, now)});
     auto codex = std::make_shared<FakeProvider>(
         ServiceID::codex, std::vector<ServiceUsage>{failedUsage(ServiceID::codex, ProviderStatus::notSignedIn(), now)});
     AppModel::Parts parts;
@@ -386,4 +391,55 @@ TEST_F(SettingsViewTest, FooterShowsTheVersionAndQuits) {
   view->setQuitAction([&] { ++quits; });
   child<QToolButton>("quit")->click();
   EXPECT_EQ(quits, 1);
+}
+
+TEST_F(SettingsViewTest, PreviewDrawsTheTrayGlyphForTheSameDataAndFollowsTheStyle) {
+  claudePercent = 95;
+  build();
+  awaitFuture(model->store().refresh());
+  auto* preview = child<MenuBarPreview>("preview");
+  preview->setClock(clock.clock());
+  preview->refresh();
+
+  for (const char* look : {"light", "dark"}) {
+    view->setPalette(Appearance::palette(look));
+    for (const int style : {0, 1, 2}) {
+      child<SegmentedControl>("menuBarStyle")->segment(style)->click();
+      const StatusGlyph tray = MenuBarLabel::glyph(*model, clock.now());
+      const std::string label = std::string(look) + " style " + std::to_string(style);
+      ASSERT_EQ(preview->glyph(), tray) << label;
+      ASSERT_TRUE(tray.needsColor()) << label;
+      EXPECT_EQ(preview->darkMenuBar(), std::string(look) == "dark") << label;
+      EXPECT_EQ(preview->shownImage(2), tray.image(std::string(look) == "dark", 2)) << label;
+      EXPECT_EQ(preview->sizeHint().width(), tray.width() + 12) << label;
+    }
+  }
+  EXPECT_EQ(preview->accessibleName(),
+            QStringLiteral("메뉴바 미리보기, ") + MenuBarLabel::glyph(*model, clock.now()).accessibilityText());
+}
+
+TEST_F(SettingsViewTest, PreviewTintsAGlyphWithoutColourWithTheTextColour) {
+  build();
+  awaitFuture(model->store().refresh());
+  auto* preview = child<MenuBarPreview>("preview");
+  preview->setClock(clock.clock());
+  view->setPalette(Appearance::palette("dark"));
+  preview->refresh();
+  ASSERT_TRUE(preview->glyph().isTemplate());
+
+  const QImage shown = preview->shownImage(2);
+  const QImage tray = MenuBarLabel::glyph(*model, clock.now()).image(true, 2);
+  ASSERT_EQ(shown.size(), tray.size());
+  const QColor text = view->palette().color(QPalette::WindowText);
+  int drawn = 0;
+  for (int y = 0; y < shown.height(); ++y) {
+    for (int x = 0; x < shown.width(); ++x) {
+      const QColor pixel = shown.pixelColor(x, y);
+      ASSERT_EQ(pixel.alpha(), tray.pixelColor(x, y).alpha()) << x << "," << y;
+      if (pixel.alpha() < 255) continue;
+      ++drawn;
+      EXPECT_EQ(pixel.rgb(), text.rgb()) << x << "," << y;
+    }
+  }
+  EXPECT_GT(drawn, 0);
 }
