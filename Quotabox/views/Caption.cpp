@@ -33,12 +33,19 @@ void Caption::setWrapping(bool wrap) {
   setSizePolicy(wrap ? QSizePolicy::Preferred : QSizePolicy::Fixed, QSizePolicy::Preferred);
 }
 
+void Caption::setEmphasized() {
+  m_text->setFont(TextStyle::font(11, QFont::DemiBold));
+  m_text->setPalette(palette());
+  m_emphasized = true;
+  update();
+}
+
 void Caption::paintEvent(QPaintEvent*) {
   if (m_symbol.isEmpty()) return;
   QPainter painter(this);
   painter.setRenderHint(QPainter::TextAntialiasing);
   painter.setFont(SystemSymbol::font(m_symbolSize));
-  painter.setPen(TextStyle::secondary(palette()));
+  painter.setPen(m_emphasized ? palette().color(QPalette::WindowText) : TextStyle::secondary(palette()));
   // Centre the symbol on the first line of the text.
   const int lineHeight = m_text->fontMetrics().height();
   painter.drawText(QRectF(0, m_text->y() + (lineHeight - m_symbolSize) / 2.0, m_symbolSize, m_symbolSize),

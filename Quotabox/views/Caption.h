@@ -18,6 +18,8 @@ class Caption : public QWidget {
   QString symbol() const { return m_symbol; }
   // Single line instead of wrapping (status labels beside a row title).
   void setWrapping(bool wrap);
+  // Semibold in the primary text colour, for a question rather than a remark.
+  void setEmphasized();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -26,4 +28,5 @@ class Caption : public QWidget {
   QString m_symbol;
   QLabel* m_text;
   int m_symbolSize;
+  bool m_emphasized = false;
 };

@@ -8,7 +8,6 @@
 #include "app/AppModel.h"
 #include "views/Caption.h"
 #include "views/SmallButton.h"
-#include "views/SystemSymbol.h"
 #include "views/TextStyle.h"
 #include "wording/PlatformWording.h"
 
@@ -92,17 +91,10 @@ QWidget* HistoryClearRow::makeConfirmation() {
   layout->setContentsMargins(8, 8, 8, 8);
   layout->setSpacing(6);
 
-  auto* question = new QLabel(QStringLiteral("저장된 사용 기록을 모두 지울까요? 되돌릴 수 없어요."), box);
-  question->setFont(TextStyle::font(11, QFont::DemiBold));
-  question->setWordWrap(true);
-  auto* symbol = new QLabel(SystemSymbol::glyph(QStringLiteral("trash")), box);
-  symbol->setFont(SystemSymbol::font(13));
-  symbol->setAccessibleName(QStringLiteral(" "));
-  auto* questionRow = new QHBoxLayout;
-  questionRow->setSpacing(4);
-  questionRow->addWidget(symbol, 0, Qt::AlignTop);
-  questionRow->addWidget(question, 1);
-  layout->addLayout(questionRow);
+  auto* question =
+      new Caption(QStringLiteral("저장된 사용 기록을 모두 지울까요? 되돌릴 수 없어요."), QStringLiteral("trash"), box);
+  question->setEmphasized();
+  layout->addWidget(question);
 
   m_cancel = new SmallButton(QStringLiteral("취소"), {}, box);
   m_confirm = new SmallButton(QStringLiteral("기록 삭제"), {}, box);

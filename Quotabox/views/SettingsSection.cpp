@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "views/HeadingLabel.h"
 #include "views/TextStyle.h"
 
 namespace {
@@ -24,9 +25,8 @@ class SectionBox : public QWidget {
 }  // namespace
 
 SettingsSection::SettingsSection(const QString& title, QWidget* parent)
-    : QWidget(parent), m_title(new QLabel(title, this)), m_box(new SectionBox(this)), m_content(new QVBoxLayout) {
+    : QWidget(parent), m_title(new HeadingLabel(title, this)), m_box(new SectionBox(this)), m_content(new QVBoxLayout) {
   TextStyle::apply(m_title, 11, QFont::DemiBold, true);
-  m_title->setAccessibleName(title);
   m_box->setFont(TextStyle::font(12));
   m_content->setContentsMargins(10, 10, 10, 10);
   m_content->setSpacing(8);

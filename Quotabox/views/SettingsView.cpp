@@ -13,6 +13,7 @@
 #include "app/BuildInfo.h"
 #include "views/Caption.h"
 #include "views/Divider.h"
+#include "views/HeadingLabel.h"
 #include "views/HistoryClearRow.h"
 #include "views/MenuBarPreview.h"
 #include "views/NotificationStatus.h"
@@ -97,7 +98,7 @@ QString SettingsView::versionText() { return BuildInfo::versionText(); }
 
 QWidget* SettingsView::makeHeader() {
   auto* header = new QWidget(this);
-  auto* title = new QLabel(QStringLiteral("설정"), header);
+  auto* title = new HeadingLabel(QStringLiteral("설정"), header);
   title->setFont(TextStyle::font(14, QFont::DemiBold));
   auto* back = symbolButton(QStringLiteral("사용량"), QStringLiteral("chevron.left"), header);
   back->setObjectName(QStringLiteral("back"));

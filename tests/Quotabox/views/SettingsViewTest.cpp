@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -17,9 +18,11 @@
 #include "login/LoginItemError.h"
 #include "tray/MenuBarLabel.h"
 #include "views/Appearance.h"
+#include "views/HeadingLabel.h"
 #include "views/HistoryClearRow.h"
 #include "views/MenuBarPreview.h"
 #include "views/SegmentedControl.h"
+#include "views/SettingsSection.h"
 #include "views/SettingsView.h"
 #include "views/ToggleSwitch.h"
 #include "wording/PlatformWording.h"
@@ -124,6 +127,30 @@ const QString kHistoryOff =
     QStringLiteral("새 기록과 추이·예측을 멈춰요. 기존 기록은 남아 있으니 지우려면 ‘기록 삭제’를 눌러 주세요.");
 
 }  // namespace
+
+TEST_F(SettingsViewTest, SectionsComeInOrderUnderHeadings) {
+  build();
+  view->resize(360, 900);
+  view->show();
+  std::vector<std::pair<int, QString>> sections;
+  for (const SettingsSection* section : view->findChildren<SettingsSection*>()) {
+    sections.emplace_back(section->mapTo(view.get(), QPoint()).y(), section->title());
+  }
+  std::sort(sections.begin(), sections.end());
+  QStringList titles;
+  for (const auto& [y, title] : sections) titles << title;
+  EXPECT_EQ(titles, QStringList({"갱신", "메뉴바", "임계값 · 알림", "추이 · 예측", "일반"}));
+
+  QStringList headings;
+  for (HeadingLabel* label : view->findChildren<HeadingLabel*>()) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(label);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Heading) << label->text().toStdString();
+    headings << accessible->text(QAccessible::Name);
+  }
+  EXPECT_TRUE(headings.contains(QStringLiteral("설정")));
+  EXPECT_EQ(headings.size(), 6);
+}
 
 TEST_F(SettingsViewTest, ThresholdPickersShowTheOrderingRuleInBothPickersAtOnce) {
   struct Case {
