@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/AppModel.h"
+#include "app/BuildInfo.h"
 #include "app/DisplayProbe.h"
 #include "app/UnixSignalQuit.h"
 #include "report/TerminalReport.h"
@@ -64,7 +65,7 @@ QuotaboxApp::LaunchAction QuotaboxApp::launchAction(const LaunchOptions& options
 
 bool QuotaboxApp::hasGraphicalSession() { return !usableDisplayPlatforms().isEmpty(); }
 
-QString QuotaboxApp::versionText() { return QStringLiteral("Quotabox %1\n").arg(QStringLiteral(QUOTABOX_VERSION)); }
+QString QuotaboxApp::versionText() { return BuildInfo::versionText() + QLatin1Char('\n'); }
 
 QString QuotaboxApp::noGraphicalSessionLine() {
   return QStringLiteral(
@@ -177,7 +178,7 @@ int QuotaboxApp::runTray(int argc, char** argv, const LaunchOptions& options) {
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   QCoreApplication::setApplicationName(QStringLiteral("Quotabox"));
-  QCoreApplication::setApplicationVersion(QStringLiteral(QUOTABOX_VERSION));
+  if (const auto version = BuildInfo::version()) QCoreApplication::setApplicationVersion(*version);
   if (options.appearance) Appearance::apply(*options.appearance);
   UnixSignalQuit quitOnSignal;
 

@@ -25,11 +25,14 @@ QAccessibleInterface* headingFactory(const QString& className, QObject* object) 
 
 }  // namespace
 
-HeadingLabel::HeadingLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-    : QLabel(text, parent) {
+HeadingLabel::HeadingLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
   static std::once_flag installed;
   std::call_once(installed, [] { QAccessible::installFactory(headingFactory); });
   setTextFormat(Qt::PlainText);
+}
+
+HeadingLabel::HeadingLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+    : HeadingLabel(text, parent) {
   setFont(font);
   QPalette colors = palette();
   colors.setColor(QPalette::WindowText, color);

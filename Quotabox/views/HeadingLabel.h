@@ -8,4 +8,6 @@ class HeadingLabel : public QLabel {
 
  public:
   HeadingLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr);
+  // Keeps the label's inherited font and colour.
+  explicit HeadingLabel(const QString& text, QWidget* parent = nullptr);
 };
