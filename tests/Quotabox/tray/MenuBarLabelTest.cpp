@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "EventLoop.h"
+#include "TestSandbox.h"
+#include "UsageStoreFakes.h"
+#include "app/AppModel.h"
+#include "login/ClosureLoginItem.h"
+#include "tray/MenuBarLabel.h"
+
+namespace {
+
+using Kind = StatusSlot::Kind;
+
+constexpr double kNow = 1760000000;
+const Thresholds kDefault{70, 90};
+
+UsageWindow window(const char* id, double percent, std::optional<double> resetsIn) {
+  std::optional<TimePoint> resetsAt;
+  if (resetsIn) resetsAt = fromEpochSeconds(kNow + *resetsIn);
+  return UsageWindow(id, id, percent, resetsAt);
+}
+
+ServiceUsage fetched(std::vector<UsageWindow> windows, double ago) {
+  return okUsage(ServiceID::claude, std::move(windows), kNow - ago);
+}
+
+class SilentCenter : public NotificationCenter {
+ public:
+  Authorization authorizationStatus() override { return Authorization::denied; }
+  bool requestAuthorization() override { return false; }
+  void add(const QString&, const NotificationContent&) override {}
+};
+
+}  // namespace
+
+TEST(MenuBarLabelSlot, OneSlotPerSnapshot) {
+  struct Case {
+    const char* name;
+    std::optional<ServiceUsage> usage;
+    Kind expected;
+    Thresholds thresholds = kDefault;
+    double interval = 120;
+  };
+  const Case cases[] = {
+      {"no snapshot yet", std::nullopt, Kind::loading()},
+      {"not signed in", failedUsage(ServiceID::claude, ProviderStatus::notSignedIn(), kNow), Kind::signedOut()},
+      {"failed", failedUsage(ServiceID::claude, ProviderStatus::unavailable("x"), kNow), Kind::error()},
+      {"success without windows", fetched({}, 0), Kind::error()},
+      {"largest current window",
+       fetched({window("a", 30, 3600), window("b", 85, 60), window("c", 40, std::nullopt)}, 0),
+       Kind::value(85, UsageLevel::warning, false)},
+      {"exactly at the critical threshold", fetched({window("a", 90, 3600)}, 0),
+       Kind::value(90, UsageLevel::critical, false)},
+      {"level against other thresholds", fetched({window("a", 84.6, 3600)}, 0),
+       Kind::value(84.6, UsageLevel::warning, false), Thresholds{80, 85}},
+      {"a window reset at this instant belongs to the past cycle",
+       fetched({window("a", 95, 0), window("b", 20, 600)}, 0), Kind::value(20, UsageLevel::normal, false)},
+      {"only past windows: the highest old share, stale", fetched({window("a", 95, -10), window("b", 20, -600)}, 0),
+       Kind::value(95, UsageLevel::critical, true)},
+      {"fresh exactly at the limit", fetched({window("a", 10, 3600)}, 900), Kind::value(10, UsageLevel::normal, false)},
+      {"stale just past the limit", fetched({window("a", 10, 3600)}, 901), Kind::value(10, UsageLevel::normal, true)},
+      {"a long interval widens the limit", fetched({window("a", 10, 3600)}, 1800),
+       Kind::value(10, UsageLevel::normal, false), kDefault, 600},
+      {"a fetch from the future is fresh", fetched({window("a", 10, 3600)}, -60),
+       Kind::value(10, UsageLevel::normal, false)},
+  };
+  for (const Case& c : cases) {
+    const StatusSlot slot =
+        MenuBarLabel::slot(ServiceID::codex, c.usage, c.thresholds, c.interval, fromEpochSeconds(kNow));
+    EXPECT_EQ(slot.kind, c.expected) << c.name;
+    EXPECT_EQ(slot.service, ServiceID::codex) << c.name;
+  }
+}
+
+TEST(MenuBarLabelSlot, RetainedWindowsOfAFailedServiceStillShowTheFailure) {
+  ServiceUsage retained = fetched({window("a", 50, 3600)}, 0);
+  retained.status = ProviderStatus::unavailable("x");
+  retained.metrics.push_back({"stale", "stale", "x"});
+  EXPECT_EQ(MenuBarLabel::slot(ServiceID::claude, retained, kDefault, 120, fromEpochSeconds(kNow)).kind, Kind::error());
+}
+
+TEST(MenuBarLabelModel, FollowsTheModelsSnapshotsAndSettings) {
+  TestSandbox sandbox;
+  auto defaults = SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests"));
+  ManualClock clock;
+  auto claudeProvider = std::make_shared<FakeProvider>(
+      ServiceID::claude,
+      std::vector<ServiceUsage>{okUsage(
+          ServiceID::claude, {UsageWindow("five_hour", "5h", 75, clock.now() + Seconds(3600))}, *clock.seconds)});
+  auto codexProvider = std::make_shared<FakeProvider>(
+      ServiceID::codex,
+      std::vector<ServiceUsage>{failedUsage(ServiceID::codex, ProviderStatus::notSignedIn(), *clock.seconds)});
+  AppModel::Parts parts;
+  parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{claudeProvider, codexProvider},
+                                             std::make_shared<HistoryStore>(std::nullopt), clock.clock());
+  parts.notifier =
+      std::make_unique<ThresholdNotifier>(defaults, QStringLiteral("mock"), std::make_shared<SilentCenter>());
+  parts.loginItem = std::make_shared<ClosureLoginItem>([] { return false; }, [](bool) {});
+  parts.clock = clock.clock();
+  AppModel model(LaunchOptions{}, defaults, std::move(parts));
+
+  const std::vector<StatusSlot> loading{{ServiceID::claude, Kind::loading()}, {ServiceID::codex, Kind::loading()}};
+  EXPECT_EQ(MenuBarLabel::slots(model, clock.now()), loading);
+
+  awaitFuture(model.store().refresh());
+  model.settings().setMenuBarStyle(MenuBarStyle::percent);
+  const StatusGlyph glyph = MenuBarLabel::glyph(model, clock.now());
+  EXPECT_EQ(glyph.style, MenuBarStyle::percent);
+  const std::vector<StatusSlot> expected{{ServiceID::claude, Kind::value(75, UsageLevel::warning, false)},
+                                         {ServiceID::codex, Kind::signedOut()}};
+  EXPECT_EQ(glyph.slots, expected);
+
+  // The settings' thresholds and interval decide level and freshness.
+  model.settings().setWarningThreshold(80);
+  model.settings().setRefreshInterval(900);
+  EXPECT_EQ(MenuBarLabel::slots(model, clock.now() + Seconds(2700)).front().kind,
+            Kind::value(75, UsageLevel::normal, false));
+  EXPECT_TRUE(MenuBarLabel::slots(model, clock.now() + Seconds(2701)).front().kind.stale);
+}

@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <functional>
+
+#include "tray/StatusGlyph.h"
+
+namespace {
+
+using Kind = StatusSlot::Kind;
+
+StatusSlot claude(Kind kind) { return {ServiceID::claude, kind}; }
+StatusSlot codex(Kind kind) { return {ServiceID::codex, kind}; }
+Kind fresh(double percent, UsageLevel level = UsageLevel::normal) { return Kind::value(percent, level, false); }
+Kind stale(double percent, UsageLevel level = UsageLevel::normal) { return Kind::value(percent, level, true); }
+
+StatusGlyph glyph(MenuBarStyle style, std::vector<StatusSlot> slots) { return {std::move(slots), style}; }
+
+// The pixel covering logical point (x, y), unpremultiplied.
+QColor at(const QImage& image, qreal x, qreal y) {
+  const qreal ratio = image.devicePixelRatio();
+  return image.pixelColor(static_cast<int>(x * ratio), static_cast<int>(y * ratio));
+}
+
+::testing::AssertionResult near(const QColor& actual, const QColor& expected, int tolerance = 3) {
+  const bool close = std::abs(actual.red() - expected.red()) <= tolerance &&
+                     std::abs(actual.green() - expected.green()) <= tolerance &&
+                     std::abs(actual.blue() - expected.blue()) <= tolerance &&
+                     std::abs(actual.alpha() - expected.alpha()) <= tolerance;
+  if (close) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "got rgba(" << actual.red() << "," << actual.green() << "," << actual.blue()
+                                       << "," << actual.alpha() << "), expected rgba(" << expected.red() << ","
+                                       << expected.green() << "," << expected.blue() << "," << expected.alpha() << ")";
+}
+
+QColor rgba(int r, int g, int b, qreal alpha) { return QColor(r, g, b, qRound(alpha * 255)); }
+const QColor kOrange(255, 149, 0);
+const QColor kRed(255, 59, 48);
+const QColor kDarkRed(255, 69, 58);
+
+// Pixels (in device pixels) of a logical rectangle that satisfy `match`.
+int count(const QImage& image, const QRectF& logical, const std::function<bool(const QColor&)>& match) {
+  const qreal ratio = image.devicePixelRatio();
+  const QRect area = QRectF(logical.topLeft() * ratio, logical.size() * ratio).toAlignedRect() & image.rect();
+  int found = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) found += match(image.pixelColor(x, y)) ? 1 : 0;
+  }
+  return found;
+}
+
+bool isOrange(const QColor& c) { return c.alpha() > 200 && near(c, kOrange, 12); }
+bool isOpaqueBlack(const QColor& c) { return c.alpha() > 200 && c.red() < 40 && c.green() < 40 && c.blue() < 40; }
+
+}  // namespace
+
+TEST(StatusGlyphWidth, IconAndBothAreFixedWhilePercentFollowsTheDigits) {
+  for (const auto& kind : {Kind::loading(), Kind::error(), fresh(5), fresh(100, UsageLevel::critical)}) {
+    EXPECT_EQ(glyph(MenuBarStyle::icon, {claude(kind), codex(kind)}).width(), 22);
+    EXPECT_EQ(glyph(MenuBarStyle::both, {claude(kind), codex(kind)}).width(),
+              glyph(MenuBarStyle::both, {claude(fresh(0)), codex(fresh(0))}).width());
+  }
+  const int both = glyph(MenuBarStyle::both, {claude(fresh(100))}).width();
+  EXPECT_GT(both, 26 + 10);  // bar and gaps plus room for "100%"
+  EXPECT_LT(both, 26 + 40);
+
+  const int one = glyph(MenuBarStyle::percent, {claude(fresh(5))}).width();
+  const int two = glyph(MenuBarStyle::percent, {claude(fresh(43))}).width();
+  const int three = glyph(MenuBarStyle::percent, {claude(fresh(100))}).width();
+  EXPECT_LT(one, two);
+  EXPECT_LT(two, three);
+  // Tabular digits: every two-digit value is equally wide.
+  EXPECT_EQ(glyph(MenuBarStyle::percent, {claude(fresh(11))}).width(), two);
+  EXPECT_EQ(glyph(MenuBarStyle::percent, {claude(fresh(88))}).width(), two);
+  // A fresh critical value is set in bold, which is wider.
+  EXPECT_GT(glyph(MenuBarStyle::percent, {claude(fresh(95, UsageLevel::critical))}).width(),
+            glyph(MenuBarStyle::percent, {claude(stale(95, UsageLevel::critical))}).width());
+  // Two slots sit 7 apart.
+  const int pair = glyph(MenuBarStyle::percent, {claude(fresh(43)), codex(Kind::signedOut())}).width();
+  const int alone = glyph(MenuBarStyle::percent, {codex(Kind::signedOut())}).width();
+  EXPECT_NEAR(pair, two + 7 + alone, 2);
+  EXPECT_EQ(glyph(MenuBarStyle::percent, {}).width(), 0);
+}
+
+TEST(StatusGlyphImage, HasTheGlyphSizeAtEachPixelRatio) {
+  const StatusGlyph icon = glyph(MenuBarStyle::icon, {claude(fresh(40)), codex(fresh(10))});
+  for (qreal ratio : {1.0, 2.0}) {
+    const QImage image = icon.image(false, ratio);
+    EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(image.size(), QSize(qRound(22 * ratio), qRound(18 * ratio)));
+    EXPECT_EQ(image.devicePixelRatio(), ratio);
+  }
+  const StatusGlyph percent = glyph(MenuBarStyle::percent, {claude(fresh(40)), codex(fresh(10))});
+  EXPECT_EQ(percent.image(true, 2).size(), QSize(percent.width() * 2, 36));
+  EXPECT_EQ(icon.image(false).text(QStringLiteral("Description")), icon.accessibilityText());
+  // A nonsensical ratio draws at 1x rather than an empty or enormous image.
+  EXPECT_EQ(icon.image(false, 0).size(), QSize(22, 18));
+}
+
+TEST(StatusGlyphImage, BarFillsFollowLevelFreshnessAndMenuBar) {
+  const qreal ratios[] = {1.0, 2.0};
+  for (qreal ratio : ratios) {
+    SCOPED_TRACE(ratio);
+    // Claude's bar spans y 1.5-7.5, ChatGPT's 10.5-16.5; 50% fills x 0-11.
+    const QImage warn =
+        glyph(MenuBarStyle::icon, {claude(fresh(50, UsageLevel::warning)), codex(fresh(50))}).image(false, ratio);
+    EXPECT_TRUE(near(at(warn, 5, 4), kOrange));
+    EXPECT_TRUE(near(at(warn, 5, 13), Qt::black));           // a normal slot stays neutral
+    EXPECT_TRUE(near(at(warn, 16, 4), rgba(0, 0, 0, 0.3)));  // unfilled track
+    EXPECT_EQ(at(warn, 5, 9).alpha(), 0);                    // the gap between the bars
+
+    const QImage critical = glyph(MenuBarStyle::icon, {claude(fresh(50, UsageLevel::critical))}).image(true, ratio);
+    EXPECT_TRUE(near(at(critical, 5, 8.5), kDarkRed));
+
+    // Stale: neutral at 0.45 over the track, never coloured; white on a dark menu bar.
+    const QImage faded = glyph(MenuBarStyle::icon, {claude(stale(50, UsageLevel::critical))}).image(true, ratio);
+    EXPECT_TRUE(near(at(faded, 5, 8.5), rgba(255, 255, 255, 0.45 + 0.3 * 0.55)));
+
+    // A share too small to see still fills 2 pixels; 0% leaves the bare track.
+    const QImage small = glyph(MenuBarStyle::icon, {claude(fresh(0.5))}).image(false, ratio);
+    EXPECT_TRUE(near(at(small, 1, 8.5), Qt::black));
+    EXPECT_TRUE(near(at(small, 3, 8.5), rgba(0, 0, 0, 0.3)));
+    const QImage empty = glyph(MenuBarStyle::icon, {claude(fresh(0))}).image(false, ratio);
+    EXPECT_TRUE(near(at(empty, 0, 8.5), rgba(0, 0, 0, 0.3)));
+    EXPECT_TRUE(near(at(empty, 1, 8.5), rgba(0, 0, 0, 0.3)));
+  }
+}
+
+TEST(StatusGlyphImage, BarsWithoutValueAreOutlinesOrAFaintTrack) {
+  // One slot: its bar spans y 6-12 and x 0-22.
+  const QImage loading = glyph(MenuBarStyle::icon, {claude(Kind::loading())}).image(false, 2);
+  EXPECT_TRUE(near(at(loading, 5, 8.5), rgba(0, 0, 0, 0.25)));
+
+  // Signed out: a dashed outline with an empty inside.
+  const QImage signedOut = glyph(MenuBarStyle::icon, {claude(Kind::signedOut())}).image(false, 2);
+  EXPECT_EQ(at(signedOut, 5, 8.5).alpha(), 0);
+  const QRectF topEdge(3, 6.25, 16, 0.5);
+  EXPECT_GT(count(signedOut, topEdge, [](const QColor& c) { return c.alpha() > 100; }), 0);
+  EXPECT_GT(count(signedOut, topEdge, [](const QColor& c) { return c.alpha() < 10; }), 0);
+
+  // Failed: a solid outline and a slash through the middle.
+  const QImage failed = glyph(MenuBarStyle::icon, {claude(Kind::error())}).image(false, 2);
+  EXPECT_EQ(count(failed, topEdge, [](const QColor& c) { return c.alpha() < 10; }), 0);
+  EXPECT_GT(count(failed, QRectF(10, 8, 2, 2), [](const QColor& c) { return c.alpha() > 150; }), 0);
+  EXPECT_EQ(at(failed, 3, 8.5).alpha(), 0);
+}
+
+TEST(StatusGlyphImage, ValueTextTakesTheLevelColourOnlyWhenColoured) {
+  const auto orangeIn = [](const StatusGlyph& g) {
+    return count(g.image(false, 2), QRectF(0, 0, g.width(), 18), isOrange);
+  };
+  const StatusGlyph warning = glyph(MenuBarStyle::percent, {claude(fresh(75, UsageLevel::warning))});
+  EXPECT_GT(orangeIn(warning), 0);
+  EXPECT_EQ(orangeIn(glyph(MenuBarStyle::percent, {claude(stale(75, UsageLevel::warning))})), 0);
+  EXPECT_EQ(orangeIn(glyph(MenuBarStyle::percent, {claude(fresh(75))})), 0);
+
+  // In rows, the value sits right of the bar (from x 26) in its own row: Claude above, ChatGPT below.
+  const StatusGlyph rows = glyph(MenuBarStyle::both, {claude(fresh(10)), codex(fresh(80, UsageLevel::warning))});
+  const QImage image = rows.image(false, 2);
+  const qreal right = rows.width();
+  EXPECT_EQ(count(image, QRectF(26, 0, right - 26, 9), isOrange), 0);
+  EXPECT_GT(count(image, QRectF(26, 0, right - 26, 9), isOpaqueBlack), 0);
+  EXPECT_GT(count(image, QRectF(26, 9, right - 26, 9), isOrange), 0);
+  // The letters are neutral at 0.7, never fully opaque.
+  EXPECT_EQ(count(image, QRectF(0, 0, 6.5, 18), [](const QColor& c) { return c.alpha() > 190; }), 0);
+  EXPECT_GT(count(image, QRectF(0, 0, 6.5, 18), [](const QColor& c) { return c.alpha() > 150; }), 0);
+}
+
+TEST(StatusGlyphColour, OnlyAFreshValueAboveNormalNeedsColour) {
+  struct Case {
+    std::vector<StatusSlot> slots;
+    bool needsColor;
+  };
+  const Case cases[] = {
+      {{}, false},
+      {{claude(fresh(95)), codex(Kind::error())}, false},
+      {{claude(stale(95, UsageLevel::critical)), codex(stale(75, UsageLevel::warning))}, false},
+      {{claude(Kind::loading()), codex(Kind::signedOut())}, false},
+      {{claude(fresh(10)), codex(fresh(75, UsageLevel::warning))}, true},
+      {{claude(fresh(90, UsageLevel::critical)), codex(Kind::error())}, true},
+  };
+  for (const Case& c : cases) {
+    const StatusGlyph g = glyph(MenuBarStyle::both, c.slots);
+    EXPECT_EQ(g.needsColor(), c.needsColor) << g.textLabel().toStdString();
+    EXPECT_EQ(g.isTemplate(), !c.needsColor);
+  }
+}
+
+TEST(StatusGlyphText, SpokenAndLabelTexts) {
+  struct Case {
+    StatusSlot slot;
+    const char* spoken;
+    const char* label;
+  };
+  const Case cases[] = {
+      {claude(Kind::loading()), "Claude 불러오는 중", "C \u2026"},
+      {codex(Kind::signedOut()), "ChatGPT 로그인 필요", "G \u2013"},
+      {codex(Kind::error()), "ChatGPT 불러오기 실패", "G !"},
+      {claude(fresh(42.5)), "Claude 43퍼센트 사용", "C 43%"},
+      {claude(fresh(0)), "Claude 0퍼센트 사용", "C 0%"},
+      {codex(fresh(74.6, UsageLevel::warning)), "ChatGPT 75퍼센트 사용, 주의", "G 75%"},
+      {claude(fresh(100, UsageLevel::critical)), "Claude 100퍼센트 사용, 한도 임박", "C 100%"},
+      {claude(stale(84.6, UsageLevel::warning)), "Claude 85퍼센트 사용, 주의, 오래된 데이터", "C 85%"},
+      {codex(stale(3)), "ChatGPT 3퍼센트 사용, 오래된 데이터", "G 3%"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.slot.spokenText(), QString::fromUtf8(c.spoken));
+    EXPECT_EQ(glyph(MenuBarStyle::icon, {c.slot}).textLabel(), QString::fromUtf8(c.label));
+  }
+  const StatusGlyph both = glyph(MenuBarStyle::percent, {claude(fresh(43)), codex(Kind::signedOut())});
+  EXPECT_EQ(both.accessibilityText(), QStringLiteral("사용량: Claude 43퍼센트 사용, ChatGPT 로그인 필요"));
+  EXPECT_EQ(both.textLabel(), QStringLiteral("C 43% \u00B7 G \u2013"));
+}
