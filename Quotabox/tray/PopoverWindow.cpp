@@ -25,8 +25,7 @@ PopoverWindow::PopoverWindow(AppModel& model, Pages pages, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(m_scroll);
-  setFixedWidth(popoverWidth);
-  resize(popoverWidth, initialHeight);
+  setFixedSize(popoverWidth, initialHeight);
 
   connect(&m_model, &AppModel::pageChanged, this, [this] {
     if (isVisible()) buildPage();
@@ -75,10 +74,10 @@ void PopoverWindow::openAt(std::optional<QPoint> point) {
   if (point && !windowSystemPlaces()) {
     const PopoverPlacement placement = PopoverPlacement::place(QPointF(*point), size, availableArea());
     m_fixedEdge = placement.fixedEdge;
-    setGeometry(placement.frame.toAlignedRect());
+    applyFrame(placement.frame.toAlignedRect());
   } else {
     m_fixedEdge = PopoverEdge::top;
-    resize(size.toSize());
+    applyFrame(QRect(pos(), size.toSize()));
   }
   show();
   raise();
@@ -106,11 +105,13 @@ void PopoverWindow::fitToContent() {
   const QRectF available = windowSystemPlaces() ? QRectF() : availableArea();
   const auto fitted = PopoverWindowFitter::fit(QRectF(geometry()), contentHeight(), available, m_fixedEdge);
   if (!fitted) return;
-  if (windowSystemPlaces()) {
-    resize(popoverWidth, static_cast<int>(std::lround(fitted->height())));
-  } else {
-    setGeometry(fitted->toAlignedRect());
-  }
+  applyFrame(QRect(fitted->topLeft().toPoint(), QSize(popoverWidth, static_cast<int>(std::lround(fitted->height())))));
+}
+
+void PopoverWindow::applyFrame(const QRect& frame) {
+  // A fixed size (minimum = maximum) also tells tiling compositors to float the window.
+  setFixedSize(frame.size());
+  if (!windowSystemPlaces()) move(frame.topLeft());
 }
 
 bool PopoverWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -60,6 +60,7 @@ class PopoverWindow : public QWidget {
   void buildPage();
   void scheduleFit();
   void fitToContent();
+  void applyFrame(const QRect& frame);
   double contentHeight() const;
   QRectF availableArea() const;
   static bool windowSystemPlaces();
