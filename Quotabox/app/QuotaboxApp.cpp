@@ -146,9 +146,10 @@ int QuotaboxApp::runTray(int argc, char** argv, const LaunchOptions& options) {
   AppModel model(options, SettingsDomain::standard());
   std::unique_ptr<TrayRun> tray;
   if (!special) {
-    model.start();
+    // The item first, so it shows (and follows the first refresh) as early as possible.
     tray = std::make_unique<TrayRun>(model, instance, PopoverWindow::Pages{}, GlyphFace::fromModel);
     if (action == LaunchAction::openPopover) tray->openAfterLaunch();
+    model.start();
   }
 
   int status = 0;

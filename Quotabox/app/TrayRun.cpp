@@ -36,10 +36,6 @@ TrayRun::TrayRun(AppModel& model, SingleInstance& instance, PopoverWindow::Pages
   connect(&instance, &SingleInstance::openRequested, this, [this] { StatusItemOpener::open(*m_controller, *m_item); });
 }
 
-TrayRun::~TrayRun() {
-  // The controller refers to the item and the popover; it goes first.
-  m_controller.reset();
-  m_popover.reset();
-}
+TrayRun::~TrayRun() = default;
 
 void TrayRun::openAfterLaunch() { StatusItemOpener::openAfterLaunch(*m_controller, *m_item); }

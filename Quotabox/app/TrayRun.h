@@ -37,6 +37,7 @@ class TrayRun : public QObject {
   TrayController& controller() const { return *m_controller; }
 
  private:
+  // Destroyed in reverse: the controller refers to the item and the popover, so it goes first.
   std::unique_ptr<PanelColorScheme> m_colorScheme;
   std::unique_ptr<SwitchingTrayItem> m_item;
   std::unique_ptr<PopoverWindow> m_popover;

@@ -1,6 +1,7 @@
 #include "tray/TrayController.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QMenu>
 #include <algorithm>
 #include <cmath>
@@ -32,7 +33,9 @@ TrayController::TrayController(AppModel& model, TrayItem& item, PopoverWindow& p
   connect(&m_item, &TrayItem::activated, this,
           [this](QPoint point, bool hasPoint) { togglePopover(hasPoint ? std::optional(point) : std::nullopt); });
   connect(&m_item, &TrayItem::secondaryActivated, this, &TrayController::refresh);
-  connect(&m_item, &TrayItem::contextMenuRequested, this, [this](QPoint point) { m_menu->popup(point); });
+  // Hosts that do not know the pointer position send (0, 0).
+  connect(&m_item, &TrayItem::contextMenuRequested, this,
+          [this](QPoint point) { m_menu->popup(point.isNull() ? QCursor::pos() : point); });
 
   m_menu = new QMenu;
   m_menu->addAction(QStringLiteral("새로고침"), this, &TrayController::refresh);

@@ -29,5 +29,10 @@ mkdir -p "$work/home" "$work/run"
 chown "$user" "$work" "$work/home" "$work/run" "$artifacts"
 chmod 700 "$work" "$work/run"
 # runuser passes the status through; the session script cleans up its own processes.
-runuser -u "$user" -- env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$work/run" \
+# Sanitizer builds keep their options (suppressions) across the clean environment.
+sanitizer_env=()
+for name in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
+  [[ -n "${!name:-}" ]] && sanitizer_env+=("$name=${!name}")
+done
+runuser -u "$user" -- env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$work/run" "${sanitizer_env[@]}" \
   dbus-run-session -- bash "$here/tray_wayland_session.sh" "$quotabox" "$artifacts"
