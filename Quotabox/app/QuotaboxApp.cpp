@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 #include "app/AppModel.h"
 #include "app/BuildInfo.h"
@@ -14,6 +16,11 @@
 #include "settings/SettingsDomain.h"
 #include "statusbar/WaybarModule.h"
 #include "views/Appearance.h"
+#include "views/SettingsView.h"
+#include "views/UsageView.h"
+#include "app/TrayRun.h"
+#include "tray/GlyphFace.h"
+#include "tray/SingleInstance.h"
 
 namespace {
 
@@ -182,9 +189,25 @@ int QuotaboxApp::runTray(int argc, char** argv, const LaunchOptions& options) {
   if (options.appearance) Appearance::apply(*options.appearance);
   UnixSignalQuit quitOnSignal;
 
-  AppModel model(options, SettingsDomain::standard());
   const LaunchAction action = launchAction(options);
-  if (action != LaunchAction::verification && action != LaunchAction::snapshot) model.start();
+  const bool special = action == LaunchAction::verification || action == LaunchAction::snapshot;
+  // One tray per session; a second start opens the first one's popover instead.
+  SingleInstance instance(QDBusConnection::sessionBus());
+  if (!special) {
+    if (const auto status = TrayRun::claimOrHandOver(instance)) return *status;
+  }
+
+  AppModel model(options, SettingsDomain::standard());
+  std::unique_ptr<TrayRun> tray;
+  if (!special) {
+    // The item first, so it shows (and follows the first refresh) as early as possible.
+    const PopoverWindow::Pages pages{
+        [](AppModel& shown, QWidget* parent) -> QWidget* { return new UsageView(shown, parent); },
+        [](AppModel& shown, QWidget* parent) -> QWidget* { return new SettingsView(shown, parent); }};
+    tray = std::make_unique<TrayRun>(model, instance, pages, GlyphFace::fromModel);
+    if (action == LaunchAction::openPopover) tray->openAfterLaunch();
+    model.start();
+  }
 
   int status = 0;
   QTimer::singleShot(0, &app, [&] {
@@ -208,6 +231,12 @@ int QuotaboxApp::runTray(int argc, char** argv, const LaunchOptions& options) {
 int QuotaboxApp::runWaybar(int argc, char** argv, const LaunchOptions& options) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Quotabox"));
+  // One refresh loop per session, shared with the tray run: a second one would notify twice.
+  SingleInstance instance(QDBusConnection::sessionBus());
+  if (instance.claim() == SingleInstance::Claim::taken) {
+    writeOut(QStringLiteral("Quotabox가 이미 실행 중이라 waybar 모듈을 시작하지 않았어요.\n").toUtf8(), stderr);
+    return kModeUnavailable;
+  }
   UnixSignalQuit unixSignals;
   // A closed pipe ends the run through the event loop, not by SIGPIPE mid-write.
   std::signal(SIGPIPE, SIG_IGN);
