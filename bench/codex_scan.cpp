@@ -1,10 +1,14 @@
 // Scans a generated Codex home the way a refresh does and compares the cost with listing the
-// session tree and with reading every byte.
+// session tree and with reading every byte; then times the whole `quotabox --json` process on that
+// home against a forward full scan of the logs, as a log-scanning command-line tool does it.
 //
 //   codex_scan [total MiB = 1024] [files = 300]
+//   codex_scan --forward-scan HOME     (internal) the forward full scan, run as its own process
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <string>
 #include <vector>
@@ -223,9 +228,95 @@ std::uint64_t readEverything(const fs::path& sessions) {
   return total;
 }
 
+// What a log-scanning command-line tool does: reads every log whole from its start, decodes every
+// line, keeps every usage record it finds, then sorts them by time and reports the newest.
+int forwardScan(const fs::path& home) {
+  std::vector<std::pair<std::string, nlohmann::json>> records;
+  std::size_t lines = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(home / "sessions")) {
+    if (!entry.is_regular_file() || entry.path().extension() != ".jsonl") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
+      end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      auto json = nlohmann::json::parse(text.begin() + std::ptrdiff_t(start), text.begin() + std::ptrdiff_t(end),
+                                        nullptr, false);
+      ++lines;
+      if (json.is_discarded() || !json.contains("payload")) continue;
+      if (json["payload"].value("type", "") != "token_count") continue;
+      records.emplace_back(json.value("timestamp", ""), std::move(json));
+    }
+  }
+  std::stable_sort(records.begin(), records.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  if (records.empty()) return 1;
+  std::printf("%zu lines, %zu records, newest %s\n", lines, records.size(), records.back().first.c_str());
+  return 0;
+}
+
+struct ProcessCost {
+  double ms = 0;
+  long maxResidentKiB = 0;
+  int status = -1;
+};
+
+// Runs a program to its end with the given environment; wall time and peak resident memory. The
+// peak comes from GNU time: a child spawned straight from this large process would report this
+// process's memory as its own.
+ProcessCost runProcess(std::vector<std::string> args, const std::vector<std::string>& env, const fs::path& report) {
+  args.insert(args.begin(), {"/usr/bin/time", "-f", "%M", "-o", report.string()});
+  std::vector<char*> argv, envp;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  ProcessCost cost;
+  const auto begin = std::chrono::steady_clock::now();
+  pid_t pid;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return cost;
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return cost;
+  cost.ms = Millis(std::chrono::steady_clock::now() - begin).count();
+  cost.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  std::ifstream(report) >> cost.maxResidentKiB;
+  return cost;
+}
+
+// `quotabox --json` against the forward scan, both as whole processes on the same home.
+bool compareWholeProcess(const fs::path& home, const char* self) {
+  const fs::path scratch = home / "user";
+  fs::create_directories(scratch / "config");
+  fs::create_directories(scratch / "data");
+  const std::vector<std::string> env{"HOME=" + scratch.string(),
+                                     "XDG_CONFIG_HOME=" + (scratch / "config").string(),
+                                     "XDG_DATA_HOME=" + (scratch / "data").string(),
+                                     "CODEX_HOME=" + home.string(),
+                                     "CLAUDE_CONFIG_DIR=" + (scratch / "claude").string(),
+                                     "PATH=/usr/bin:/bin"};
+  ProcessCost app{1e300, 0, -1};
+  for (int run = 0; run < 7; ++run) {
+    const ProcessCost one = runProcess({QUOTABOX_EXECUTABLE, "--json"}, env, scratch / "time");
+    if (one.ms < app.ms) app = one;
+  }
+  const ProcessCost forward = runProcess({self, "--forward-scan", home.string()}, env, scratch / "time");
+  std::printf("quotabox --json, whole process: %8.2f ms, %ld KiB peak (best of 7, status %d)\n", app.ms,
+              app.maxResidentKiB, app.status);
+  std::printf("forward full scan, whole process: %8.2f ms, %ld KiB peak (status %d)\n", forward.ms,
+              forward.maxResidentKiB, forward.status);
+  std::printf("quotabox is %.0fx faster and uses 1/%.0f of the memory\n", forward.ms / app.ms,
+              double(forward.maxResidentKiB) / double(app.maxResidentKiB));
+  return forward.status == 0 && app.ms < 1e300;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--forward-scan") return forwardScan(argv[2]);
   const std::uint64_t totalMiB = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
   const std::size_t files = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 300;
   if (totalMiB == 0 || files == 0) {
@@ -303,6 +394,7 @@ int main(int argc, char** argv) {
     std::printf("budget warm <= 1.5x listing: %s; budget cold < 1%% of bytes: %s\n", warmOk ? "met" : "MISSED",
                 coldOk ? "met" : "MISSED");
     if (!warmOk || !coldOk) status = 1;
+    if (!compareWholeProcess(home, fs::read_symlink("/proc/self/exe").c_str())) status = 1;
   } catch (const std::exception& error) {
     std::fprintf(stderr, "error: %s\n", error.what());
     status = 1;

@@ -3,24 +3,27 @@
 #include <sys/stat.h>
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 #include <algorithm>
 #include <string_view>
 #include <system_error>
 
+#include "model/RegularFile.h"
 #include "model/UsageParsing.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// Real auth files are a few KB; anything far larger is not one.
+constexpr std::uintmax_t kMaxAuthBytes = 1 << 20;
+
+// Never blocks: a pipe or device at the path gives no plan instead of stalling the scan.
 std::optional<std::string> planFromAuth(const fs::path& authPath) {
-  QFile file(QString::fromStdString(authPath.string()));
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) return std::nullopt;
-  return UsageParsing::codexPlan(bytes);
+  std::error_code error;
+  const auto bytes = RegularFile::read(authPath, kMaxAuthBytes, error);
+  if (!bytes) return std::nullopt;
+  return UsageParsing::codexPlan(QByteArray::fromRawData(bytes->data(), static_cast<qsizetype>(bytes->size())));
 }
 
 // "rollout-*.jsonl": the extension is what follows the last full stop.

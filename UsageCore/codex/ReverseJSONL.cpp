@@ -88,16 +88,19 @@ std::unique_ptr<File> openFile(const std::filesystem::path& path) {
 }
 
 bool visitLines(const std::filesystem::path& path, std::size_t chunkSize, std::size_t maximumLine,
-                const std::function<bool(std::string_view)>& visit, std::stop_token stop, const Opener& open) {
+                const std::function<bool(std::string_view)>& visit, std::stop_token stop, const Opener& open,
+                std::size_t firstChunk) {
   const std::unique_ptr<File> file = open(path);
   std::uint64_t remaining = file->size();
-  const std::size_t step = std::max<std::size_t>(chunkSize, 1);
-  std::vector<char> block(static_cast<std::size_t>(std::min<std::uint64_t>(step, remaining)));
+  const std::size_t largest = std::max<std::size_t>(chunkSize, 1);
+  std::size_t step = std::clamp<std::size_t>(firstChunk, 1, largest);
+  std::vector<char> block(static_cast<std::size_t>(std::min<std::uint64_t>(largest, remaining)));
   FrontBuffer pending;  // the block in front of the carry; after splitting, the carry alone
   bool skipping = false;
 
   const auto readPrevious = [&] {
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(step, remaining));
+    step = std::min(step * 2, largest);
     remaining -= count;
     return std::string_view(block.data(), file->readAt(remaining, block.data(), count));
   };

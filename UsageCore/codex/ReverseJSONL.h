@@ -15,7 +15,10 @@
 // result. Memory stays bounded by one chunk plus one line of at most `maximumLine` bytes.
 namespace ReverseJSONL {
 
-inline constexpr std::size_t defaultChunkSize = 0x10000;     // 64 KiB
+inline constexpr std::size_t defaultChunkSize = 0x10000;  // 64 KiB
+// The first read is this small and each further one twice the last, up to the chunk size: a log
+// whose newest record sits near its end costs one small read.
+inline constexpr std::size_t defaultFirstChunk = 0x1000;     // 4 KiB
 inline constexpr std::size_t defaultMaximumLine = 0x200000;  // 2 MiB
 
 // The calling task was cancelled while reading.
@@ -50,8 +53,8 @@ std::unique_ptr<File> openFile(const std::filesystem::path& path);
 // line was accepted. Empty lines and lines longer than `maximumLine` are never offered.
 // Throws ReadError on I/O failures and Cancelled when `stop` is requested before a chunk.
 bool visitLines(const std::filesystem::path& path, std::size_t chunkSize, std::size_t maximumLine,
-                const std::function<bool(std::string_view)>& visit, std::stop_token stop,
-                const Opener& open = openFile);
+                const std::function<bool(std::string_view)>& visit, std::stop_token stop, const Opener& open = openFile,
+                std::size_t firstChunk = defaultFirstChunk);
 
 // The first value that `parse` gives, from the last line of the file towards the first.
 template <typename Parse>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
 
@@ -29,39 +30,48 @@ void appendString(std::string& out, const std::string& text) {
   }
 }
 
-void appendEntry(std::string& out, const HistoryEntry& entry) {
+void appendEntry(std::string& out, const HistoryKey& key, const HistorySample& sample) {
   out += R"({"service":)";
-  appendString(out, ServiceIDs::id(entry.service));
+  appendString(out, ServiceIDs::id(key.service));
   out += R"(,"windowID":)";
-  appendString(out, entry.windowID);
+  appendString(out, key.windowID);
   out += R"(,"usedPercent":)";
-  appendNumber(out, entry.usedPercent);
+  appendNumber(out, sample.usedPercent);
   out += R"(,"at":)";
-  appendNumber(out, toEpochSeconds(entry.at));
-  if (entry.resetsAt) {
+  appendNumber(out, sample.at);
+  if (!std::isnan(sample.resetsAt)) {
     out += R"(,"resetsAt":)";
-    appendNumber(out, toEpochSeconds(*entry.resetsAt));
+    appendNumber(out, sample.resetsAt);
   }
   out += '}';
 }
 
+std::string header() { return R"({"version":)" + std::to_string(currentVersion) + R"(,"entries":[)"; }
+
 }  // namespace
 
 std::string encode(const HistoryMap& entries) {
-  std::string out;
   std::size_t count = 0;
   for (const auto& [key, series] : entries) count += series.size();
+  std::string out = header();
   out.reserve(64 + count * 110);
-  out += R"({"version":)";
-  out += std::to_string(currentVersion);
-  out += R"(,"entries":[)";
   bool first = true;
   for (const auto& [key, series] : entries) {
-    for (const auto& entry : series) {
+    for (const auto& sample : series) {
       if (!first) out += ',';
       first = false;
-      appendEntry(out, entry);
+      appendEntry(out, key, sample);
     }
+  }
+  out += "]}";
+  return out;
+}
+
+std::string encode(const std::vector<HistoryEntry>& entries) {
+  std::string out = header();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (i > 0) out += ',';
+    appendEntry(out, HistoryKey{entries[i].service, entries[i].windowID}, HistorySample::from(entries[i]));
   }
   out += "]}";
   return out;
@@ -74,10 +84,11 @@ namespace {
 // an element with a missing or mistyped field is absent.
 class LossyReader : public nlohmann::json_sax<nlohmann::json> {
  public:
-  std::optional<LossyBody> result() {
-    if (m_failed || !m_version || !m_entriesValid) return std::nullopt;
-    m_body.version = *m_version;
-    return std::move(m_body);
+  explicit LossyReader(const std::function<void(HistoryEntry&&)>& sink) : m_sink(sink) {}
+
+  std::optional<long long> result() const {
+    if (m_failed || !m_entriesValid) return std::nullopt;
+    return m_version;
   }
 
   bool null() override { return value(Kind::null, 0); }
@@ -135,14 +146,15 @@ class LossyReader : public nlohmann::json_sax<nlohmann::json> {
     } else {
       value(Kind::container, 0);
       if (m_depth == 1 && m_rootKey == "entries" && !isObject) {
+        // A repeated "entries" key would replace the list, which cannot be taken back.
+        if (m_entriesSeen) return fail();
+        m_entriesSeen = true;
         m_inEntries = true;
         m_entriesValid = true;
-        m_body.entries.clear();
       }
       if (m_depth == 2 && m_inEntries) {
         m_inElement = isObject;
         m_element = Element{};
-        if (!isObject) m_body.entries.emplace_back(std::nullopt);
       }
     }
     ++m_depth;
@@ -174,8 +186,6 @@ class LossyReader : public nlohmann::json_sax<nlohmann::json> {
       } else if (m_rootKey == "entries") {
         m_entriesValid = false;  // an array sets it again in open()
       }
-    } else if (m_depth == 2 && m_inEntries && kind != Kind::container) {
-      m_body.entries.emplace_back(std::nullopt);  // an element that is not an object
     } else if (m_depth == 3 && m_inElement) {
       field(kind, number);
     }
@@ -208,14 +218,11 @@ class LossyReader : public nlohmann::json_sax<nlohmann::json> {
     const auto& e = m_element;
     const bool valid = e.service == Field::valid && e.windowID == Field::valid && e.usedPercent == Field::valid &&
                        e.at == Field::valid && e.resetsAt != Field::invalid;
-    if (valid) {
-      m_body.entries.emplace_back(std::move(m_element.entry));
-    } else {
-      m_body.entries.emplace_back(std::nullopt);
-    }
+    if (valid) m_sink(std::move(m_element.entry));
   }
 
-  LossyBody m_body;
+  const std::function<void(HistoryEntry&&)>& m_sink;
+  bool m_entriesSeen = false;
   int m_depth = 0;
   bool m_failed = false;
   bool m_entriesValid = false;
@@ -231,8 +238,8 @@ class LossyReader : public nlohmann::json_sax<nlohmann::json> {
 
 }  // namespace
 
-std::optional<LossyBody> decodeLossy(std::string_view bytes) {
-  LossyReader reader;
+std::optional<long long> decodeLossy(std::string_view bytes, const std::function<void(HistoryEntry&&)>& element) {
+  LossyReader reader(element);
   try {
     if (!nlohmann::json::sax_parse(bytes.begin(), bytes.end(), &reader)) return std::nullopt;
   } catch (const nlohmann::json::exception&) {

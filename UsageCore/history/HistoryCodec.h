@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,16 +16,13 @@ inline constexpr long long currentVersion = 1;
 // Series in map order (service raw value, then window id), each already ordered
 // by `at`.
 std::string encode(const HistoryMap& entries);
+// The same body for a list of entries in the given order.
+std::string encode(const std::vector<HistoryEntry>& entries);
 
-struct LossyBody {
-  long long version = 0;
-  // File order; an element that does not decode as a HistoryEntry is absent.
-  std::vector<std::optional<HistoryEntry>> entries;
-};
-
-// Absent when the bytes are not JSON or "version" (integer) or "entries"
-// (array) is missing or mistyped. Single undecodable elements never fail the
-// whole body.
-std::optional<LossyBody> decodeLossy(std::string_view bytes);
+// Hands every element that decodes as a HistoryEntry to `element`, in file order, and returns
+// "version". Absent when the bytes are not JSON or "version" (integer) or "entries" (array) is
+// missing or mistyped; elements may have been handed over before that shows. Single undecodable
+// elements never fail the whole body.
+std::optional<long long> decodeLossy(std::string_view bytes, const std::function<void(HistoryEntry&&)>& element);
 
 }  // namespace HistoryCodec

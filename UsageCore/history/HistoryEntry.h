@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "history/HistorySeries.h"
 #include "model/ServiceID.h"
 #include "model/TimePoint.h"
 
@@ -31,7 +32,8 @@ struct HistoryKey {
   bool operator<(const HistoryKey& other) const;
 };
 
-using HistoryMap = std::map<HistoryKey, std::vector<HistoryEntry>>;
+// Every stored series; each key is held once, its samples compactly (HistorySeries).
+using HistoryMap = std::map<HistoryKey, HistorySeries>;
 
 // The history file's element form; times as seconds since 1970, "resetsAt" omitted when absent.
 void to_json(nlohmann::json& json, const HistoryEntry& entry);

@@ -6,6 +6,7 @@
 
 #include <QUuid>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -87,11 +88,22 @@ bool itemExists(const fs::path& item, std::error_code& error) {
 
 std::error_code restrictPermissions(const fs::path& item, fs::perms mask) {
   struct stat info {};
-  if (::stat(item.c_str(), &info) != 0) return lastError();
+  if (::lstat(item.c_str(), &info) != 0) return lastError();
+  if (S_ISLNK(info.st_mode)) return {};
   const mode_t current = info.st_mode & 07777;
   const mode_t restricted = current & static_cast<mode_t>(mask);
   if (restricted == current) return {};
   if (::chmod(item.c_str(), restricted) != 0) return lastError();
+  return {};
+}
+
+std::error_code restrictPermissions(int descriptor, fs::perms mask) {
+  struct stat info {};
+  if (::fstat(descriptor, &info) != 0) return lastError();
+  const mode_t current = info.st_mode & 07777;
+  const mode_t restricted = current & static_cast<mode_t>(mask);
+  if (restricted == current) return {};
+  if (::fchmod(descriptor, restricted) != 0) return lastError();
   return {};
 }
 
@@ -147,41 +159,36 @@ std::error_code writeAtomically(std::string_view bytes, const fs::path& target) 
   return {};
 }
 
-std::optional<std::string> readRegularFile(const fs::path& file, std::uintmax_t limit, std::error_code& error) {
-  error.clear();
-  // Non-blocking open so that a pipe at the path cannot stall the reader.
-  Descriptor input(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!input.valid()) {
-    error = lastError();
-    return std::nullopt;
-  }
+std::error_code appendDurably(std::string_view line, const fs::path& file) {
+  Descriptor journal(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+  if (!journal.valid()) return lastError();
   struct stat info {};
-  if (::fstat(input.get(), &info) != 0) {
-    error = lastError();
-    return std::nullopt;
+  if (::fstat(journal.get(), &info) != 0) return lastError();
+  if (!S_ISREG(info.st_mode)) return std::make_error_code(std::errc::invalid_argument);
+  if (const auto error = restrictPermissions(journal.get(), fs::perms::owner_read | fs::perms::owner_write)) {
+    return error;
   }
-  if (!S_ISREG(info.st_mode)) {
-    error = std::make_error_code(std::errc::invalid_argument);
-    return std::nullopt;
-  }
-  std::string content;
-  content.reserve(static_cast<std::size_t>(std::min<std::uintmax_t>(info.st_size, limit)) + 1);
-  char buffer[65536];
-  for (;;) {
-    const ssize_t count = ::read(input.get(), buffer, sizeof buffer);
-    if (count < 0) {
-      if (errno == EINTR || errno == EAGAIN) continue;
-      error = lastError();
-      return std::nullopt;
+  if (const auto error = writeAll(journal.get(), line)) return error;
+  if (::fsync(journal.get()) != 0) return lastError();
+  return journal.close();
+}
+
+void removeStaleTemporaries(const fs::path& target) {
+  const fs::path directory = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  const std::string prefix = "." + target.filename().string() + ".";
+  constexpr std::size_t kUuidLength = 36;
+  std::error_code error;
+  for (fs::directory_iterator it(directory, error); !error && it != fs::directory_iterator(); it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() != prefix.size() + kUuidLength + 4 || !name.starts_with(prefix) || !name.ends_with(".tmp")) {
+      continue;
     }
-    if (count == 0) break;
-    content.append(buffer, static_cast<std::size_t>(count));
-    if (content.size() > limit) {
-      error = std::make_error_code(std::errc::file_too_large);
-      return std::nullopt;
-    }
+    const std::string_view uuid = std::string_view(name).substr(prefix.size(), kUuidLength);
+    const bool ours = std::all_of(uuid.begin(), uuid.end(),
+                                  [&](char c) { return std::isxdigit(static_cast<unsigned char>(c)) || c == '-'; });
+    std::error_code ignored;
+    if (ours && it->symlink_status(ignored).type() == fs::file_type::regular) fs::remove(it->path(), ignored);
   }
-  return content;
 }
 
 fs::path backupPath(const fs::path& file, TimePoint now) {
@@ -190,25 +197,24 @@ fs::path backupPath(const fs::path& file, TimePoint now) {
     fs::path candidate = file;
     candidate += ".corrupt-" + std::to_string(stamp);
     std::error_code error;
-    if (!itemExists(candidate, error) && !error) return candidate;
+    // A name that cannot even be looked up is returned as well: the move then fails on it.
+    if (!itemExists(candidate, error) || error) return candidate;
     if (stamp == std::numeric_limits<long long>::max()) return candidate;
     ++stamp;
   }
 }
 
-void quarantine(const fs::path& file, TimePoint now, int maxBackups) {
+std::error_code quarantine(const fs::path& file, TimePoint now, int maxBackups) {
   const fs::path backup = backupPath(file, now);
-  if (::rename(file.c_str(), backup.c_str()) != 0) {
-    ::unlink(file.c_str());
-  } else {
-    restrictPermissions(backup, fs::perms::owner_read | fs::perms::owner_write);
-  }
+  if (::rename(file.c_str(), backup.c_str()) != 0) return lastError();
+  restrictPermissions(backup, fs::perms::owner_read | fs::perms::owner_write);
   const auto backups = corruptBackups(file);
   const std::size_t keep = static_cast<std::size_t>(std::max(0, maxBackups));
   for (std::size_t i = 0; i + keep < backups.size(); ++i) {
     std::error_code ignored;
     fs::remove(backups[i], ignored);
   }
+  return {};
 }
 
 std::vector<fs::path> corruptBackups(const fs::path& file, std::error_code* listError) {

@@ -19,8 +19,11 @@ namespace fs = std::filesystem;
 // cannot be told.
 bool itemExists(const fs::path& item, std::error_code& error);
 
-// Removes the permission bits outside `mask`; never adds any.
+// Removes the permission bits outside `mask`; never adds any. A symbolic link is left alone: its
+// target is not ours to change.
 std::error_code restrictPermissions(const fs::path& item, fs::perms mask);
+// The same for an open file.
+std::error_code restrictPermissions(int descriptor, fs::perms mask);
 
 // Creates the folder and its missing parents with mode 0700, then restricts it
 // to 0700.
@@ -31,16 +34,21 @@ std::error_code createPrivateDirectory(const fs::path& directory);
 // always either the old or the new content.
 std::error_code writeAtomically(std::string_view bytes, const fs::path& target);
 
-// Whole content of a regular file. Other kinds of items (folders, pipes) are an
-// error, and so is a file that grew beyond `limit` bytes since it was measured.
-std::optional<std::string> readRegularFile(const fs::path& file, std::uintmax_t limit, std::error_code& error);
+// Appends `line` to the journal `file` (created 0600, never through a symbolic link) and flushes
+// it to disk before returning.
+std::error_code appendDurably(std::string_view line, const fs::path& file);
+
+// Deletes the temporary files that writes to `target` killed midway left behind
+// (".<name>.<uuid>.tmp"); nothing else.
+void removeStaleTemporaries(const fs::path& target);
 
 // "<file>.corrupt-<whole seconds of now>", counting up while the name is taken.
 fs::path backupPath(const fs::path& file, TimePoint now);
 
-// Moves a damaged file aside (deleting it when it cannot be moved) and keeps
-// only the newest `maxBackups` quarantined copies.
-void quarantine(const fs::path& file, TimePoint now, int maxBackups);
+// Moves a damaged file (or a link in its place) aside and keeps only the newest
+// `maxBackups` quarantined copies. When it cannot be moved it stays where it is,
+// untouched, and the error is returned.
+std::error_code quarantine(const fs::path& file, TimePoint now, int maxBackups);
 
 // The quarantined copies of `file`, oldest stamp first. A folder that cannot be
 // listed yields none, and sets `listError` when given (a missing folder is not

@@ -2,14 +2,14 @@
 
 #include <QFile>
 #include <QStandardPaths>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 
 #include "history/HistoryCodec.h"
 #include "history/HistoryFile.h"
+#include "history/SerialExecutor.h"
+#include "model/RegularFile.h"
 
 namespace fs = std::filesystem;
 
@@ -21,15 +21,49 @@ constexpr auto kFileMask = fs::perms::owner_read | fs::perms::owner_write;
 
 double seconds(TimePoint t) { return toEpochSeconds(t); }
 
-HistoryKey keyOf(const HistoryEntry& entry) { return {entry.service, entry.windowID}; }
+bool earlier(const HistorySample& a, const HistorySample& b) { return a.at < b.at; }
 
-void clampPercent(HistoryEntry& entry) { entry.usedPercent = std::clamp(entry.usedPercent, 0.0, 100.0); }
-
-bool earlier(const HistoryEntry& a, const HistoryEntry& b) { return a.at < b.at; }
+HistorySample clamped(const HistoryEntry& entry) {
+  HistorySample sample = HistorySample::from(entry);
+  sample.usedPercent = std::clamp(sample.usedPercent, 0.0, 100.0);
+  return sample;
+}
 
 std::pair<std::size_t, std::size_t> fingerprintOf(std::string_view bytes) {
   return {bytes.size(), std::hash<std::string_view>{}(bytes)};
 }
+
+bool isAbsent(const std::error_code& error) {
+  return error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
+}
+
+// Samples read from disk, grouped by series before they join the store. The file lists each
+// series in one run, so most elements find their series without a lookup.
+class Staging {
+ public:
+  void add(HistoryEntry&& entry) {
+    if (!entry.isRecordable()) return;
+    if (!m_last || m_last->first.service != entry.service || m_last->first.windowID != entry.windowID) {
+      const HistorySample sample = clamped(entry);
+      m_last = &*series.try_emplace(HistoryKey{entry.service, std::move(entry.windowID)}).first;
+      m_last->second.push_back(sample);
+      return;
+    }
+    m_last->second.push_back(clamped(entry));
+  }
+  void add(Staging&& other) {
+    for (auto& [key, samples] : other.series) {
+      auto& into = series[key];
+      into.insert(into.end(), samples.begin(), samples.end());
+    }
+    m_last = nullptr;
+  }
+
+  std::map<HistoryKey, std::vector<HistorySample>> series;
+
+ private:
+  std::pair<const HistoryKey, std::vector<HistorySample>>* m_last = nullptr;
+};
 
 }  // namespace
 
@@ -43,9 +77,19 @@ struct HistoryStore::State {
   HistoryMap entries;
   long long version = 0;
   bool loaded = false;
-  bool dirty = false;
+  // The disk (file and journal together) lacks a change the journal cannot carry; until a fold
+  // succeeds nothing is appended, so a piece of a failed append is never followed by more lines.
+  bool needsFold = false;
+  // Stored since the last write to disk.
+  std::vector<HistoryEntry> unjournalled;
+  std::uintmax_t journalBytes = 0;
+  std::uintmax_t compactedBytes = 0;
+  std::uintmax_t compactedSamples = 0;
+  // Pruned since the last fold: their room in the file is wasted until the next one.
+  std::uintmax_t prunedSamples = 0;
   std::atomic<bool> clearFailed{false};
-  // Fingerprint of the bytes known to be on disk, so that rewriting identical content is skipped.
+  std::atomic<int> setAsideErrno{0};
+  // Fingerprint of the file's bytes, so that rewriting identical content is skipped.
   std::optional<std::pair<std::size_t, std::size_t>> onDisk;
 
   Snapshot snapshot() const { return Snapshot{version, entries}; }
@@ -57,22 +101,33 @@ struct HistoryStore::State {
       work();
     } catch (...) {
     }
-    try {
-      return snapshot();
-    } catch (...) {
-      return Snapshot{version, {}};
-    }
+    return snapshot();
   }
 
+  std::uintmax_t maxBytes() const { return static_cast<std::uintmax_t>(std::max(0LL, policy.maxFileBytes)); }
+  fs::path journal() const { return journalURL(*fileURL); }
+
+  bool setAside(const fs::path& item, TimePoint now);
   void ensureLoaded(TimePoint now);
-  void merge(std::vector<HistoryEntry> incoming);
+  bool readFile(Staging& staging, bool& read, TimePoint now);
+  bool readJournal(Staging& staging, bool& read, TimePoint now);
+  void merge(Staging staged);
   void prune(TimePoint now);
   void maintainBackups(TimePoint now);
   void persist();
+  void fold();
   void load(TimePoint now);
   void record(std::vector<HistoryEntry> incoming, TimePoint now);
   void clear();
 };
+
+// A damaged item goes aside; when it cannot, it stays untouched and loading stops here.
+bool HistoryStore::State::setAside(const fs::path& item, TimePoint now) {
+  if (readOnly) return true;
+  const std::error_code error = HistoryFile::quarantine(item, now, policy.maxCorruptBackups);
+  setAsideErrno = error.value();
+  return !error;
+}
 
 void HistoryStore::State::ensureLoaded(TimePoint now) {
   if (loaded) return;
@@ -80,112 +135,157 @@ void HistoryStore::State::ensureLoaded(TimePoint now) {
     loaded = true;
     return;
   }
-  const fs::path& file = *fileURL;
-  std::error_code error;
-  const auto status = fs::status(file, error);
-  if (error) {
-    // Absent file (or a dangling link): empty history. Any other failure
-    // postpones loading.
-    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory) loaded = true;
-    return;
-  }
-  if (status.type() == fs::file_type::not_found) {
-    loaded = true;
-    return;
-  }
-  // A folder or a pipe at the path cannot be read as a history; it is left
-  // alone.
-  if (status.type() != fs::file_type::regular) return;
-  const std::uintmax_t size = fs::file_size(file, error);
-  if (error) return;
-
-  if (!readOnly) {
-    if (HistoryFile::restrictPermissions(file.parent_path(), kFolderMask)) return;
-    if (HistoryFile::restrictPermissions(file, kFileMask)) return;
-  }
-
-  if (size > static_cast<std::uintmax_t>(std::max(0LL, policy.maxFileBytes))) {
-    if (!readOnly) HistoryFile::quarantine(file, now, policy.maxCorruptBackups);
-    loaded = true;
-    return;
-  }
-  const auto bytes =
-      HistoryFile::readRegularFile(file, static_cast<std::uintmax_t>(std::max(0LL, policy.maxFileBytes)), error);
-  if (!bytes) return;
-
-  auto body = HistoryCodec::decodeLossy(*bytes);
-  if (!body || body->version != HistoryCodec::currentVersion) {
-    if (!readOnly) HistoryFile::quarantine(file, now, policy.maxCorruptBackups);
-    loaded = true;
-    return;
-  }
-  std::vector<HistoryEntry> kept;
-  kept.reserve(body->entries.size());
-  for (auto& element : body->entries) {
-    if (element) kept.push_back(std::move(*element));
-  }
-  merge(std::move(kept));
-  onDisk = fingerprintOf(*bytes);
+  if (!readOnly) HistoryFile::removeStaleTemporaries(*fileURL);
+  Staging staging;
+  bool read = false;
+  if (!readFile(staging, read, now) || !readJournal(staging, read, now)) return;
+  if (read) merge(std::move(staging));
   loaded = true;
 }
 
-void HistoryStore::State::merge(std::vector<HistoryEntry> incoming) {
-  for (auto& entry : incoming) {
-    if (!entry.isRecordable()) continue;
-    clampPercent(entry);
-    entries[keyOf(entry)].push_back(std::move(entry));
+// False when loading must wait for a later call.
+bool HistoryStore::State::readFile(Staging& staging, bool& read, TimePoint now) {
+  const fs::path& file = *fileURL;
+  std::error_code error;
+  auto opened = RegularFile::open(file, RegularFile::Links::refuse, error);
+  if (!opened) {
+    // A link in the history's place is set aside like a damaged file: its target is not ours.
+    if (error == std::errc::too_many_symbolic_link_levels) return setAside(file, now);
+    // Absent: empty history. A folder or a pipe at the path, or any other failure: postponed.
+    return isAbsent(error);
   }
-  for (auto& [key, series] : entries) {
+  if (!readOnly) {
+    if (HistoryFile::restrictPermissions(file.parent_path(), kFolderMask)) return false;
+    if (HistoryFile::restrictPermissions(opened->descriptor(), kFileMask)) return false;
+  }
+  const auto bytes = opened->readAll(maxBytes(), error);
+  if (!bytes) return error == std::errc::file_too_large ? setAside(file, now) : false;
+
+  Staging fromFile;
+  const auto version = HistoryCodec::decodeLossy(*bytes, [&](HistoryEntry&& entry) { fromFile.add(std::move(entry)); });
+  if (version != HistoryCodec::currentVersion) return setAside(file, now);
+  staging.add(std::move(fromFile));
+  onDisk = fingerprintOf(*bytes);
+  compactedBytes = bytes->size();
+  compactedSamples = 0;
+  for (const auto& [key, samples] : staging.series) compactedSamples += samples.size();
+  read = true;
+  return true;
+}
+
+bool HistoryStore::State::readJournal(Staging& staging, bool& read, TimePoint now) {
+  const fs::path journal = this->journal();
+  std::error_code error;
+  const auto bytes = RegularFile::read(journal, maxBytes(), error, RegularFile::Links::refuse);
+  if (!bytes) {
+    if (isAbsent(error)) return true;
+    if (error == std::errc::too_many_symbolic_link_levels || error == std::errc::file_too_large) {
+      return setAside(journal, now);
+    }
+    return false;
+  }
+  if (!readOnly) HistoryFile::restrictPermissions(journal, kFileMask);
+  journalBytes = bytes->size();
+  std::string_view rest(*bytes);
+  // What follows the last newline is a line cut short by a crash; it is left out.
+  for (std::size_t newline; (newline = rest.find('\n')) != std::string_view::npos; rest.remove_prefix(newline + 1)) {
+    Staging line;
+    const auto version =
+        HistoryCodec::decodeLossy(rest.substr(0, newline), [&](HistoryEntry&& entry) { line.add(std::move(entry)); });
+    if (version == HistoryCodec::currentVersion) staging.add(std::move(line));
+  }
+  if (journalBytes > 0) {
+    needsFold = true;
+    read = true;
+  }
+  return true;
+}
+
+void HistoryStore::State::merge(Staging staged) {
+  for (auto& [key, samples] : staged.series) {
+    auto& series = entries[key].edit();
+    series.insert(series.end(), samples.begin(), samples.end());
     std::stable_sort(series.begin(), series.end(), earlier);
     // The first of equal times wins.
     series.erase(std::unique(series.begin(), series.end(),
-                             [](const HistoryEntry& kept, const HistoryEntry& next) { return kept.at == next.at; }),
+                             [](const HistorySample& kept, const HistorySample& next) { return kept.at == next.at; }),
                  series.end());
+    series.shrink_to_fit();
   }
   ++version;
-  dirty = true;
+  needsFold = true;
 }
 
 void HistoryStore::State::prune(TimePoint now) {
   const double current = seconds(now);
   // A broken clock must not wipe the history.
   if (!std::isfinite(current)) return;
-  const double lower = current - policy.retention;
-  const double upper = current + policy.futureTolerance;
+  const HistorySample lower{current - policy.retention}, upper{current + policy.futureTolerance};
   const std::size_t limit = static_cast<std::size_t>(std::max(0, policy.maxEntriesPerKey));
   for (auto it = entries.begin(); it != entries.end();) {
-    auto& series = it->second;
-    const std::size_t before = series.size();
-    std::erase_if(series, [&](const HistoryEntry& entry) {
-      const double at = seconds(entry.at);
-      return !(lower <= at && at <= upper);
-    });
-    if (series.size() > limit) series.erase(series.begin(), series.end() - static_cast<std::ptrdiff_t>(limit));
-    if (series.size() != before) {
-      dirty = true;
+    const HistorySeries& series = it->second;
+    // Series are ordered by time: what falls outside the limits sits at either end.
+    const std::size_t first = std::lower_bound(series.begin(), series.end(), lower, earlier) - series.begin();
+    const std::size_t last = std::upper_bound(series.begin(), series.end(), upper, earlier) - series.begin();
+    const std::size_t from = std::max(first, last > limit ? last - limit : std::size_t(0));
+    const std::size_t to = std::max(from, last);
+    if (from != 0 || to != series.size()) {
+      prunedSamples += series.size() - (to - from);
+      auto& samples = it->second.edit();
+      samples.erase(samples.begin() + static_cast<std::ptrdiff_t>(to), samples.end());
+      samples.erase(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(from));
       ++version;
     }
-    it = series.empty() ? entries.erase(it) : std::next(it);
+    it = it->second.empty() ? entries.erase(it) : std::next(it);
   }
 }
 
 void HistoryStore::State::maintainBackups(TimePoint now) {
-  if (fileURL && !readOnly) HistoryFile::maintainBackups(*fileURL, now, policy.retention, policy.futureTolerance);
+  if (!fileURL || readOnly) return;
+  HistoryFile::maintainBackups(*fileURL, now, policy.retention, policy.futureTolerance);
+  HistoryFile::maintainBackups(journal(), now, policy.retention, policy.futureTolerance);
 }
 
 void HistoryStore::State::persist() {
-  if (!fileURL || readOnly || !loaded || !dirty) return;
+  if (!fileURL || readOnly || !loaded) return;
+  // Lines are added only to a file already on disk; the first samples of a new history make the file.
+  if (!onDisk && !unjournalled.empty()) needsFold = true;
+  if (!needsFold && !unjournalled.empty()) {
+    std::string line = HistoryCodec::encode(unjournalled);
+    line += '\n';
+    if (HistoryFile::appendDurably(line, journal())) {
+      needsFold = true;
+    } else {
+      journalBytes += line.size();
+      unjournalled.clear();
+    }
+  }
+  const std::uintmax_t perSample = compactedSamples > 0 ? compactedBytes / compactedSamples : 110;
+  const std::uintmax_t limit =
+      std::max(static_cast<std::uintmax_t>(std::max(0LL, policy.journalFoldBytes)), compactedBytes);
+  const std::uintmax_t prunedRoom = prunedSamples * perSample;
+  if (needsFold || journalBytes + prunedRoom > limit || (prunedSamples > 0 && 2 * prunedSamples >= compactedSamples))
+    fold();
+}
+
+// Writes the whole state as the file, then drops the journal it now contains. A crash between the
+// two leaves lines that are already in the file; reading them again changes nothing.
+void HistoryStore::State::fold() {
   const std::string bytes = HistoryCodec::encode(entries);
   const auto fingerprint = fingerprintOf(bytes);
-  if (onDisk == fingerprint) {
-    dirty = false;
-    return;
-  }
-  // On failure the store stays dirty and the next persist writes again.
-  if (!HistoryFile::writeAtomically(bytes, *fileURL)) {
-    dirty = false;
-    onDisk = fingerprint;
-  }
+  // On failure everything stays pending and the next persist tries again.
+  if (onDisk != fingerprint && HistoryFile::writeAtomically(bytes, *fileURL)) return;
+  onDisk = fingerprint;
+  compactedBytes = bytes.size();
+  compactedSamples = 0;
+  for (const auto& [key, series] : entries) compactedSamples += series.size();
+  prunedSamples = 0;
+  unjournalled.clear();
+  std::error_code error;
+  fs::remove(journal(), error);
+  if (error) return;
+  journalBytes = 0;
+  needsFold = false;
 }
 
 void HistoryStore::State::load(TimePoint now) {
@@ -201,40 +301,41 @@ void HistoryStore::State::record(std::vector<HistoryEntry> incoming, TimePoint n
 
   const double current = seconds(now);
   std::erase_if(incoming, [](const HistoryEntry& entry) { return !entry.isRecordable(); });
-  std::stable_sort(incoming.begin(), incoming.end(), earlier);
+  std::stable_sort(incoming.begin(), incoming.end(),
+                   [](const HistoryEntry& a, const HistoryEntry& b) { return a.at < b.at; });
 
   bool stored = false;
   for (auto& entry : incoming) {
     const double at = seconds(entry.at);
     if (!(at - current <= policy.futureTolerance) || !(current - at <= policy.retention)) continue;
-    clampPercent(entry);
+    entry.usedPercent = std::clamp(entry.usedPercent, 0.0, 100.0);
+    const HistorySample sample = HistorySample::from(entry);
 
-    const auto found = entries.find(keyOf(entry));
+    HistoryKey key{entry.service, entry.windowID};
+    const auto found = entries.find(key);
     if (found != entries.end() && !found->second.empty()) {
-      const HistoryEntry& last = found->second.back();
-      const double gap = at - seconds(last.at);
+      const HistorySample& last = found->second.back();
+      const double gap = at - last.at;
       bool keep = false;
       if (gap < policy.minGap) {
         keep = false;
-      } else if (std::abs(entry.usedPercent - last.usedPercent) >= kChangeThreshold) {
+      } else if (std::abs(sample.usedPercent - last.usedPercent) >= kChangeThreshold) {
         keep = true;
-      } else if (entry.resetsAt && last.resetsAt &&
-                 seconds(*entry.resetsAt) > seconds(*last.resetsAt) + policy.cycleResetAdvance) {
+      } else if (!std::isnan(sample.resetsAt) && !std::isnan(last.resetsAt) &&
+                 sample.resetsAt > last.resetsAt + policy.cycleResetAdvance) {
         keep = true;  // a new reset cycle began at the same level
       } else {
         keep = gap >= policy.flatGap;  // heartbeat while the value is flat
       }
       if (!keep) continue;
-      found->second.push_back(std::move(entry));
+      found->second.edit().push_back(sample);
     } else {
-      entries[keyOf(entry)].push_back(std::move(entry));
+      entries[std::move(key)].edit().push_back(sample);
     }
+    unjournalled.push_back(std::move(entry));
     stored = true;
   }
-  if (stored) {
-    dirty = true;
-    ++version;
-  }
+  if (stored) ++version;
 
   prune(now);
   maintainBackups(now);
@@ -243,10 +344,12 @@ void HistoryStore::State::record(std::vector<HistoryEntry> incoming, TimePoint n
 
 void HistoryStore::State::clear() {
   entries.clear();
+  unjournalled.clear();
   onDisk.reset();
   loaded = true;
   ++version;
-  dirty = false;
+  needsFold = false;
+  journalBytes = compactedBytes = compactedSamples = prunedSamples = 0;
   clearFailed = false;
   if (!fileURL || readOnly) return;
 
@@ -258,20 +361,22 @@ void HistoryStore::State::clear() {
     if (error) failed = true;
     if (exists && !fs::remove(item, error)) failed = true;
   };
-  remove(*fileURL);
-  std::error_code listError;
-  const auto backups = HistoryFile::corruptBackups(*fileURL, &listError);
-  if (listError) failed = true;
-  for (const auto& backup : backups) remove(backup);
+  for (const fs::path& item : {*fileURL, journal()}) {
+    remove(item);
+    std::error_code listError;
+    const auto backups = HistoryFile::corruptBackups(item, &listError);
+    if (listError) failed = true;
+    for (const auto& backup : backups) remove(backup);
+  }
+  setAsideErrno = 0;
   clearFailed = failed;
 }
 
 HistoryStore::HistoryStore(std::optional<fs::path> fileURL, Policy policy, Access access)
-    : m_state(std::make_shared<State>(std::move(fileURL), policy, access)), m_pool(std::make_unique<QThreadPool>()) {
-  m_pool->setMaxThreadCount(1);
-}
+    : m_state(std::make_shared<State>(std::move(fileURL), policy, access)),
+      m_executor(std::make_unique<SerialExecutor>()) {}
 
-HistoryStore::~HistoryStore() { m_pool->waitForDone(); }
+HistoryStore::~HistoryStore() = default;
 
 std::optional<fs::path> HistoryStore::defaultFileURL() {
   const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -279,20 +384,31 @@ std::optional<fs::path> HistoryStore::defaultFileURL() {
   return fs::path(QFile::encodeName(folder).toStdString()) / "Quotabox" / "history.json";
 }
 
+fs::path HistoryStore::journalURL(const fs::path& fileURL) {
+  fs::path journal = fileURL;
+  journal += ".journal";
+  return journal;
+}
+
 QFuture<HistoryStore::Snapshot> HistoryStore::load(TimePoint now) {
-  return QtConcurrent::run(m_pool.get(), [state = m_state, now] { return state->guarded([&] { state->load(now); }); });
+  return m_executor->run([state = m_state, now] { return state->guarded([&] { state->load(now); }); });
 }
 
 QFuture<HistoryStore::Snapshot> HistoryStore::record(std::vector<HistoryEntry> entries, TimePoint now) {
-  return QtConcurrent::run(m_pool.get(), [state = m_state, entries = std::move(entries), now]() mutable {
+  return m_executor->run([state = m_state, entries = std::move(entries), now]() mutable {
     return state->guarded([&] { state->record(std::move(entries), now); });
   });
 }
 
 QFuture<HistoryStore::Snapshot> HistoryStore::clear() {
-  return QtConcurrent::run(m_pool.get(), [state = m_state] { return state->guarded([&] { state->clear(); }); });
+  return m_executor->run([state = m_state] { return state->guarded([&] { state->clear(); }); });
 }
 
 bool HistoryStore::clearFailed() const { return m_state->clearFailed; }
+
+std::error_code HistoryStore::setAsideError() const {
+  const int error = m_state->setAsideErrno;
+  return error == 0 ? std::error_code() : std::error_code(error, std::generic_category());
+}
 
 const std::optional<fs::path>& HistoryStore::fileURL() const { return m_state->fileURL; }

@@ -4,17 +4,23 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 #include "history/HistoryEntry.h"
 #include "model/TimePoint.h"
 
-class QThreadPool;
+class SerialExecutor;
 
 // Bounded, persisted usage samples per window. An actor: every call runs one at
-// a time on the store's own thread and hands back a Snapshot; continuations
-// bound to a context object (QFuture::then(context, ...)) bring it back to the
-// caller's thread.
+// a time, in call order, on the store's own thread and hands back a Snapshot;
+// continuations bound to a context object bring it back to the caller's thread.
+//
+// On disk: "history.json" holds the compacted state and "history.json.journal"
+// beside it one line per recorded refresh, flushed before the call returns. The
+// journal is folded into the file at load, once it or pruning has made the
+// file stale enough (Policy::journalFoldBytes), and after anything it cannot
+// express.
 class HistoryStore {
  public:
   struct Policy {
@@ -26,10 +32,15 @@ class HistoryStore {
     int maxCorruptBackups = 3;
     double futureTolerance = 60;
     double cycleResetAdvance = 300;
+    // The journal is folded once it and the room of pruned samples pass this
+    // or the file's own size, whichever is larger, or once pruned samples fill
+    // half the file.
+    long long journalFoldBytes = 262144;
 
     static Policy standard() { return {}; }
   };
 
+  // Shares the store's samples; copying one is cheap.
   struct Snapshot {
     long long version = 0;
     HistoryMap entries;
@@ -57,13 +68,18 @@ class HistoryStore {
   QFuture<Snapshot> clear();
   // Whether the last clear() failed to delete a file.
   bool clearFailed() const;
+  // Why nothing reaches the disk: a damaged history file (or journal) that could
+  // not be moved aside stays in place untouched, and recording to disk stops
+  // until a later call manages to move it. Empty otherwise.
+  std::error_code setAsideError() const;
 
   const std::optional<std::filesystem::path>& fileURL() const;
+  // The journal beside a history file.
+  static std::filesystem::path journalURL(const std::filesystem::path& fileURL);
 
  private:
   struct State;
   // Queued calls hold the state, so none of them outlives what it works on.
   std::shared_ptr<State> m_state;
-  // One thread: calls run one at a time, in the order they were made.
-  std::unique_ptr<QThreadPool> m_pool;
+  std::unique_ptr<SerialExecutor> m_executor;
 };

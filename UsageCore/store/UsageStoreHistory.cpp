@@ -9,9 +9,9 @@
 #include <QTimer>
 
 #include "store/FutureWatch.h"
+#include "store/UsageStore.h"
 #include "trends/MockTrends.h"
 #include "trends/TrendCalculator.h"
-#include "store/UsageStore.h"
 
 namespace {
 
@@ -175,8 +175,8 @@ WindowTrend UsageStore::trend(ServiceID service, const std::string& windowID) co
     return MockTrends::make(service, *window, *m_mockScenario, systemNow());
   }
   const auto series = m_history.find(HistoryKey{service, windowID});
-  static const std::vector<HistoryEntry> none;
-  return TrendCalculator::compute(
-      service, windowID, series == m_history.end() ? none : series->second, window ? window->resetsAt : std::nullopt,
-      window ? window->windowMinutes : std::nullopt, m_clock(), TrendCalculator::Config::standard());
+  return TrendCalculator::compute(service, windowID, series == m_history.end() ? HistorySeries() : series->second,
+                                  window ? window->resetsAt : std::nullopt,
+                                  window ? window->windowMinutes : std::nullopt, m_clock(),
+                                  TrendCalculator::Config::standard());
 }

@@ -36,6 +36,14 @@ struct Config {
 WindowTrend compute(ServiceID service, const std::string& windowID, const std::vector<HistoryEntry>& entries,
                     std::optional<TimePoint> resetsAt, std::optional<int> windowMinutes, TimePoint now,
                     const Config& config = Config::standard());
+// The same over the window's stored series, read in place.
+WindowTrend compute(ServiceID service, const std::string& windowID, const HistorySeries& series,
+                    std::optional<TimePoint> resetsAt, std::optional<int> windowMinutes, TimePoint now,
+                    const Config& config = Config::standard());
+// The same over the samples [first, last) of the window, in any order.
+WindowTrend compute(ServiceID service, const std::string& windowID, const HistorySample* first,
+                    const HistorySample* last, std::optional<TimePoint> resetsAt, std::optional<int> windowMinutes,
+                    TimePoint now, const Config& config = Config::standard());
 
 // The suffix of `sorted` (ascending by time) that forms the current reset cycle.
 std::vector<HistoryEntry> currentCycle(const std::vector<HistoryEntry>& sorted, const Config& config);

@@ -1,31 +1,32 @@
 // Records into a history file in a tight loop until it is killed; the crash test kills it at random
 // moments and checks what is left on disk.
+//
+//   history_crash_child <history file> <journal fold bytes>
 #include <QCoreApplication>
-#include <QFile>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
-#include "history/HistoryCodec.h"
 #include "history/HistoryStore.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: history_crash_child <history file>\n");
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: history_crash_child <history file> <journal fold bytes>\n");
     return 2;
   }
+  HistoryStore::Policy policy;
+  // A small limit folds often, so kills land in folds as well as in appends.
+  policy.journalFoldBytes = std::atoll(argv[2]);
   const std::filesystem::path file(argv[1]);
-  // Continues after the newest sample on disk, so every run adds to the same history.
+  // Continues after the newest sample on disk, so every run adds to the same history. A read-only
+  // look without a usable clock prunes nothing.
   double now = 1763400000;
-  QFile input(argv[1]);
-  if (input.open(QIODevice::ReadOnly)) {
-    const QByteArray bytes = input.readAll();
-    if (const auto body = HistoryCodec::decodeLossy(std::string_view(bytes.constData(), bytes.size()))) {
-      for (const auto& entry : body->entries) {
-        if (entry) now = std::max(now, toEpochSeconds(entry->at));
-      }
-    }
+  HistoryStore look(file, policy, HistoryStore::Access::readOnly);
+  for (const auto& [key, series] : look.load(fromEpochSeconds(HUGE_VAL)).result().entries) {
+    now = std::max(now, series.back().at);
   }
-  HistoryStore store(file);
+  HistoryStore store(file, policy);
   store.load(fromEpochSeconds(now)).waitForFinished();
   std::puts("ready");
   std::fflush(stdout);

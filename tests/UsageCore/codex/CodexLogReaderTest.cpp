@@ -3,12 +3,13 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <future>
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "TestSandbox.h"
 #include "codex/CodexLogReader.h"
 #include "codex/CodexUsageProvider.h"
-#include "TestSandbox.h"
 
 namespace {
 
@@ -122,6 +123,24 @@ TEST_F(CodexLogReaderTest, PlanFromAuthReplacesRecordedPlanAndShowsNoToken) {
   EXPECT_EQ(usage.planName, "plus");
   const std::string shown = json{{"windows", usage.windows}, {"metrics", usage.metrics}}.dump();
   for (const char* secret : {"eyJ", "UkVEQUNURUQ", "REFRESH"}) EXPECT_EQ(shown.find(secret), std::string::npos);
+}
+
+TEST_F(CodexLogReaderTest, AuthFileThatIsNoPlainFileOrTooLargeGivesNoPlanAndNeverBlocks) {
+  log("rollout-a.jsonl", {tokenCount("2026-09-01T10:00:00Z", 20)}, 100);
+  const fs::path auth = home() / "auth.json";
+  ASSERT_EQ(::mkfifo(auth.c_str(), 0600), 0);
+  auto scanned = std::async(std::launch::async, [&] { return scan(); });
+  if (scanned.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    ::close(::open(auth.c_str(), O_WRONLY | O_NONBLOCK));  // lets the stuck reader go
+    FAIL() << "a pipe as auth.json blocked the scan";
+  }
+  EXPECT_EQ(scanned.get().planName, "free");
+  fs::remove(auth);
+  fs::create_symlink("/dev/zero", auth);
+  EXPECT_EQ(scan().planName, "free");
+  fs::remove(auth);
+  sandbox.writeFile(".codex/auth.json", fixture("codex-auth.json") + QByteArray(2 << 20, ' '));
+  EXPECT_EQ(scan().planName, "free");
 }
 
 TEST_F(CodexLogReaderTest, OnlyChangedFilesAreReadAgain) {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "codex/ReverseJSONL.h"
 #include "TestSandbox.h"
+#include "codex/ReverseJSONL.h"
 
 namespace {
 
@@ -106,12 +106,18 @@ TEST_F(ReverseJSONLTest, OverlongLinesAreSkippedInOnePass) {
             "{\"first\":1}");
 }
 
-TEST_F(ReverseJSONLTest, ReadsOnlyTheTailWhenTheRecordIsNearTheEnd) {
+TEST_F(ReverseJSONLTest, ReadsOnlyTheTailInChunksThatGrowFromFourKilobytes) {
   std::string content;
   while (content.size() < 4 * 1024 * 1024) content += "{\"type\":\"response_item\"," + std::string(300, 'r') + "}\n";
   Observed io;
   EXPECT_TRUE(ReverseJSONL::read(write(content + "tail\n"), 65536, defaultMaximumLine, firstRecord, {}, io.opener()));
-  EXPECT_EQ(io.bytesRead, 65536u);
+  EXPECT_EQ(io.bytesRead, 4096u);
+  // 20 KB without a record: 4, 8 and 16 KiB.
+  Observed deeper;
+  std::string plain;
+  while (plain.size() < 20000) plain += std::string(99, 'p') + "\n";
+  EXPECT_TRUE(ReverseJSONL::read(write(content + plain), 65536, defaultMaximumLine, firstRecord, {}, deeper.opener()));
+  EXPECT_EQ(deeper.bytesRead, 28672u);
 }
 
 TEST_F(ReverseJSONLTest, CancellationAndFailures) {

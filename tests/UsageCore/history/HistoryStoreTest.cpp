@@ -1,14 +1,15 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <nlohmann/json.hpp>
 
 #include "EventLoop.h"
+#include "TestSandbox.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryStore.h"
-#include "TestSandbox.h"
 
 namespace fs = std::filesystem;
 using Snapshot = HistoryStore::Snapshot;
@@ -27,8 +28,15 @@ HistoryEntry sample(const std::string& window, double percent, double at, std::o
 
 std::vector<HistoryEntry> seriesOf(const Snapshot& snapshot, const std::string& window,
                                    ServiceID service = ServiceID::claude) {
-  const auto it = snapshot.entries.find(HistoryKey{service, window});
-  return it == snapshot.entries.end() ? std::vector<HistoryEntry>{} : it->second;
+  const HistoryKey key{service, window};
+  const auto it = snapshot.entries.find(key);
+  return it == snapshot.entries.end() ? std::vector<HistoryEntry>{} : it->second.entries(key);
+}
+
+std::size_t sampleCount(const Snapshot& snapshot) {
+  std::size_t count = 0;
+  for (const auto& [key, series] : snapshot.entries) count += series.size();
+  return count;
 }
 
 std::vector<double> timesOf(const Snapshot& snapshot, const std::string& window) {
@@ -72,6 +80,12 @@ class HistoryStoreTest : public SandboxedTest {
     write("history.json", json{{"version", 1}, {"entries", elements}}.dump());
   }
   std::size_t entriesOnDisk() const { return json::parse(readText(file())).at("entries").size(); }
+  // Samples in the file and its journal together, as the next start sees them.
+  std::size_t samplesOnDisk() const {
+    HistoryStore look(file(), HistoryStore::Policy::standard(), HistoryStore::Access::readOnly);
+    return sampleCount(load(look, HUGE_VAL));  // a clock out of range prunes nothing
+  }
+  fs::path journal() const { return HistoryStore::journalURL(file()); }
   std::vector<std::string> backupNames() const {
     std::vector<std::string> names;
     for (const auto& path : HistoryFile::corruptBackups(file())) names.push_back(path.filename().string());
@@ -157,6 +171,23 @@ TEST_F(HistoryStoreTest, VersionGrowsOnlyWithChangesAndCallsRunInOrder) {
   for (auto& future : futures) EXPECT_EQ(awaitFuture(future).version, ++previous);
 }
 
+TEST_F(HistoryStoreTest, BlockingWaitNeverRunsAQueuedCallOutOfOrder) {
+  // A large file keeps the first call busy while the second is waited on.
+  std::string body = R"({"version":1,"entries":[)";
+  for (int i = 0; i < 40000; ++i) {
+    body += (i ? "," : "") + element("claude", i % 2 ? "five_hour" : "seven_day", i % 100, t0 + i).dump();
+  }
+  write("history.json", body + "]}");
+  HistoryStore store(file());
+  auto first = store.record({sample("five_hour", 50, t0 + 40060)}, fromEpochSeconds(t0 + 40060));
+  auto second = store.clear();
+  second.waitForFinished();
+  EXPECT_TRUE(first.isFinished());
+  EXPECT_LT(first.result().version, second.result().version);
+  EXPECT_TRUE(awaitFuture(store.load(fromEpochSeconds(t0 + 40060))).entries.empty());
+  EXPECT_EQ(samplesOnDisk(), 0u);
+}
+
 TEST_F(HistoryStoreTest, WritesCompactOrderedJsonThatReadsBackExactly) {
   HistoryStore store(file());
   const double fine = 1763400000.123456789;
@@ -178,6 +209,69 @@ TEST_F(HistoryStoreTest, WritesCompactOrderedJsonThatReadsBackExactly) {
   EXPECT_EQ(seriesOf(snapshot, "seven_day").at(0), sample("seven_day", 7.25, fine, fine + 3.5));
 }
 
+TEST_F(HistoryStoreTest, LaterRecordsAppendToTheJournalWhichTheNextLoadFolds) {
+  {
+    HistoryStore store(file());
+    record(store, {sample("five_hour", 10, t0)}, t0);
+    const std::string compacted = readText(file());
+    record(store, {sample("five_hour", 20, t0 + 60), sample("seven_day", 1, t0 + 60)}, t0 + 60);
+    record(store, {sample("five_hour", 30, t0 + 120)}, t0 + 120);
+    EXPECT_EQ(readText(file()), compacted);
+    const std::string lines = readText(journal());
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
+    EXPECT_EQ(modeOf(journal()), 0600u);
+    EXPECT_EQ(samplesOnDisk(), 4u);
+  }
+  HistoryStore store(file());
+  EXPECT_EQ(timesOf(load(store, t0 + 120), "five_hour"), (std::vector<double>{t0, t0 + 60, t0 + 120}));
+  EXPECT_FALSE(fs::exists(journal()));
+  EXPECT_EQ(entriesOnDisk(), 4u);
+}
+
+TEST_F(HistoryStoreTest, JournalReplaySkipsDamagedAndTornLines) {
+  writeElements(json::array({element("claude", "five_hour", 1, t0)}));
+  const auto line = [](double percent, double at) {
+    return json{{"version", 1}, {"entries", {element("claude", "five_hour", percent, at)}}}.dump() + "\n";
+  };
+  // Lines already in the file (a fold cut short before the journal went) change nothing.
+  write("history.json.journal", line(1, t0) + line(2, t0 + 60) + "{\"version\":1,\"entr\n" +
+                                    R"({"version":2,"entries":[]})"
+                                    "\n" +
+                                    line(3, t0 + 120) + line(4, t0 + 180).substr(0, 40));
+  HistoryStore store(file());
+  EXPECT_EQ(timesOf(load(store, t0 + 180), "five_hour"), (std::vector<double>{t0, t0 + 60, t0 + 120}));
+  EXPECT_EQ(entriesOnDisk(), 3u);
+  EXPECT_TRUE(backupNames().empty());
+}
+
+TEST_F(HistoryStoreTest, JournalIsFoldedOncePastItsLimitOrThePrunedRoom) {
+  HistoryStore::Policy policy;
+  policy.journalFoldBytes = 1000;
+  HistoryStore store(file(), policy);
+  double at = t0;
+  record(store, {sample("five_hour", 0, at)}, at);
+  int appended = 0;
+  while (fs::exists(journal()) || appended == 0) {
+    at += 60;
+    record(store, {sample("five_hour", ++appended, at)}, at);
+    ASSERT_LT(appended, 20);
+  }
+  // About a kilobyte of lines, then everything is in the file.
+  EXPECT_GT(appended, 5);
+  EXPECT_EQ(entriesOnDisk(), std::size_t(appended) + 1);
+
+  // With nothing recorded, pruning alone folds once half the file is out of date.
+  auto elements = json::array();
+  for (int i = 0; i < 10; ++i) elements.push_back(element("claude", "five_hour", i, t0 + 60.0 * i));
+  const fs::path aging = write("aging.json", json{{"version", 1}, {"entries", elements}}.dump());
+  const auto onDisk = [&] { return json::parse(readText(aging)).at("entries").size(); };
+  HistoryStore store2(aging);
+  for (const auto& [later, expected] : {std::pair{0.0, 10u}, {240.0, 10u}, {360.0, 4u}}) {
+    load(store2, t0 + 14 * day + later);
+    EXPECT_EQ(onDisk(), expected) << later;
+  }
+}
+
 TEST_F(HistoryStoreTest, KeepsFolderAndFilePrivateAndLeavesNoTemporaryFile) {
   {
     HistoryStore store(file());
@@ -193,6 +287,36 @@ TEST_F(HistoryStoreTest, KeepsFolderAndFilePrivateAndLeavesNoTemporaryFile) {
   load(store, t0);
   EXPECT_EQ(modeOf(folder()), 0700u);
   EXPECT_EQ(modeOf(file()), 0600u);
+}
+
+TEST_F(HistoryStoreTest, OpeningTheFolderRemovesOnlyOurStaleTemporaryFiles) {
+  const std::string ours = ".history.json.0b6d3f5e-9a8c-4d2e-8f1a-2c3b4d5e6f70.tmp";
+  for (const std::string& name : std::vector<std::string>{
+           ours, ".history.json.decoy.tmp", ".notes.json." + ours.substr(14), "history.json.0b6d3f5e.tmp"}) {
+    write(name, "{}");
+  }
+  HistoryStore store(file());
+  load(store, t0);
+  EXPECT_FALSE(fs::exists(folder() / ours));
+  std::size_t left = 0;
+  for ([[maybe_unused]] const auto& item : fs::directory_iterator(folder())) ++left;
+  EXPECT_EQ(left, 3u);
+}
+
+TEST_F(HistoryStoreTest, SymlinkedHistoryIsSetAsideAndItsTargetLeftAlone) {
+  const fs::path target =
+      write("elsewhere.json", json{{"version", 1}, {"entries", {element("claude", "five_hour", 5, t0)}}}.dump());
+  fs::permissions(target, fs::perms(0644));
+  const std::string before = readText(target);
+  fs::create_symlink(target, file());
+  HistoryStore store(file());
+  EXPECT_TRUE(load(store, t0).entries.empty());
+  EXPECT_EQ(modeOf(target), 0644u);
+  EXPECT_EQ(backupNames(), std::vector<std::string>{stamp(t0)});
+  EXPECT_TRUE(fs::is_symlink(folder() / stamp(t0)));
+  record(store, {sample("five_hour", 10, t0)}, t0);
+  EXPECT_EQ(readText(target), before);
+  EXPECT_FALSE(fs::is_symlink(file()));
 }
 
 TEST_F(HistoryStoreTest, FailedWriteIsRetriedAtTheNextPersist) {
@@ -289,6 +413,19 @@ TEST_F(HistoryStoreTest, OversizedFileIsQuarantinedUnread) {
   EXPECT_EQ(backupNames().size(), 1u);
 }
 
+TEST_F(HistoryStoreTest, DamagedFileThatCannotBeMovedStaysAndNothingIsWritten) {
+  // The backup name would be too long for the file system, so the move fails.
+  const fs::path damaged = folder() / std::string(240, 'h');
+  write(damaged.filename().string(), "not json");
+  HistoryStore store(damaged);
+  EXPECT_EQ(seriesOf(record(store, {sample("five_hour", 10, t0)}, t0), "five_hour").size(), 1u);
+  EXPECT_EQ(store.setAsideError(), std::errc::filename_too_long);
+  EXPECT_EQ(readText(damaged), "not json");
+  record(store, {sample("five_hour", 20, t0 + 60)}, t0 + 60);
+  EXPECT_EQ(readText(damaged), "not json");
+  EXPECT_FALSE(fs::exists(HistoryStore::journalURL(damaged)));
+}
+
 TEST_F(HistoryStoreTest, BackupMaintenanceDropsOutOfRangeStampsAndTightensTheRest) {
   const std::pair<std::string, bool> backups[] = {{stamp(t0 - 13 * day), true},        {stamp(t0) + ".5", true},
                                                   {stamp(t0 - 14 * day - 1), false},   {stamp(t0 + 61), false},
@@ -327,32 +464,21 @@ TEST_F(HistoryStoreTest, UnreadableHistoryIsNeverOverwritten) {
   EXPECT_EQ(entriesOnDisk(), 5u);
 }
 
-TEST_F(HistoryStoreTest, ClearDeletesFileAndBackupsButNotTemporaryFiles) {
-  writeElements({element("claude", "five_hour", 1, t0)});
-  write("history.json.corrupt-1", "x");
+TEST_F(HistoryStoreTest, ClearDeletesFileJournalAndBackupsAndReportsFailuresUntilTheNextClear) {
+  writeElements(json::array({element("claude", "five_hour", 1, t0)}));
+  write("history.json.journal", "{}\n");
+  write("history.json.corrupt-9", "x");
   const auto temporary = write(".history.json.0000.tmp", "x");
+  // A backup that cannot be deleted: a non-empty folder with a backup's name.
+  const fs::path stubborn = folder() / "history.json.corrupt-5";
+  fs::create_directories(stubborn / "inside");
   HistoryStore store(file());
   load(store, t0);
   EXPECT_TRUE(awaitFuture(store.clear()).entries.empty());
-  EXPECT_FALSE(store.clearFailed());
-  EXPECT_FALSE(fs::exists(file()));
-  EXPECT_TRUE(backupNames().empty());
-  EXPECT_TRUE(fs::exists(temporary));
-  // A cleared store does not read the file again.
-  writeElements({element("claude", "seven_day", 1, t0)});
-  EXPECT_TRUE(load(store, t0).entries.empty());
-}
-
-TEST_F(HistoryStoreTest, FailedDeletionIsReportedUntilTheNextClear) {
-  writeElements({element("claude", "five_hour", 1, t0)});
-  const fs::path stubborn = folder() / "history.json.corrupt-5";
-  fs::create_directories(stubborn / "inside");
-  write("history.json.corrupt-9", "x");
-  HistoryStore store(file());
-  awaitFuture(store.clear());
   EXPECT_TRUE(store.clearFailed());
-  // The other items are still deleted.
-  EXPECT_FALSE(fs::exists(file()) || fs::exists(folder() / "history.json.corrupt-9"));
+  // The other items are still deleted; temporary files are not the clear's business.
+  EXPECT_FALSE(fs::exists(file()) || fs::exists(journal()) || fs::exists(folder() / "history.json.corrupt-9"));
+  EXPECT_TRUE(fs::exists(temporary));
   record(store, {sample("five_hour", 1, t0)}, t0);
   EXPECT_TRUE(store.clearFailed());
 
@@ -360,6 +486,9 @@ TEST_F(HistoryStoreTest, FailedDeletionIsReportedUntilTheNextClear) {
   awaitFuture(store.clear());
   EXPECT_FALSE(store.clearFailed());
   EXPECT_FALSE(fs::exists(stubborn));
+  // A cleared store does not read the file again.
+  writeElements(json::array({element("claude", "seven_day", 1, t0)}));
+  EXPECT_TRUE(load(store, t0).entries.empty());
 }
 
 TEST_F(HistoryStoreTest, DestroyingTheStoreFinishesQueuedCalls) {

@@ -103,14 +103,12 @@ TEST(ParserFuzz, HistoryFileBodies) {
       R"({"version":1,"entries":[{"service":"claude","windowID":"five_hour","usedPercent":12.5,"at":1788250000,)"
       R"("resetsAt":1788260000},{"service":"codex","windowID":"codex_primary","usedPercent":40,"at":1788250060}]})";
   const int accepted = fuzz(seed, 5, [](const QByteArray& bytes) {
-    const auto body = HistoryCodec::decodeLossy(std::string_view(bytes.constData(), bytes.size()));
-    if (!body) return false;
+    std::vector<HistoryEntry> entries;
+    const auto version = HistoryCodec::decodeLossy(std::string_view(bytes.constData(), bytes.size()),
+                                                   [&](HistoryEntry&& entry) { entries.push_back(std::move(entry)); });
+    if (!version) return false;
     // Whatever decodes must encode again.
-    HistoryMap map;
-    for (const auto& entry : body->entries) {
-      if (entry && entry->isRecordable()) map[{entry->service, entry->windowID}].push_back(*entry);
-    }
-    EXPECT_FALSE(HistoryCodec::encode(map).empty());
+    EXPECT_FALSE(HistoryCodec::encode(entries).empty());
     return true;
   });
   EXPECT_GT(accepted, 0);

@@ -8,8 +8,8 @@
 
 #include "EventLoop.h"
 #include "TestSandbox.h"
-#include "store/UsageStore.h"
 #include "UsageStoreFakes.h"
+#include "store/UsageStore.h"
 
 namespace fs = std::filesystem;
 
@@ -67,9 +67,14 @@ class UsageStoreHistoryTest : public SandboxedTest {
     fs::create_directories(historyFile().parent_path());
     std::ofstream(historyFile()) << nlohmann::json{{"version", 1}, {"entries", entries}}.dump();
   }
+  // What the next start finds on disk (file and journal); a look without a usable clock prunes nothing.
   std::vector<HistoryEntry> fileEntries() const {
-    std::ifstream in(historyFile());
-    return nlohmann::json::parse(in).at("entries").get<std::vector<HistoryEntry>>();
+    HistoryStore look(historyFile(), HistoryStore::Policy::standard(), HistoryStore::Access::readOnly);
+    std::vector<HistoryEntry> entries;
+    for (const auto& [key, series] : awaitFuture(look.load(fromEpochSeconds(HUGE_VAL))).entries) {
+      for (const auto& entry : series.entries(key)) entries.push_back(entry);
+    }
+    return entries;
   }
   HistoryEntry sample(double at, double used) const {
     return {ServiceID::claude, "five_hour", used, fromEpochSeconds(at), fromEpochSeconds(t0 + 4 * 3600)};
@@ -96,7 +101,7 @@ TEST_F(UsageStoreHistoryTest, RecordsTheWindowsOfSuccessfulFetchesOnly) {
 
   awaitFuture(store->refresh());
   ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
-  EXPECT_EQ(store->history().at(claudeFiveHour).front(), sample(t0, 30));
+  EXPECT_EQ(store->history().at(claudeFiveHour).front().entry(claudeFiveHour), sample(t0, 30));
   EXPECT_EQ(seriesSize(*store, claudeWeekly), 1u);
   EXPECT_EQ(seriesSize(*store, codexPrimary), 1u);
 
@@ -221,7 +226,7 @@ TEST_F(UsageStoreHistoryTest, TogglingRecordingDuringARefreshDropsItsSamples) {
   *seconds = *clock.seconds;
   awaitFuture(store->refresh());
   ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
-  EXPECT_EQ(store->history().at(claudeFiveHour).front().at, clock.now());
+  EXPECT_EQ(store->history().at(claudeFiveHour).front().time(), clock.now());
 }
 
 TEST_F(UsageStoreHistoryTest, WithRecordingOffRefreshesStillPruneTheFile) {
