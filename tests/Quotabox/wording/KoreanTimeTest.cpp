@@ -41,12 +41,10 @@ TEST(KoreanTimeWords, DurationFloorsMinutesNeverGoesBelowOneAndDropsMinutesFromD
 }
 
 TEST_F(KoreanTimeTest, AgoPhraseStepsAndFallsBackToTheClockAtSixHours) {
-  EXPECT_EQ(KoreanTime::agoPhrase(at(-59), kNow), "방금");
-  EXPECT_EQ(KoreanTime::agoPhrase(at(120), kNow), "방금");  // a date ahead of the clock
-  EXPECT_EQ(KoreanTime::agoPhrase(at(-60), kNow), "1분 전");
-  EXPECT_EQ(KoreanTime::agoPhrase(at(-3599), kNow), "59분 전");
-  EXPECT_EQ(KoreanTime::agoPhrase(at(-3600), kNow), "1시간 전");
-  EXPECT_EQ(KoreanTime::agoPhrase(at(-(5 * 3600 + 59 * 60)), kNow), "5시간 전");
+  // 120 s ahead is a date ahead of the clock.
+  const std::pair<double, const char*> cases[] = {{-59, "방금"},      {120, "방금"},       {-60, "1분 전"},
+                                                  {-3599, "59분 전"}, {-3600, "1시간 전"}, {-21540, "5시간 전"}};
+  for (const auto& [offset, expected] : cases) EXPECT_EQ(KoreanTime::agoPhrase(at(offset), kNow), expected) << offset;
   EXPECT_TRUE(matches(KoreanTime::agoPhrase(at(-6 * 3600), kNow), "^오늘 오전\\s9:05$"));
 }
 

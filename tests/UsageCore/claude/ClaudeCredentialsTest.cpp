@@ -44,8 +44,7 @@ TEST(ClaudeCredentialsParseTest, ReadsTokenAndPlanIgnoringOtherMembers) {
 
 TEST(ClaudeCredentialsParseTest, WrongShapesAreErrorsThatDoNotQuoteTheToken) {
   for (const char* text :
-       {"", R"({"claudeAiOauth":null})", R"({"claudeAiOauth":{"subscriptionType":"max"}})",
-        R"({"claudeAiOauth":{"accessToken":42}})", R"({"claudeAiOauth":{"accessToken":"t","subscriptionType":7}})",
+       {"", R"({"claudeAiOauth":{"subscriptionType":"max"}})", R"({"claudeAiOauth":{"accessToken":42}})",
         R"([{"claudeAiOauth":{"accessToken":"t"}}])", R"({"claudeAiOauth":{"accessToken":"t"}} x)"}) {
     EXPECT_THROW(ClaudeCredentials::parse(text), json::exception) << text;
   }
@@ -80,12 +79,11 @@ TEST_F(ClaudeKeychainTest, ExitStatusDecidesTheOutcome) {
   EXPECT_EQ(written.readAll(), QByteArray("find-generic-password\n-s\nClaude Code-credentials\n-w\n"));
 
   EXPECT_EQ(ClaudeCredentials::readKeychain(fakeTool("missing", "echo 'not found' >&2\nexit 44")), std::nullopt);
-  int n = 0;
-  for (const char* body : {"echo '{\"claudeAiOauth\":{}}'\nexit 1", "exit 2", "echo partial\nkill -TERM $$"}) {
-    EXPECT_THROW(ClaudeCredentials::readKeychain(fakeTool("failing" + std::to_string(++n), body)),
-                 UsageParseError::invalidResponse)
-        << body;
-  }
+  // Output of a failed or killed run is not used.
+  EXPECT_THROW(ClaudeCredentials::readKeychain(fakeTool("failing", "echo '{\"claudeAiOauth\":{}}'\nexit 1")),
+               UsageParseError::invalidResponse);
+  EXPECT_THROW(ClaudeCredentials::readKeychain(fakeTool("killed", "echo partial\nkill -TERM $$")),
+               UsageParseError::invalidResponse);
   EXPECT_THROW(ClaudeCredentials::readKeychain(sandbox.path("bin/absent").string()), ClaudeCredentials::LaunchError);
   const auto notExecutable = sandbox.writeFile("bin/plain", "#!/bin/sh\nexit 0\n");
   EXPECT_THROW(ClaudeCredentials::readKeychain(notExecutable.string()), ClaudeCredentials::LaunchError);

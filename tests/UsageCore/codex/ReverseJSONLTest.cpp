@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <random>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -62,30 +61,23 @@ class ReverseJSONLTest : public SandboxedTest {
 
 }  // namespace
 
-TEST_F(ReverseJSONLTest, OffersEveryLineLastFirstForAnyChunking) {
-  std::mt19937 random(7);
-  for (int round = 0; round < 40; ++round) {
-    // Lines from empty to longer than the limit, with and without a final newline.
-    std::string content;
-    Lines expected[3];
-    const std::size_t limits[3] = {5, 20, 1000};
-    const int count = std::uniform_int_distribution<int>(0, 12)(random);
-    for (int i = 0; i < count; ++i) {
-      const std::string line(std::uniform_int_distribution<int>(0, 40)(random), static_cast<char>('a' + i));
-      content += line + (i + 1 < count || round % 2 ? "\n" : "");
-      for (int k = 0; k < 3; ++k) {
-        if (!line.empty() && line.size() <= limits[k]) expected[k].insert(expected[k].begin(), line);
-      }
-    }
-    for (const std::size_t chunk : {0, 1, 2, 3, 7, 16, 64, 65536}) {
-      for (int k = 0; k < 3; ++k) {
-        EXPECT_EQ(offered(content, chunk, limits[k]), expected[k]) << round << " " << chunk << " " << limits[k];
-      }
-    }
+TEST_F(ReverseJSONLTest, OffersEveryLineLastFirstAcrossChunkBoundaries) {
+  using Case = std::tuple<std::string, std::size_t, std::size_t, Lines>;  // content, chunk, limit, offered
+  const Case cases[] = {
+      {"", 4, 5, {}},
+      {"\n\n", 1, 5, {}},                             // empty lines are not offered
+      {"ab\ncd\nef", 2, 5, {"ef", "cd", "ab"}},       // a newline on every chunk edge
+      {"ab\ncd\nef\n", 3, 5, {"ef", "cd", "ab"}},     // a final newline adds no line
+      {"abcdefgh\nxy\n", 3, 20, {"xy", "abcdefgh"}},  // a line spanning several chunks
+      {"12345\n123456\n", 4, 5, {"12345"}},           // exactly at the limit, then one byte more
+      {"123456\n12345", 4, 5, {"12345"}},
+      {"a\n" + std::string(30, 'b') + "\nc", 7, 5, {"c", "a"}},  // an overlong line between two others
+      {"only", 0, 5, {"only"}},                                  // chunk 0 still reads
+      {"x\ny", 65536, 5, {"y", "x"}},
+  };
+  for (const auto& [content, chunk, limit, expected] : cases) {
+    EXPECT_EQ(offered(content, chunk, limit), expected) << content << " " << chunk;
   }
-  // A line exactly at the limit is offered; one byte more is not.
-  EXPECT_EQ(offered("12345\n123456\n", 4, 5), Lines{"12345"});
-  EXPECT_EQ(offered("123456\n12345", 4, 5), Lines{"12345"});
 }
 
 TEST_F(ReverseJSONLTest, StopsAtTheFirstResultFromTheEnd) {

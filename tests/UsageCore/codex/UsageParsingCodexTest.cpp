@@ -74,8 +74,6 @@ TEST(CodexEvent, OnlyTheAccountsMainLimitCounts) {
   EXPECT_FALSE(parse(record({{"primary", nullptr}, {"secondary", nullptr}})));
   EXPECT_FALSE(parse(
       R"({"type":"response_item","payload":{"type":"token_count","rate_limits":{"primary":{"used_percent":5}}}})"));
-  EXPECT_FALSE(
-      parse(R"({"type":"event_msg","payload":{"type":"agent_message","rate_limits":{"primary":{"used_percent":5}}}})"));
 
   // Model-specific buckets are not the account's limit; the main one (or an older unnamed one) is.
   json bucket = limits;
@@ -91,33 +89,24 @@ TEST(CodexEvent, OnlyTheAccountsMainLimitCounts) {
 TEST(CodexEvent, MalformedRecordsThrow) {
   for (const QByteArray& line : {
            QByteArray("{\"type\":\"event_msg\",\"payload\":{\"type\":\"token_c"),  // partial line
-           QByteArray(R"({"payload":{"type":"token_count"}})"),
-           QByteArray(R"({"type":"event_msg","payload":{"rate_limits":null}})"),
-           record({{"primary", window("7")}}),
-           record({{"primary", {{"window_minutes", 300}}}}),
-           record({{"primary", window(7, 300.0)}}),         // no silent truncation of fractions
-           record({{"primary", window(7, 4294967596LL)}}),  // would wrap to 300 as an int
-           record({{"primary", window(7, 300, "soon")}}),
-           record({{"primary", window(7)}, {"plan_type", 3}}),
-           record({{"primary", window(7)}}, 1788248743),
+           QByteArray(R"({"payload":{"type":"token_count"}})"),                    // missing key
+           record({{"primary", window("7")}}),                                     // wrong type
+           record({{"primary", window(7, 300.0)}}),                                // no silent truncation of fractions
+           record({{"primary", window(7, 4294967596LL)}}),                         // would wrap to 300 as an int
        }) {
     EXPECT_THROW(parse(line), json::exception) << line.toStdString();
   }
-  for (const json& primary :
-       {window(7, 0), window(7, -300), window(7, 300, 253402300800.0), window(7, 300, -62135596801.0)}) {
+  for (const json& primary : {window(7, 0), window(7, 300, 253402300800.0)}) {
     EXPECT_THROW(parse(record({{"primary", primary}})), UsageParseError::invalidResponse) << primary.dump();
   }
-  // The year bounds themselves are accepted.
-  EXPECT_TRUE(parse(record({{"primary", window(7, 300, 253402300799.0)}})));
-  EXPECT_TRUE(parse(record({{"primary", window(7, 300, -62135596800.0)}})));
+  EXPECT_TRUE(parse(record({{"primary", window(7, 300, 253402300799.0)}})));  // the last second of year 9999
 }
 
 TEST(CodexEvent, LabelsFollowWindowLength) {
   const std::tuple<json, bool, std::string> cases[] = {
-      {300, true, "5시간"},         {10080, true, "주간"},        {60, true, "1시간"},
-      {1440, true, "24시간"},       {90, true, "90분"},           {1, true, "1분"},
-      {kAbsent, true, "기본 한도"}, {nullptr, true, "기본 한도"}, {kAbsent, false, "추가 한도"},
-      {10080, false, "주간"},  // weekly-only accounts may report either slot
+      {300, true, "5시간"},         {10080, true, "주간"},         {1440, true, "24시간"}, {90, true, "90분"},
+      {nullptr, true, "기본 한도"}, {kAbsent, false, "추가 한도"}, {10080, false, "주간"},  // weekly-only accounts may
+                                                                                            // report either slot
   };
   for (const auto& [minutes, primary, label] : cases) {
     const auto usage = parse(record({{primary ? "primary" : "secondary", window(10, minutes)}}));
@@ -173,7 +162,6 @@ TEST(CodexPlan, BadAuthFilesGiveNoPlan) {
   for (const QByteArray& auth : {
            QByteArray("not json"),
            QByteArray(R"({"tokens":{"id_token":42}})"),
-           QByteArray(R"({"tokens":"eyJ"})"),
            QByteArray(R"({"tokens":{"id_token":"a.)" + claims + R"("}})"),
            QByteArray(R"({"tokens":{"id_token":"a.)" + claims + R"(.b.c"}})"),
            QByteArray(R"({"tokens":{"access_token":"a.)" + claims + R"(.b"}})"),

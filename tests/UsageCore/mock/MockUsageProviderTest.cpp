@@ -22,18 +22,6 @@ TEST(MockUsageProvider, FailureScenariosCarryNoValues) {
   }
 }
 
-TEST(MockUsageProvider, FetchUsesTheSystemTimeAndTheCurrentScenario) {
-  MockUsageProvider provider(ServiceID::claude, Scenario::normal);
-  const TimePoint before = systemNow();
-  const auto usage = provider.fetch({});
-  EXPECT_GE(usage.fetchedAt, before);
-  EXPECT_LE(usage.fetchedAt, systemNow());
-  ASSERT_EQ(usage.windows.size(), 3u);
-  EXPECT_NEAR(toEpochSeconds(*usage.windows[0].resetsAt) - toEpochSeconds(usage.fetchedAt), 8040, 1e-3);
-  provider.setScenario(Scenario::error);
-  EXPECT_EQ(provider.fetch({}).status.kind, ProviderStatus::Kind::unavailable);
-}
-
 TEST(MockUsageProvider, ScenarioChangesWhileFetchingGiveWholeResults) {
   MockUsageProvider provider(ServiceID::claude, Scenario::normal);
   std::vector<ServiceUsage> results;

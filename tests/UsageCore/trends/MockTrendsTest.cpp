@@ -29,9 +29,7 @@ TEST(MockTrends, RisingSeriesEndingAtTheCurrentValue) {
       {ServiceID::claude, UsageWindow("seven_day", "주간", 21, in(259200), 10080), Scenario::normal, 24, 0, 2.4,
        TrendVerdict::exhaustsBeforeReset(in((100 - 21) / 2.4 * 3600), in(259200))},
       // Without a reset time only the full time is known.
-      {ServiceID::codex, UsageWindow("codex_primary", "주간", 92, std::nullopt, 10080), Scenario::high, 24, 0, 9,
-       TrendVerdict::exhaustsBeforeReset(in((100 - 92) / 9.0 * 3600), std::nullopt)},
-      {ServiceID::claude, UsageWindow("other", "기타", 50), Scenario::normal, 5, 44, 2.4,
+      {ServiceID::codex, UsageWindow("other", "기타", 50), Scenario::normal, 5, 44, 2.4,
        TrendVerdict::exhaustsBeforeReset(in((100 - 50) / 2.4 * 3600), std::nullopt)},
   };
   for (const auto& c : cases) {

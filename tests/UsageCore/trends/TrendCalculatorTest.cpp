@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <random>
 
 #include "trends/TrendCalculator.h"
 
@@ -178,41 +176,7 @@ TEST(TrendCompute, IgnoresOtherSeriesFutureAndUnusableEntries) {
   EXPECT_EQ(compute(entries).samples.size(), 4u);
   entries.back() = entry(-5.02, 90);
   entries.push_back(entry(15, std::nan("")));
-  entries.push_back(entry(15, INFINITY));
   entries.push_back(entry(15, 32));
   entries.back().at = fromEpochSeconds(-INFINITY);
   EXPECT_EQ(compute(entries), expected);
-}
-
-TEST(TrendCompute, PropertiesOverGeneratedSeries) {
-  std::mt19937 random(20240611);
-  const auto uniform = [&](double from, double to) { return std::uniform_real_distribution<double>(from, to)(random); };
-  for (int round = 0; round < 40; ++round) {
-    const double pace = uniform(0.2, 30);
-    const int count = std::uniform_int_distribution<int>(3, 150)(random);
-    std::vector<HistoryEntry> walk, steady;
-    double minutes = 0, value = 50;
-    for (int i = 0; i < count; ++i) {
-      walk.insert(walk.begin(), entry(minutes, value));
-      steady.insert(steady.begin(), entry(minutes, 10 - pace * minutes / 60));
-      if (i + 1 < count) minutes += uniform(1, 15);
-      value = std::clamp(value + uniform(-4, 6), 0.0, 99.0);
-    }
-    const auto trend = compute(walk, std::nullopt, 10080);
-    EXPECT_GE(trend.ratePerHour.value_or(0), 0);
-
-    // Shuffling and unrelated series change nothing.
-    auto mixed = walk;
-    for (int i = 0; i < 10; ++i) mixed.push_back(entry(i, 50 + i, std::nullopt, "seven_day"));
-    std::shuffle(mixed.begin(), mixed.end(), random);
-    EXPECT_EQ(compute(mixed, std::nullopt, 10080), trend);
-
-    // A constant pace is found exactly, however irregular the sampling; only a span under 20 minutes has no rate.
-    const auto steadyRate = compute(steady, std::nullopt, 10080).ratePerHour;
-    if (steadyRate) {
-      EXPECT_NEAR(*steadyRate, pace, 1e-6);
-    } else {
-      EXPECT_LT(minutes, 20);
-    }
-  }
 }
