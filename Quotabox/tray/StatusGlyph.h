@@ -9,7 +9,8 @@
 #include "tray/StatusSlot.h"
 
 // The tray picture: one slot per service, Claude first, laid out in one of three styles on an
-// 18-pixel-high canvas. Sizes are device-independent pixels.
+// 18-pixel-high canvas. Sizes are device-independent pixels. width() and image() measure text,
+// so they need a QGuiApplication; the texts do not.
 struct StatusGlyph {
   static constexpr int height = 18;
 

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <algorithm>
 #include <functional>
 
 #include "tray/StatusGlyph.h"
@@ -24,14 +25,11 @@ QColor at(const QImage& image, qreal x, qreal y) {
 }
 
 ::testing::AssertionResult near(const QColor& actual, const QColor& expected, int tolerance = 3) {
-  const bool close = std::abs(actual.red() - expected.red()) <= tolerance &&
-                     std::abs(actual.green() - expected.green()) <= tolerance &&
-                     std::abs(actual.blue() - expected.blue()) <= tolerance &&
-                     std::abs(actual.alpha() - expected.alpha()) <= tolerance;
-  if (close) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "got rgba(" << actual.red() << "," << actual.green() << "," << actual.blue()
-                                       << "," << actual.alpha() << "), expected rgba(" << expected.red() << ","
-                                       << expected.green() << "," << expected.blue() << "," << expected.alpha() << ")";
+  const int worst = std::max({std::abs(actual.red() - expected.red()), std::abs(actual.green() - expected.green()),
+                              std::abs(actual.blue() - expected.blue()), std::abs(actual.alpha() - expected.alpha())});
+  if (worst <= tolerance) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << actual.name(QColor::HexArgb).toStdString() << " is not "
+                                       << expected.name(QColor::HexArgb).toStdString();
 }
 
 QColor rgba(int r, int g, int b, qreal alpha) { return QColor(r, g, b, qRound(alpha * 255)); }
@@ -110,8 +108,9 @@ TEST(StatusGlyphImage, BarFillsFollowLevelFreshnessAndMenuBar) {
     EXPECT_TRUE(near(at(warn, 16, 4), rgba(0, 0, 0, 0.3)));  // unfilled track
     EXPECT_EQ(at(warn, 5, 9).alpha(), 0);                    // the gap between the bars
 
-    const QImage critical = glyph(MenuBarStyle::icon, {claude(fresh(50, UsageLevel::critical))}).image(true, ratio);
-    EXPECT_TRUE(near(at(critical, 5, 8.5), kDarkRed));
+    const StatusGlyph critical = glyph(MenuBarStyle::icon, {claude(fresh(50, UsageLevel::critical))});
+    EXPECT_TRUE(near(at(critical.image(false, ratio), 5, 8.5), kRed));
+    EXPECT_TRUE(near(at(critical.image(true, ratio), 5, 8.5), kDarkRed));
 
     // Stale: neutral at 0.45 over the track, never coloured; white on a dark menu bar.
     const QImage faded = glyph(MenuBarStyle::icon, {claude(stale(50, UsageLevel::critical))}).image(true, ratio);
