@@ -46,6 +46,8 @@ class AppModel : public QObject {
   ThresholdNotifier& notifier() const { return *m_notifier; }
   LoginItemControlling& loginItem() const { return *m_loginItem; }
   const LaunchOptions& options() const { return m_options; }
+  // The model's clock: what the views take as the current time.
+  TimePoint now() const { return m_clock(); }
 
   Page page() const { return m_page; }
   void setPage(Page page);

@@ -27,6 +27,7 @@ TerminalReport::Input reportInput(const AppModel& model) {
   input.refreshInterval = model.settings().refreshInterval();
   input.now = systemNow();
   input.trend = [&model](ServiceID service, const std::string& windowID) { return model.trend(service, windowID); };
+  input.showTrends = model.settings().showTrends() && model.settings().historyEnabled();
   return input;
 }
 

@@ -6,10 +6,23 @@
 
 #include "model/ISO8601.h"
 #include "wording/KoreanTime.h"
+#include "wording/TrendPhrasing.h"
 #include "wording/UsageWording.h"
 
 namespace TerminalReport {
 namespace {
+
+// The trend row's sentence under a window, worded as in the popover.
+void appendTrend(QStringList& lines, const ServiceUsage& usage, const UsageWindow& window, const Input& input) {
+  if (!input.trend || !input.showTrends) return;
+  const bool isCurrent = usage.status.isOk() && !UsageWording::isOutdated(usage, input.now, input.refreshInterval);
+  const auto presentation =
+      TrendPhrasing::presentation(input.trend(usage.service, window.id), window, input.now, isCurrent);
+  if (!presentation) return;
+  QString line = QStringLiteral("    ") + presentation->title;
+  if (presentation->subtitle) line += QStringLiteral(" · ") + *presentation->subtitle;
+  lines << line;
+}
 
 void appendWindows(QStringList& lines, const ServiceUsage& usage, const Input& input) {
   for (const auto& window : usage.windows) {
@@ -22,6 +35,7 @@ void appendWindows(QStringList& lines, const ServiceUsage& usage, const Input& i
     lines << line;
     const QString reset = UsageWording::resetLine(window, input.now);
     if (!reset.isEmpty()) lines << QStringLiteral("    ") + reset;
+    appendTrend(lines, usage, window, input);
   }
 }
 

@@ -24,6 +24,8 @@ struct Input {
   double refreshInterval = 120;
   TimePoint now;
   std::function<WindowTrend(ServiceID, const std::string&)> trend;
+  // Whether the text report adds the trend rows, as the popover does (trends and history both on).
+  bool showTrends = true;
 };
 
 QString text(const Input& input);

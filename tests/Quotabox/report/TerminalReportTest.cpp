@@ -132,3 +132,31 @@ TEST_F(TerminalReportTest, JsonMarksOutdatedRetainedValuesAsStale) {
   EXPECT_EQ(report["services"][0]["windows"].size(), 3u);
   EXPECT_EQ(report["services"][1]["status"], "loading");
 }
+
+TEST_F(TerminalReportTest, TextAddsTheTrendRowUnderEachWindowAsThePopoverWordsIt) {
+  auto input = inputWith(claudeHigh(), std::nullopt);
+  input.trend = [](ServiceID service, const std::string& windowID) {
+    WindowTrend trend = WindowTrend::insufficient(service, windowID);
+    trend.samples.resize(2);
+    if (windowID == "five_hour") {
+      trend.ratePerHour = 9;
+      trend.verdict = TrendVerdict::exhaustsBeforeReset(kNow + Seconds(4800), kNow + Seconds(8040));
+      trend.confidence = TrendConfidence::ok;
+    }
+    return trend;
+  };
+  QStringList lines = TerminalReport::text(input).split('\n');
+  const auto below = [&lines](const QString& line) { return lines.value(lines.indexOf(line) + 1); };
+  EXPECT_EQ(below("    2시간 14분 후 초기화 · " + KoreanTime::absolute(kNow + Seconds(8040), kNow)),
+            "    약 1시간 20분 뒤 한도에 도달해요 · 초기화보다 55분 먼저");
+  EXPECT_EQ(lines.count("    추이를 모으는 중이에요"), 2);
+
+  // Outdated values pause the forecast; with trends hidden there is no row at all.
+  ServiceUsage old = claudeHigh();
+  old.fetchedAt = kNow - Seconds(901);
+  input.usages[0].second = old;
+  lines = TerminalReport::text(input).split('\n');
+  EXPECT_EQ(lines.count("    최신 값을 받으면 다시 예측해요"), 3);
+  input.showTrends = false;
+  EXPECT_FALSE(TerminalReport::text(input).contains("예측해요"));
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QLabel>
+
+// A title that assistive technology announces as a heading.
+class HeadingLabel : public QLabel {
+  Q_OBJECT
+
+ public:
+  HeadingLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr);
+};

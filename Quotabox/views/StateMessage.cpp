@@ -1,0 +1,64 @@
+#include "views/StateMessage.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "views/Labels.h"
+#include "views/SymbolLabel.h"
+#include "views/ViewStyle.h"
+
+StateMessage::StateMessage(const QString& symbol, const QString& title, const QString& detail,
+                           const QString& actionTitle, bool isBusy, std::function<void()> action, QWidget* parent)
+    : QWidget(parent) {
+  const QPalette& colors = palette();
+  auto* row = new QHBoxLayout(this);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(8);
+  row->addWidget(new SymbolLabel(symbol, 20, ViewStyle::secondary(colors), 24, this), 0, Qt::AlignTop);
+
+  auto* stack = new QVBoxLayout;
+  stack->setSpacing(4);
+  stack->addWidget(Labels::make(title, ViewStyle::font(12, QFont::DemiBold), ViewStyle::primary(colors), this));
+
+  auto* detailLabel = Labels::make(QString(), ViewStyle::font(11), ViewStyle::secondary(colors), this);
+  detailLabel->setTextFormat(Qt::RichText);
+  detailLabel->setText(markup(detail));
+  detailLabel->setWordWrap(true);
+  detailLabel->setObjectName(QStringLiteral("detail"));
+  stack->addWidget(detailLabel);
+
+  stack->addSpacing(2);
+  auto* button = new QToolButton(this);
+  button->setText(actionTitle);
+  button->setFont(ViewStyle::font(11));
+  button->setEnabled(!isBusy);
+  button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  connect(button, &QToolButton::clicked, this, [action = std::move(action)] {
+    if (action) action();
+  });
+  stack->addWidget(button, 0, Qt::AlignLeft);
+  row->addLayout(stack, 1);
+
+  setAccessibleName(title);
+  setAccessibleDescription(QString(detail).remove(QLatin1Char('`')));
+}
+
+QString StateMessage::markup(const QString& detail) {
+  QString html;
+  qsizetype from = 0;
+  while (from < detail.size()) {
+    const qsizetype open = detail.indexOf(QLatin1Char('`'), from);
+    const qsizetype close = open < 0 ? -1 : detail.indexOf(QLatin1Char('`'), open + 1);
+    if (close < 0) {
+      html += detail.mid(from).toHtmlEscaped();
+      break;
+    }
+    html += detail.mid(from, open - from).toHtmlEscaped();
+    html +=
+        QStringLiteral("<code>") + detail.mid(open + 1, close - open - 1).toHtmlEscaped() + QStringLiteral("</code>");
+    from = close + 1;
+  }
+  return html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+}

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <QRawFont>
+
+#include "ViewTestSupport.h"
+#include "views/Appearance.h"
+#include "views/Sparkline.h"
+#include "views/StateMessage.h"
+#include "views/Symbols.h"
+#include "views/TrendDetail.h"
+#include "views/TrendRow.h"
+#include "views/ViewStyle.h"
+#include "wording/TrendPhrasing.h"
+
+using namespace ViewTestSupport;
+
+namespace {
+const TimePoint kNow = fromEpochSeconds(1763532300);
+const Thresholds kThresholds{70, 90};
+
+std::vector<UsageSample> samplesAt(std::initializer_list<std::pair<double, double>> points) {
+  std::vector<UsageSample> samples;
+  for (const auto& [offset, percent] : points)
+    samples.push_back({ServiceID::claude, "five_hour", percent, kNow + Seconds(offset)});
+  return samples;
+}
+
+class TrendViewsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Appearance::apply("light"); }
+};
+}  // namespace
+
+TEST_F(TrendViewsTest, SparklinePointsEndAtNowOnAFixedScale) {
+  const QRectF plot = Sparkline::plotRect(QSizeF(130, 64), Sparkline::Style::detail);
+  EXPECT_EQ(plot, QRectF(0, 1.5, 100, 61));
+  EXPECT_EQ(Sparkline::plotRect(QSizeF(64, 20), Sparkline::Style::mini), QRectF(0, 1.5, 64, 17));
+  EXPECT_EQ(Sparkline::plotRect(QSizeF(10, 2), Sparkline::Style::detail), QRectF(0, 1.5, 1, 1));
+
+  // Samples ending an hour before now stop halfway; percentages outside 0...100 are held at the edges.
+  const auto points = Sparkline::points(samplesAt({{-7200, 0}, {-3600, 50}, {-3600, 130}}), plot, kNow);
+  ASSERT_EQ(points.size(), 3);
+  EXPECT_EQ(points[0], QPointF(0, plot.bottom()));
+  EXPECT_EQ(points[1], QPointF(50, plot.top() + plot.height() / 2));
+  EXPECT_EQ(points[2].y(), plot.top());
+  // A single fresh sample: the span is at least a minute, so it sits at the left.
+  EXPECT_EQ(Sparkline::points(samplesAt({{0, 20}}), plot, kNow).front().x(), 0);
+  EXPECT_TRUE(Sparkline::points({}, plot, kNow).isEmpty());
+  EXPECT_EQ(Sparkline::yFor(120, plot), plot.top());
+  EXPECT_EQ(Sparkline::yFor(-5, plot), plot.bottom());
+}
+
+TEST_F(TrendViewsTest, SparklineDrawsItsDotAndDashedThresholds) {
+  const QColor red = ViewStyle::red(QApplication::palette());
+  Sparkline chart(samplesAt({{-3600, 20}, {0, 95}}), kThresholds, red, kNow, Sparkline::Style::detail);
+  chart.resize(130, 64);
+  const QImage image = render(chart);
+  const QPointF last = Sparkline::points(samplesAt({{-3600, 20}, {0, 95}}),
+                                         Sparkline::plotRect(QSizeF(130, 64), Sparkline::Style::detail), kNow)
+                           .back();
+  EXPECT_TRUE(near(image.pixelColor(last.toPoint()), red, 30));
+  // The warning line is dashed: along it some pixels are orange-tinted, some are not.
+  const int y = static_cast<int>(Sparkline::yFor(70, Sparkline::plotRect(QSizeF(130, 64), Sparkline::Style::detail)));
+  const QColor background = QApplication::palette().color(QPalette::Window);
+  int tinted = 0;
+  for (int x = 2; x < 40; ++x) tinted += near(image.pixelColor(x, y), background, 6) ? 0 : 1;
+  EXPECT_GT(tinted, 5);
+  EXPECT_LT(tinted, 35);
+}
+
+TEST_F(TrendViewsTest, RowInteractionFollowsDetailAndSampleCount) {
+  const UsageWindow window("five_hour", "5시간", 100, kNow + Seconds(3600), 300);
+  WindowTrend full = WindowTrend::insufficient(ServiceID::claude, "five_hour");
+  full.samples = samplesAt({{-3600, 80}, {0, 100}});
+  full.verdict = TrendVerdict::alreadyFull();
+  full.confidence = TrendConfidence::ok;
+  const auto fullPresentation = *TrendPhrasing::presentation(full, window, kNow, true);
+  int toggles = 0;
+  TrendRow fullRow(window, full, fullPresentation, kThresholds, kNow, false, [&] { ++toggles; });
+  showAt(fullRow, 300);
+  EXPECT_FALSE(fullRow.isInteractive());
+  EXPECT_TRUE(fullRow.toolTip().isEmpty());
+  fullRow.click();
+  EXPECT_EQ(toggles, 0);
+  EXPECT_TRUE(near(render(fullRow).pixelColor(2, fullRow.height() / 2),
+                   over(QApplication::palette().color(QPalette::Window), ViewStyle::red(fullRow.palette()), 0.12), 6));
+  EXPECT_EQ(fullRow.accessibleName(), "예측");
+  EXPECT_EQ(fullRow.accessibleDescription(), fullPresentation.spoken + " " + TrendPhrasing::spoken(full.samples, kNow));
+
+  WindowTrend idle = full;
+  idle.verdict = TrendVerdict::idle();
+  const UsageWindow calm("five_hour", "5시간", 40, kNow + Seconds(3600), 300);
+  const auto idlePresentation = *TrendPhrasing::presentation(idle, calm, kNow, true);
+  TrendRow idleRow(calm, idle, idlePresentation, kThresholds, kNow, true, [&] { ++toggles; });
+  EXPECT_TRUE(idleRow.isInteractive());
+  EXPECT_EQ(idleRow.toolTip(), "추이 접기");
+  EXPECT_EQ(idleRow.whatsThis(), "자세한 추이를 접어요");
+  idleRow.click();
+  EXPECT_EQ(toggles, 1);
+
+  idle.samples.resize(1);
+  EXPECT_FALSE(TrendRow::isExpandable(idlePresentation, idle));
+}
+
+TEST_F(TrendViewsTest, TrendColoursByToneSymbolAndLevel) {
+  const QPalette colors = QApplication::palette();
+  using Tone = TrendPresentation::Tone;
+  const auto with = [](Tone tone, const char* symbol) {
+    TrendPresentation presentation;
+    presentation.tone = tone;
+    presentation.symbol = symbol;
+    return presentation;
+  };
+  EXPECT_EQ(TrendRow::iconColor(colors, with(Tone::danger, "x")), ViewStyle::red(colors));
+  EXPECT_EQ(TrendRow::iconColor(colors, with(Tone::caution, "x")), ViewStyle::orange(colors));
+  EXPECT_EQ(TrendRow::iconColor(colors, with(Tone::calm, "checkmark.circle")), ViewStyle::green(colors));
+  EXPECT_EQ(TrendRow::iconColor(colors, with(Tone::calm, "moon.zzz")), ViewStyle::secondary(colors));
+  EXPECT_EQ(TrendRow::lineColor(colors, with(Tone::quiet, "hourglass"), 95, kThresholds), ViewStyle::secondary(colors));
+  EXPECT_EQ(TrendRow::lineColor(colors, with(Tone::calm, "moon.zzz"), 95, kThresholds), ViewStyle::red(colors));
+  EXPECT_EQ(TrendRow::lineColor(colors, with(Tone::calm, "moon.zzz"), 70, kThresholds), ViewStyle::orange(colors));
+  EXPECT_EQ(TrendRow::lineColor(colors, with(Tone::danger, "x"), 69.9, kThresholds), ViewStyle::accent(colors));
+  EXPECT_EQ(TrendRow::backgroundColor(colors, Tone::calm).alpha(), 0);
+}
+
+TEST(ViewSymbols, EveryNameHasAGlyphInTheIconFont) {
+  const QRawFont font = QRawFont::fromFont(Symbols::font(16));
+  ASSERT_EQ(font.familyName(), Symbols::kFontFamily);
+  for (const QString& name : Symbols::names()) {
+    EXPECT_TRUE(font.supportsCharacter(Symbols::glyph(name))) << name.toStdString();
+  }
+  EXPECT_TRUE(Symbols::glyph("no.such.symbol").isNull());
+}
+
+TEST(ViewStateMessage, MarkupEscapesAndSetsBackQuotedCommandsInCode) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"터미널에서 `claude`를 실행해", "터미널에서 <code>claude</code>를 실행해"},
+      {"<b>굵게</b> & `a<b`", "&lt;b&gt;굵게&lt;/b&gt; &amp; <code>a&lt;b</code>"},
+      {"짝이 없는 ` 따옴표", "짝이 없는 ` 따옴표"},
+      {"첫 줄.\n둘째 줄", "첫 줄.<br>둘째 줄"},
+  };
+  for (const auto& [detail, expected] : cases) EXPECT_EQ(StateMessage::markup(detail), expected) << detail;
+}

@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QShortcut>
+
+#include "EventLoop.h"
+#include "TestSandbox.h"
+#include "ViewTestSupport.h"
+#include "app/AppModel.h"
+#include "views/Appearance.h"
+#include "views/HeadingLabel.h"
+#include "views/LevelBadge.h"
+#include "views/PlanBadge.h"
+#include "views/ServiceCard.h"
+#include "views/StaleBanner.h"
+#include "views/StateMessage.h"
+#include "views/TrendDetail.h"
+#include "views/TrendRow.h"
+#include "views/UsageView.h"
+#include "views/WindowRow.h"
+
+using namespace ViewTestSupport;
+
+namespace {
+
+using Kind = LaunchOptions::Source::Kind;
+using Scenario = MockUsageProvider::Scenario;
+
+class UsageViewTest : public SandboxedTest {
+ protected:
+  void SetUp() override { Appearance::apply("light"); }
+
+  // A model over a demonstration source, refreshed once unless asked not to.
+  std::unique_ptr<AppModel> modelFor(LaunchOptions::Source source, bool refreshed = true) {
+    LaunchOptions options;
+    options.source = source;
+    auto model = std::make_unique<AppModel>(options, defaults);
+    if (refreshed) awaitFuture(model->store().refresh());
+    return model;
+  }
+
+  static std::vector<ServiceCard*> cards(const UsageView& view) {
+    std::vector<ServiceCard*> found;
+    for (auto* card : view.findChildren<ServiceCard*>()) {
+      if (card->isVisible()) found.push_back(card);
+    }
+    return found;
+  }
+
+  std::shared_ptr<SettingsDomain> defaults = SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests"));
+};
+
+struct CardExpectation {
+  int windowRows;
+  int levelBadges;
+  bool planBadge;
+  bool stateMessage;
+  bool staleBanner;
+  QStringList texts;
+};
+
+}  // namespace
+
+TEST_F(UsageViewTest, EveryDemonstrationScenarioShowsItsCardStates) {
+  const QString retryLine = QStringLiteral("네트워크에 연결할 수 없어요.\n2분마다 자동으로 다시 시도해요.");
+  const struct {
+    const char* name;
+    LaunchOptions::Source source;
+    CardExpectation claude;
+    CardExpectation codex;
+  } cases[] = {
+      {"--mock",
+       LaunchOptions::Source::mock(Scenario::normal),
+       {3, 0, true, false, false, {"5시간", "38% 사용", "62% 남음"}},
+       {1, 0, true, false, false, {"주간", "7% 사용"}}},
+      {"--mock-high",
+       LaunchOptions::Source::mock(Scenario::high),
+       {3, 3, true, false, false, {"주의", "한도 임박"}},
+       {1, 1, true, false, false, {"한도 임박", "92% 사용"}}},
+      {"--mock-error",
+       LaunchOptions::Source::mock(Scenario::error),
+       {0, 0, false, true, false, {"사용량을 불러오지 못했어요", "다시 시도"}},
+       {0, 0, false, true, false, {"사용량을 불러오지 못했어요"}}},
+      {"--mock-signedout",
+       LaunchOptions::Source::mock(Scenario::notSignedIn),
+       {0, 0, false, true, false, {"로그인되어 있지 않아요", "새로고침"}},
+       {0, 0, false, true, false, {"로그인되어 있지 않아요"}}},
+      {"--mock-stale",
+       LaunchOptions::Source::of(Kind::stale),
+       {3, 0, true, false, true, {"오래된 데이터예요", "이전 주기 값"}},
+       {1, 0, true, false, true, {"오래된 데이터예요"}}},
+      {"--mock-mixed",
+       LaunchOptions::Source::of(Kind::mixed),
+       {3, 0, true, false, false, {"주간 (Opus)"}},
+       {0, 0, false, true, false, {"로그인되어 있지 않아요"}}},
+      {"--mock-retained",
+       LaunchOptions::Source::of(Kind::retained),
+       {3, 0, false, true, false, {"갱신 실패 · 마지막 성공값이에요", "다시 시도", "38% 사용"}},
+       {1, 0, false, true, false, {"갱신 실패 · 마지막 성공값이에요"}}},
+      {"--mock-trends",
+       LaunchOptions::Source::of(Kind::trends),
+       {3, 1, true, false, false, {"한도에 도달했어요"}},
+       {2, 0, true, false, false, {"초기화 전까지 여유 있어 보여요"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto model = modelFor(c.source);
+    UsageView view(*model);
+    showAt(view, 360);
+    const auto shown = cards(view);
+    ASSERT_EQ(shown.size(), 2u);
+    for (const auto& [card, expected] : {std::pair{shown[0], c.claude}, std::pair{shown[1], c.codex}}) {
+      EXPECT_EQ(card->findChildren<WindowRow*>().size(), expected.windowRows);
+      EXPECT_EQ(card->findChildren<LevelBadge*>().size(), expected.levelBadges);
+      EXPECT_EQ(card->findChildren<PlanBadge*>().size(), expected.planBadge ? 1 : 0);
+      EXPECT_EQ(card->findChildren<StateMessage*>().size(), expected.stateMessage ? 1 : 0);
+      EXPECT_EQ(card->findChildren<StaleBanner*>().size(), expected.staleBanner ? 1 : 0);
+      const QStringList shownTexts = texts(card);
+      for (const QString& text : expected.texts) EXPECT_TRUE(shownTexts.contains(text)) << text.toStdString();
+    }
+  }
+  // The failure detail keeps the provider's sentence and adds the retry line.
+  auto failed = modelFor(LaunchOptions::Source::mock(Scenario::error));
+  UsageView view(*failed);
+  EXPECT_TRUE(texts(&view).contains(StateMessage::markup(retryLine)));
+}
+
+TEST_F(UsageViewTest, LoadingCardsAndTheFooterBeforeAndAfterTheFirstRefresh) {
+  auto model = modelFor(LaunchOptions::Source::mock(Scenario::normal), false);
+  UsageView view(*model);
+  showAt(view, 360);
+  for (auto* card : cards(view)) {
+    EXPECT_TRUE(texts(card).contains("사용량을 불러오는 중…"));
+    EXPECT_TRUE(card->findChildren<PlanBadge*>().isEmpty());
+  }
+  EXPECT_TRUE(texts(&view).contains("아직 갱신 전"));
+
+  auto future = model->store().refresh();
+  EXPECT_EQ(view.lastRefreshText(model->now()), "불러오는 중…");
+  awaitFuture(future);
+  QApplication::processEvents();
+  // Today's time without its "오늘 " prefix, then how long ago.
+  const QString footer = view.lastRefreshText(model->now());
+  EXPECT_TRUE(footer.startsWith("마지막 갱신 ")) << footer.toStdString();
+  EXPECT_FALSE(footer.contains("오늘")) << footer.toStdString();
+  EXPECT_TRUE(footer.endsWith(" · 방금")) << footer.toStdString();
+  EXPECT_TRUE(texts(&view).contains(footer));
+  EXPECT_EQ(cards(view)[0]->findChildren<WindowRow*>().size(), 3);
+}
+
+TEST_F(UsageViewTest, ExpandingATrendKeepsOneOpenAcrossCardsAndGrowsThePage) {
+  auto model = modelFor(LaunchOptions::Source::of(Kind::trends));
+  UsageView view(*model);
+  showAt(view, 360);
+  const int collapsedHeight = view.sizeHint().height();
+
+  const auto interactiveRows = [&view] {
+    std::vector<TrendRow*> rows;
+    for (auto* row : view.findChildren<TrendRow*>()) {
+      if (row->isVisible() && row->isInteractive()) rows.push_back(row);
+    }
+    return rows;
+  };
+  const auto openDetails = [&view] {
+    int open = 0;
+    for (auto* detail : view.findChildren<TrendDetail*>()) open += detail->isVisible() ? 1 : 0;
+    return open;
+  };
+  // Claude's full window and Codex's collecting one cannot expand; three rows can.
+  ASSERT_EQ(interactiveRows().size(), 3u);
+  EXPECT_EQ(interactiveRows().front()->toolTip(), "추이 자세히 보기");
+
+  interactiveRows().front()->click();
+  ASSERT_TRUE(waitUntil([&] { return openDetails() == 1; }));
+  EXPECT_EQ(model->expandedTrends(), std::set<std::string>{"claude.seven_day"});
+  EXPECT_GT(view.sizeHint().height(), collapsedHeight);
+  EXPECT_EQ(interactiveRows().front()->toolTip(), "추이 접기");
+
+  // A row of the other card takes over.
+  interactiveRows().back()->click();
+  ASSERT_TRUE(waitUntil([&] { return model->expandedTrends() == std::set<std::string>{"codex.codex_secondary"}; }));
+  QApplication::processEvents();
+  EXPECT_EQ(openDetails(), 1);
+  EXPECT_EQ(cards(view)[0]->findChildren<TrendDetail*>().size(), 0);
+
+  interactiveRows().back()->click();
+  ASSERT_TRUE(waitUntil([&] { return openDetails() == 0; }));
+  EXPECT_EQ(view.sizeHint().height(), collapsedHeight);
+}
+
+TEST_F(UsageViewTest, TrendsNeedBothTheTrendAndTheHistorySetting) {
+  auto model = modelFor(LaunchOptions::Source::of(Kind::trends));
+  UsageView view(*model);
+  showAt(view, 360);
+  const auto visibleRows = [&view] {
+    int rows = 0;
+    for (auto* row : view.findChildren<TrendRow*>()) rows += row->isVisible() ? 1 : 0;
+    return rows;
+  };
+  EXPECT_EQ(visibleRows(), 5);
+  model->settings().setShowTrends(false);
+  ASSERT_TRUE(waitUntil([&] { return visibleRows() == 0; }));
+  EXPECT_FALSE(view.trendContext(ServiceID::claude));
+  model->settings().setShowTrends(true);
+  ASSERT_TRUE(waitUntil([&] { return visibleRows() == 5; }));
+  model->applyHistoryEnabled(false);
+  ASSERT_TRUE(waitUntil([&] { return visibleRows() == 0; }));
+}
+
+TEST_F(UsageViewTest, ShortcutsAndTheTimerFollowThePage) {
+  auto model = modelFor(LaunchOptions::Source::mock(Scenario::normal));
+  UsageView view(*model);
+  EXPECT_FALSE(view.isTicking());
+  showAt(view, 360);
+  EXPECT_TRUE(view.isTicking());
+
+  QShortcut* settings = nullptr;
+  QShortcut* refresh = nullptr;
+  for (auto* shortcut : view.findChildren<QShortcut*>()) {
+    if (shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_Comma)) settings = shortcut;
+    if (shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_R)) refresh = shortcut;
+  }
+  ASSERT_TRUE(settings && refresh);
+  emit refresh->activated();
+  EXPECT_TRUE(model->store().isRefreshing());
+  ASSERT_TRUE(waitUntil([&] { return !model->store().isRefreshing(); }));
+  emit settings->activated();
+  EXPECT_EQ(model->page(), AppModel::Page::settings);
+
+  view.hide();
+  EXPECT_FALSE(view.isTicking());
+}
+
+TEST_F(UsageViewTest, AssistiveTechnologyReadsHeadingsAndTheSpokenValues) {
+  auto model = modelFor(LaunchOptions::Source::mock(Scenario::high));
+  UsageView view(*model);
+  showAt(view, 360);
+  QStringList headings;
+  for (auto* label : view.findChildren<HeadingLabel*>()) {
+    if (!label->isVisible()) continue;
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(label);
+    ASSERT_TRUE(accessible);
+    EXPECT_EQ(accessible->role(), QAccessible::Heading);
+    headings << accessible->text(QAccessible::Name);
+  }
+  EXPECT_EQ(headings, QStringList({"구독 사용량", "Claude", "ChatGPT (Codex)"}));
+
+  const auto usage = model->orderedUsages().front().second;
+  ASSERT_TRUE(usage);
+  const UsageWindow& fiveHour = usage->windows.front();
+  const QWidget* summary = nullptr;
+  for (auto* widget : cards(view)[0]->findChildren<QWidget*>()) {
+    if (widget->accessibleName() == "5시간 한도") summary = widget;
+  }
+  ASSERT_TRUE(summary);
+  EXPECT_EQ(summary->accessibleDescription(), WindowRow::spokenValue(fiveHour, UsageLevel::warning, model->now()));
+  EXPECT_TRUE(summary->accessibleDescription().startsWith("88퍼센트 사용, 12퍼센트 남음, 주의, 2시간 1"));
+  for (auto* badge : cards(view)[0]->findChildren<PlanBadge*>()) EXPECT_EQ(badge->accessibleName(), "Max 5x 플랜");
+}
