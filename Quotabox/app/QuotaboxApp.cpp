@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/AppModel.h"
+#include "app/BuildInfo.h"
 #include "views/Appearance.h"
 #include "settings/SettingsDomain.h"
 #include "report/TerminalReport.h"
@@ -44,7 +45,7 @@ bool QuotaboxApp::hasGraphicalSession() {
   return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-QString QuotaboxApp::versionText() { return QStringLiteral("Quotabox %1\n").arg(QStringLiteral(QUOTABOX_VERSION)); }
+QString QuotaboxApp::versionText() { return BuildInfo::versionText() + QLatin1Char('\n'); }
 
 QString QuotaboxApp::noGraphicalSessionLine() {
   return QStringLiteral("트레이 아이콘을 띄우려면 그래픽 세션이 필요해요 (DISPLAY 또는 WAYLAND_DISPLAY가 없어요).\n");
@@ -127,7 +128,7 @@ int QuotaboxApp::runTray(int argc, char** argv, const LaunchOptions& options) {
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   QCoreApplication::setApplicationName(QStringLiteral("Quotabox"));
-  QCoreApplication::setApplicationVersion(QStringLiteral(QUOTABOX_VERSION));
+  if (const auto version = BuildInfo::version()) QCoreApplication::setApplicationVersion(*version);
   if (options.appearance) Appearance::apply(*options.appearance);
   UnixSignalQuit quitOnSignal;
 

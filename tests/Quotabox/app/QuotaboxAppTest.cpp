@@ -85,7 +85,11 @@ TEST(QuotaboxAppLaunch, HelpNamesEveryOption) {
 TEST_F(QuotaboxAppTest, VersionAndHelpPrintAndExit) {
   const ProgramRun version = run({"--version"});
   EXPECT_EQ(version.exitCode, 0);
+#ifdef QUOTABOX_VERSION
   EXPECT_EQ(version.out, QByteArray("Quotabox " QUOTABOX_VERSION "\n"));
+#else
+  EXPECT_EQ(version.out, QByteArray("Quotabox (개발 빌드)\n"));
+#endif
   const ProgramRun help = run({"--help", "--mock"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_TRUE(help.out.startsWith("사용법: quotabox [옵션]"));

@@ -1,0 +1,445 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+
+#include "EventLoop.h"
+#include "TestSandbox.h"
+#include "UsageStoreFakes.h"
+#include "app/AppModel.h"
+#include "app/BuildInfo.h"
+#include "login/LoginItemError.h"
+#include "tray/MenuBarLabel.h"
+#include "views/Appearance.h"
+#include "views/HistoryClearRow.h"
+#include "views/MenuBarPreview.h"
+#include "views/SegmentedControl.h"
+#include "views/SettingsView.h"
+#include "views/ToggleSwitch.h"
+#include "wording/PlatformWording.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsCenter : public NotificationCenter {
+ public:
+  Authorization authorizationStatus() override { return status; }
+  bool requestAuthorization() override { return true; }
+  void add(const QString& identifier, const NotificationContent&) override { added.push_back(identifier); }
+
+  Authorization status = Authorization::allowed;
+  std::vector<QString> added;
+};
+
+class FakeLoginItem : public LoginItemControlling {
+ public:
+  bool isSupported() const override { return supported; }
+  bool isEnabled() const override { return enabled; }
+  void setEnabled(bool on) override {
+    if (failure) throw LoginItemError(*failure);
+    enabled = on;
+  }
+
+  bool supported = true;
+  bool enabled = false;
+  std::optional<LoginItemError::Code> failure;
+};
+
+class SettingsViewTest : public SandboxedTest {
+ protected:
+  std::shared_ptr<SettingsDomain> defaults = SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests"));
+  ManualClock clock;
+  std::shared_ptr<SettingsCenter> center = std::make_shared<SettingsCenter>();
+  std::shared_ptr<FakeLoginItem> loginItem = std::make_shared<FakeLoginItem>();
+  std::unique_ptr<AppModel> model;
+  std::unique_ptr<SettingsView> view;
+  double claudePercent = 40;
+
+  fs::path historyFile() const { return sandbox.path("data/Quotabox/history.json"); }
+
+  // A model over scripted providers and a history file in the sandbox, on the settings page.
+  void build(bool withCenter = true) {
+    const double now = *clock.seconds;
+    auto claude = std::make_shared<FakeProvider>(
+        ServiceID::claude,
+        std::vector<ServiceUsage>{
+            okUsage(ServiceID::claude,
+                    {UsageWindow("five_hour", "5시간", claudePercent, clock.now() + Seconds(3600), 300)}, now)});
+    auto codex = std::make_shared<FakeProvider>(
+        ServiceID::codex, std::vector<ServiceUsage>{failedUsage(ServiceID::codex, ProviderStatus::notSignedIn(), now)});
+    AppModel::Parts parts;
+    parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{claude, codex},
+                                               std::make_shared<HistoryStore>(historyFile()), clock.clock());
+    parts.notifier = std::make_unique<ThresholdNotifier>(defaults, QStringLiteral("mock"),
+                                                         withCenter ? center : nullptr, [](const QByteArray&) {});
+    parts.loginItem = loginItem;
+    parts.clock = clock.clock();
+    model = std::make_unique<AppModel>(LaunchOptions{}, defaults, std::move(parts));
+    model->notifier().refreshAuthorization();
+    model->setPage(AppModel::Page::settings);
+    view = std::make_unique<SettingsView>(*model);
+    view->setQuitAction([] {});
+  }
+
+  template <typename T>
+  T* child(const char* name) const {
+    T* found = view->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+
+  // Whether a label with exactly this text would be on screen.
+  bool shows(const QString& text) const {
+    for (const QLabel* label : view->findChildren<QLabel*>()) {
+      if (label->text() == text && label->isVisibleTo(view.get())) return true;
+    }
+    return false;
+  }
+  bool showsButton(const QString& text) const {
+    for (const QAbstractButton* button : view->findChildren<QAbstractButton*>()) {
+      if (button->text() == text && button->isVisibleTo(view.get())) return true;
+    }
+    return false;
+  }
+  HistoryClearRow& clearRow() const { return *view->findChild<HistoryClearRow*>(); }
+
+  // Delivers Escape as the window system would: shortcut override first, then the key press.
+  bool pressEscape(QWidget* target) {
+    QKeyEvent override(QEvent::ShortcutOverride, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(target, &override);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    return override.isAccepted();
+  }
+};
+
+const QString kHistoryOff =
+    QStringLiteral("새 기록과 추이·예측을 멈춰요. 기존 기록은 남아 있으니 지우려면 ‘기록 삭제’를 눌러 주세요.");
+
+}  // namespace
+
+TEST_F(SettingsViewTest, ThresholdPickersShowTheOrderingRuleInBothPickersAtOnce) {
+  struct Case {
+    int warning, critical;
+    const char* picker;
+    int choose;
+    int wantWarning, wantCritical;
+  };
+  const Case cases[] = {
+      {70, 80, "warningThreshold", 80, 80, 85},   // critical moves up past the new warning
+      {80, 85, "criticalThreshold", 80, 70, 80},  // warning moves down below the new critical
+      {50, 80, "criticalThreshold", 95, 50, 95},  // already in order: nothing else moves
+      {80, 95, "warningThreshold", 50, 50, 95},
+      {80, 85, "warningThreshold", 80, 80, 85},  // re-choosing the same value
+  };
+  for (const Case& c : cases) {
+    defaults->setValue(QStringLiteral("warningThreshold"), c.warning);
+    defaults->setValue(QStringLiteral("criticalThreshold"), c.critical);
+    build();
+    auto* warning = child<QComboBox>("warningThreshold");
+    auto* critical = child<QComboBox>("criticalThreshold");
+    ASSERT_EQ(warning->currentText(), QString::number(c.warning) + QStringLiteral("% 이상"));
+    ASSERT_EQ(critical->currentText(), QString::number(c.critical) + QStringLiteral("% 이상"));
+
+    auto* picked = child<QComboBox>(c.picker);
+    picked->setCurrentIndex(picked->findData(c.choose));
+
+    const std::string label = std::string(c.picker) + " " + std::to_string(c.choose);
+    EXPECT_EQ(model->settings().warningThreshold(), c.wantWarning) << label;
+    EXPECT_EQ(model->settings().criticalThreshold(), c.wantCritical) << label;
+    EXPECT_EQ(warning->currentData().toInt(), c.wantWarning) << label;
+    EXPECT_EQ(critical->currentData().toInt(), c.wantCritical) << label;
+    view.reset();
+    model.reset();
+  }
+}
+
+TEST_F(SettingsViewTest, RefreshPickerWordsItsChoicesAndRestartsTheStoreWithTheNewInterval) {
+  build();
+  auto* interval = child<QComboBox>("refreshInterval");
+  QStringList labels;
+  for (int i = 0; i < interval->count(); ++i) labels << interval->itemText(i);
+  EXPECT_EQ(labels, QStringList({"1분마다", "2분마다", "5분마다", "10분마다", "15분마다"}));
+  EXPECT_EQ(interval->currentText(), QStringLiteral("2분마다"));
+
+  interval->setCurrentIndex(3);
+  EXPECT_EQ(model->settings().refreshInterval(), 600);
+  EXPECT_EQ(model->store().refreshInterval(), 600);
+  EXPECT_TRUE(model->store().isRunning());
+  EXPECT_EQ(defaults->value(QStringLiteral("refreshInterval")).toDouble(), 600);
+}
+
+TEST_F(SettingsViewTest, CaptionsComeAndGoWithTheirSwitches) {
+  build();
+  auto* history = child<ToggleSwitch>("historyEnabled");
+  auto* notifications = child<ToggleSwitch>("notificationsEnabled");
+  ASSERT_TRUE(history->isChecked());
+  EXPECT_FALSE(shows(kHistoryOff));
+
+  history->click();
+  EXPECT_FALSE(model->settings().historyEnabled());
+  EXPECT_FALSE(model->store().historyEnabled());
+  EXPECT_TRUE(shows(kHistoryOff));
+  history->click();
+  EXPECT_TRUE(model->store().historyEnabled());
+  EXPECT_FALSE(shows(kHistoryOff));
+
+  // Notification status and test button follow the switch; the pickers stay usable.
+  EXPECT_TRUE(showsButton(QStringLiteral("테스트 알림 보내기")));
+  notifications->click();
+  EXPECT_FALSE(model->settings().notificationsEnabled());
+  EXPECT_FALSE(showsButton(QStringLiteral("테스트 알림 보내기")));
+  EXPECT_TRUE(child<QComboBox>("warningThreshold")->isVisibleTo(view.get()));
+  EXPECT_TRUE(child<QComboBox>("criticalThreshold")->isEnabled());
+  notifications->click();
+  EXPECT_TRUE(showsButton(QStringLiteral("테스트 알림 보내기")));
+
+  // A setting changed elsewhere shows here too.
+  model->settings().setShowTrends(false);
+  EXPECT_FALSE(child<ToggleSwitch>("showTrends")->isChecked());
+  child<ToggleSwitch>("showTrends")->click();
+  EXPECT_TRUE(model->settings().showTrends());
+}
+
+TEST_F(SettingsViewTest, SwitchesToggleFromTheKeyboardAndCarryTheirRowTitle) {
+  build();
+  view->show();
+  auto* trends = child<ToggleSwitch>("showTrends");
+  EXPECT_EQ(trends->accessibleName(), QStringLiteral("추이·예측 표시"));
+  EXPECT_EQ(trends->focusPolicy(), Qt::StrongFocus);
+  trends->setFocus();
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+  QApplication::sendEvent(trends, &press);
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier);
+  QApplication::sendEvent(trends, &release);
+  EXPECT_FALSE(model->settings().showTrends());
+  EXPECT_FALSE(trends->isChecked());
+}
+
+TEST_F(SettingsViewTest, StylePickerSetsTheStyleAndItsCaption) {
+  build();
+  auto* style = child<SegmentedControl>("menuBarStyle");
+  EXPECT_EQ(style->currentIndex(), 2);
+  const QString stacked = QStringLiteral("위가 Claude, 아래가 ChatGPT예요.\n임계값을 넘으면 주황·빨강으로 바뀌어요.");
+  const QString letters = QStringLiteral("C는 Claude, G는 ChatGPT예요.\n임계값을 넘으면 주황·빨강으로 바뀌어요.");
+  EXPECT_TRUE(shows(stacked));
+
+  style->segment(1)->click();
+  EXPECT_EQ(model->settings().menuBarStyle(), MenuBarStyle::percent);
+  EXPECT_TRUE(shows(letters));
+  EXPECT_FALSE(shows(stacked));
+  style->segment(0)->click();
+  EXPECT_EQ(model->settings().menuBarStyle(), MenuBarStyle::icon);
+  EXPECT_TRUE(shows(stacked));
+}
+
+TEST_F(SettingsViewTest, NotificationStatusFollowsTheAuthorization) {
+  const QString denied = QStringLiteral("시스템 설정에서 Quotabox 알림이 꺼져 있어요.");
+  const QString unsupported = PlatformWording::notificationsUnavailable();
+  const QString test = QStringLiteral("테스트 알림 보내기");
+
+  center->status = NotificationCenter::Authorization::notDetermined;
+  build();
+  EXPECT_FALSE(showsButton(test));
+  EXPECT_FALSE(shows(denied));
+  EXPECT_FALSE(shows(unsupported));
+
+  // The page asks again each time it is shown.
+  center->status = NotificationCenter::Authorization::denied;
+  view->show();
+  ASSERT_TRUE(waitUntil([&] { return shows(denied); }));
+  EXPECT_FALSE(showsButton(test));
+
+  center->status = NotificationCenter::Authorization::allowed;
+  model->notifier().refreshAuthorization();
+  EXPECT_FALSE(shows(denied));
+  ASSERT_TRUE(showsButton(test));
+  for (QAbstractButton* button : view->findChildren<QAbstractButton*>()) {
+    if (button->text() == test) button->click();
+  }
+  EXPECT_EQ(center->added, std::vector<QString>{QStringLiteral("usage.test")});
+  view.reset();
+  model.reset();
+
+  build(false);
+  EXPECT_TRUE(shows(unsupported));
+  EXPECT_FALSE(showsButton(test));
+  child<ToggleSwitch>("notificationsEnabled")->click();
+  EXPECT_FALSE(shows(unsupported));
+}
+
+TEST_F(SettingsViewTest, HistoryClearRowPassesThroughAllFiveStates) {
+  using State = HistoryClearRow::State;
+  const QString clearing = QStringLiteral("기록을 삭제하고 있어요");
+  const QString failed =
+      QStringLiteral("기록 파일을 삭제하지 못했어요. 기록 저장을 멈췄으니 폴더 권한을 확인한 뒤 다시 시도해 주세요.");
+  // A history "file" that cannot be deleted: a folder with something in it.
+  fs::create_directories(historyFile());
+  std::ofstream(historyFile() / "keep") << "x";
+  build();
+  view->show();
+  HistoryClearRow& row = clearRow();
+  EXPECT_EQ(row.state(), State::idle);
+  EXPECT_TRUE(row.askButton()->isVisibleTo(view.get()));
+  EXPECT_EQ(row.askButton()->toolTip(),
+            PlatformWording::thisComputer() + QStringLiteral("에 저장된 사용 기록을 모두 지워요"));
+
+  row.askButton()->click();
+  EXPECT_EQ(model->historyClear(), AppModel::HistoryClearStage::confirming);
+  EXPECT_TRUE(shows(QStringLiteral("저장된 사용 기록을 모두 지울까요? 되돌릴 수 없어요.")));
+  EXPECT_FALSE(row.askButton()->isVisibleTo(view.get()));
+  row.cancelButton()->click();
+  EXPECT_EQ(row.state(), State::idle);
+
+  row.askButton()->click();
+  row.confirmButton()->click();
+  // The store reports the deletion back on the main thread: until the loop runs it is under way.
+  EXPECT_EQ(row.state(), State::clearing);
+  EXPECT_TRUE(shows(clearing));
+  EXPECT_FALSE(row.confirmButton()->isVisibleTo(view.get()));
+  ASSERT_TRUE(waitUntil([&] { return !model->store().isClearingHistory(); }));
+  EXPECT_EQ(row.state(), State::failed);
+  EXPECT_TRUE(shows(failed));
+  EXPECT_FALSE(shows(clearing));
+
+  fs::remove_all(historyFile());
+  row.retryButton()->click();
+  EXPECT_TRUE(shows(clearing));
+  ASSERT_TRUE(waitUntil([&] { return !model->store().isClearingHistory(); }));
+  EXPECT_EQ(row.state(), State::cleared);
+  EXPECT_TRUE(shows(QStringLiteral("삭제했어요")));
+  EXPECT_FALSE(shows(failed));
+
+  // Leaving the page resets the row.
+  model->setPage(AppModel::Page::usage);
+  EXPECT_EQ(row.state(), State::idle);
+  EXPECT_TRUE(row.askButton()->isVisibleTo(view.get()));
+}
+
+TEST_F(SettingsViewTest, EscapeCancelsTheDeletionQuestionFirstThenGoesBack) {
+  build();
+  view->show();
+  auto* back = child<QToolButton>("back");
+  EXPECT_EQ(back->toolTip(), QStringLiteral("사용량으로 돌아가기 (esc)"));
+
+  clearRow().askButton()->click();
+  clearRow().cancelButton()->setFocus();
+  EXPECT_TRUE(pressEscape(clearRow().cancelButton()));
+  EXPECT_EQ(model->historyClear(), AppModel::HistoryClearStage::idle);
+  EXPECT_EQ(model->page(), AppModel::Page::settings);
+
+  // From any control of the page, and from the page itself.
+  back->setFocus();
+  EXPECT_TRUE(pressEscape(back));
+  EXPECT_EQ(model->page(), AppModel::Page::usage);
+  model->setPage(AppModel::Page::settings);
+  EXPECT_TRUE(pressEscape(view.get()));
+  EXPECT_EQ(model->page(), AppModel::Page::usage);
+
+  // Other keys are left to the window.
+  QKeyEvent other(QEvent::ShortcutOverride, Qt::Key_Escape, Qt::ShiftModifier);
+  QApplication::sendEvent(view.get(), &other);
+  EXPECT_FALSE(other.isAccepted());
+
+  model->setPage(AppModel::Page::settings);
+  back->click();
+  EXPECT_EQ(model->page(), AppModel::Page::usage);
+}
+
+TEST_F(SettingsViewTest, LaunchAtLoginSwitchShowsStateErrorsAndMissingSupport) {
+  const QString unsupported = QStringLiteral("이 빌드에서는 아직 지원되지 않아요.");
+  const QString approval = LoginItemError(LoginItemError::Code::approvalRequired).description();
+  build();
+  auto* login = child<ToggleSwitch>("launchAtLogin");
+  EXPECT_TRUE(login->isEnabled());
+  EXPECT_FALSE(shows(unsupported));
+
+  loginItem->failure = LoginItemError::Code::approvalRequired;
+  login->click();
+  EXPECT_TRUE(shows(approval));
+  EXPECT_FALSE(login->isChecked()) << "the switch shows the login item's real state";
+
+  loginItem->failure.reset();
+  login->click();
+  EXPECT_TRUE(loginItem->enabled);
+  EXPECT_TRUE(login->isChecked());
+  EXPECT_FALSE(shows(approval));
+  view.reset();
+  model.reset();
+
+  loginItem->supported = false;
+  build();
+  EXPECT_FALSE(child<ToggleSwitch>("launchAtLogin")->isEnabled());
+  EXPECT_TRUE(shows(unsupported));
+}
+
+TEST_F(SettingsViewTest, FooterShowsTheVersionAndQuits) {
+  EXPECT_EQ(BuildInfo::versionText(QStringLiteral("1.4.2")), QStringLiteral("Quotabox 1.4.2"));
+  EXPECT_EQ(BuildInfo::versionText(std::nullopt), QStringLiteral("Quotabox (개발 빌드)"));
+  EXPECT_EQ(BuildInfo::versionText(QString()), QStringLiteral("Quotabox (개발 빌드)"));
+
+  build();
+  EXPECT_EQ(child<QLabel>("version")->text(), SettingsView::versionText());
+  int quits = 0;
+  view->setQuitAction([&] { ++quits; });
+  child<QToolButton>("quit")->click();
+  EXPECT_EQ(quits, 1);
+}
+
+TEST_F(SettingsViewTest, PreviewDrawsTheTrayGlyphForTheSameDataAndFollowsTheStyle) {
+  claudePercent = 95;
+  build();
+  awaitFuture(model->store().refresh());
+  auto* preview = child<MenuBarPreview>("preview");
+  preview->setClock(clock.clock());
+  preview->refresh();
+
+  for (const char* look : {"light", "dark"}) {
+    view->setPalette(Appearance::palette(look));
+    for (const int style : {0, 1, 2}) {
+      child<SegmentedControl>("menuBarStyle")->segment(style)->click();
+      const StatusGlyph tray = MenuBarLabel::glyph(*model, clock.now());
+      const std::string label = std::string(look) + " style " + std::to_string(style);
+      ASSERT_EQ(preview->glyph(), tray) << label;
+      ASSERT_TRUE(tray.needsColor()) << label;
+      EXPECT_EQ(preview->darkMenuBar(), std::string(look) == "dark") << label;
+      EXPECT_EQ(preview->shownImage(2), tray.image(std::string(look) == "dark", 2)) << label;
+      EXPECT_EQ(preview->sizeHint().width(), tray.width() + 12) << label;
+    }
+  }
+  EXPECT_EQ(preview->accessibleName(),
+            QStringLiteral("메뉴바 미리보기, ") + MenuBarLabel::glyph(*model, clock.now()).accessibilityText());
+}
+
+TEST_F(SettingsViewTest, PreviewTintsAGlyphWithoutColourWithTheTextColour) {
+  build();
+  awaitFuture(model->store().refresh());
+  auto* preview = child<MenuBarPreview>("preview");
+  preview->setClock(clock.clock());
+  view->setPalette(Appearance::palette("dark"));
+  preview->refresh();
+  ASSERT_TRUE(preview->glyph().isTemplate());
+
+  const QImage shown = preview->shownImage(2);
+  const QImage tray = MenuBarLabel::glyph(*model, clock.now()).image(true, 2);
+  ASSERT_EQ(shown.size(), tray.size());
+  const QColor text = view->palette().color(QPalette::WindowText);
+  int drawn = 0;
+  for (int y = 0; y < shown.height(); ++y) {
+    for (int x = 0; x < shown.width(); ++x) {
+      const QColor pixel = shown.pixelColor(x, y);
+      ASSERT_EQ(pixel.alpha(), tray.pixelColor(x, y).alpha()) << x << "," << y;
+      if (pixel.alpha() < 255) continue;
+      ++drawn;
+      EXPECT_EQ(pixel.rgb(), text.rgb()) << x << "," << y;
+    }
+  }
+  EXPECT_GT(drawn, 0);
+}
