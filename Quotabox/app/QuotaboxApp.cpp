@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 #include "app/AppModel.h"
 #include "app/BuildInfo.h"
@@ -11,6 +13,9 @@
 #include "settings/SettingsDomain.h"
 #include "report/TerminalReport.h"
 #include "app/UnixSignalQuit.h"
+#include "app/TrayRun.h"
+#include "tray/GlyphFace.h"
+#include "tray/SingleInstance.h"
 
 namespace {
 
@@ -132,9 +137,21 @@ int QuotaboxApp::runTray(int argc, char** argv, const LaunchOptions& options) {
   if (options.appearance) Appearance::apply(*options.appearance);
   UnixSignalQuit quitOnSignal;
 
-  AppModel model(options, SettingsDomain::standard());
   const LaunchAction action = launchAction(options);
-  if (action != LaunchAction::verification && action != LaunchAction::snapshot) model.start();
+  const bool special = action == LaunchAction::verification || action == LaunchAction::snapshot;
+  // One tray per session; a second start opens the first one's popover instead.
+  SingleInstance instance(QDBusConnection::sessionBus());
+  if (!special) {
+    if (const auto status = TrayRun::claimOrHandOver(instance)) return *status;
+  }
+
+  AppModel model(options, SettingsDomain::standard());
+  std::unique_ptr<TrayRun> tray;
+  if (!special) {
+    model.start();
+    tray = std::make_unique<TrayRun>(model, instance, PopoverWindow::Pages{}, GlyphFace::fromModel);
+    if (action == LaunchAction::openPopover) tray->openAfterLaunch();
+  }
 
   int status = 0;
   QTimer::singleShot(0, &app, [&] {

@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QtEndian>
+
+#include "EventLoop.h"
+#include "TrayTestModel.h"
+#include "tray/PanelColorScheme.h"
+#include "tray/SingleInstance.h"
+#include "tray/StatusNotifierItem.h"
+#include "tray/StatusNotifierItemAdaptor.h"
+#include "tray/SwitchingTrayItem.h"
+
+namespace {
+
+// Names unique to this process: ctest runs the cases of a folder in parallel on one session bus.
+QString uniqueName(const char* base) {
+  return QStringLiteral("com.orrisfen.QuotaboxTest.%1.p%2")
+      .arg(QLatin1String(base))
+      .arg(QCoreApplication::applicationPid());
+}
+
+// Another client of the session bus, as a tray host or a portal would be.
+QDBusConnection peer(const char* name) {
+  return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QString::fromLatin1(name));
+}
+
+// Calls without blocking the thread that serves the callee.
+QDBusMessage callAsync(const QDBusConnection& bus, const QDBusMessage& call) {
+  QDBusPendingCallWatcher watcher(bus.asyncCall(call, 3000));
+  if (!waitUntil([&] { return watcher.isFinished(); })) return {};
+  return watcher.reply();
+}
+
+QVariant property(const QDBusConnection& bus, const QString& service, const char* name) {
+  QDBusMessage get =
+      QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
+                                     QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+  get << QStringLiteral("org.kde.StatusNotifierItem") << QString::fromLatin1(name);
+  const QDBusMessage reply = callAsync(bus, get);
+  if (reply.type() != QDBusMessage::ReplyMessage) return {};
+  return qvariant_cast<QDBusVariant>(reply.arguments().value(0)).variant();
+}
+
+// A StatusNotifierWatcher that remembers who registered.
+class FakeWatcher : public QDBusVirtualObject {
+ public:
+  QString introspect(const QString&) const override { return {}; }
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+    if (message.member() != QLatin1String("RegisterStatusNotifierItem")) return false;
+    registered << message.arguments().value(0).toString();
+    connection.send(message.createReply());
+    return true;
+  }
+  QStringList registered;
+};
+
+// A desktop portal whose Settings interface answers one color-scheme value.
+class FakePortal : public QDBusVirtualObject {
+ public:
+  explicit FakePortal(uint scheme) : scheme(scheme) {}
+  QString introspect(const QString&) const override { return {}; }
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+    if (message.member() != QLatin1String("ReadOne")) return false;
+    connection.send(message.createReply(QVariant::fromValue(QDBusVariant(QVariant::fromValue(scheme)))));
+    return true;
+  }
+  uint scheme;
+};
+
+TrayFace face(QColor color, const QString& label) {
+  TrayFace f;
+  f.image = QImage(30, 18, QImage::Format_ARGB32);
+  f.image.fill(color);
+  f.image2x = QImage(60, 36, QImage::Format_ARGB32);
+  f.image2x.fill(color);
+  f.label = label;
+  f.labelGuide = QStringLiteral("C 100% · G 100%");
+  f.tooltip = QStringLiteral("사용량: ") + label;
+  return f;
+}
+
+}  // namespace
+
+TEST(StatusNotifierItemTest, ServesTheFaceAndRegistersAgainWhenTheHostRestarts) {
+  registerSniTypes();
+  const QString watcherName = uniqueName("Watcher");
+  QDBusConnection host = peer("sni-host");
+  FakeWatcher watcher;
+  ASSERT_TRUE(host.registerVirtualObject(QStringLiteral("/StatusNotifierWatcher"), &watcher));
+  ASSERT_TRUE(host.registerService(watcherName));
+
+  StatusNotifierItem item(QDBusConnection::sessionBus(), watcherName);
+  ASSERT_TRUE(item.isServed());
+  ASSERT_TRUE(waitUntil([&] { return watcher.registered == QStringList{item.serviceName()}; }));
+
+  int newIcons = 0;
+  int newLabels = 0;
+  auto* adaptor = item.findChild<StatusNotifierItemAdaptor*>();
+  ASSERT_NE(adaptor, nullptr);
+  QObject::connect(adaptor, &StatusNotifierItemAdaptor::NewIcon, [&] { ++newIcons; });
+  QObject::connect(adaptor, &StatusNotifierItemAdaptor::XAyatanaNewLabel, [&] { ++newLabels; });
+
+  item.show(face(QColor(255, 149, 0), QStringLiteral("C 85% · G 12%")));
+  EXPECT_EQ(newIcons, 1);
+  // Same picture, new text: the icon is not sent again.
+  item.show(face(QColor(255, 149, 0), QStringLiteral("C 86% · G 12%")));
+  EXPECT_EQ(newIcons, 1);
+  EXPECT_EQ(newLabels, 2);
+
+  const auto pixmaps = qdbus_cast<SniPixmapList>(property(host, item.serviceName(), "IconPixmap"));
+  ASSERT_EQ(pixmaps.size(), 2);
+  EXPECT_EQ(std::pair(pixmaps[0].width, pixmaps[0].height), std::pair(30, 18));
+  EXPECT_EQ(std::pair(pixmaps[1].width, pixmaps[1].height), std::pair(60, 36));
+  ASSERT_EQ(pixmaps[1].bytes.size(), 60 * 36 * 4);
+  // ARGB in network byte order: alpha first.
+  EXPECT_EQ(pixmaps[0].bytes.left(4), QByteArray::fromHex("ffff9500"));
+
+  const auto toolTip = qdbus_cast<SniToolTip>(property(host, item.serviceName(), "ToolTip"));
+  EXPECT_EQ(toolTip.title, QStringLiteral("Quotabox"));
+  EXPECT_EQ(toolTip.description, QStringLiteral("사용량: C 86% · G 12%"));
+  EXPECT_EQ(property(host, item.serviceName(), "XAyatanaLabel").toString(), QStringLiteral("C 86% · G 12%"));
+  EXPECT_EQ(property(host, item.serviceName(), "Category").toString(), QStringLiteral("ApplicationStatus"));
+  EXPECT_EQ(property(host, item.serviceName(), "Id").toString(), QStringLiteral("quotabox"));
+  EXPECT_EQ(property(host, item.serviceName(), "ItemIsMenu").toBool(), false);
+
+  // The host calls Activate with the pointer position; (0, 0) means it has none.
+  std::vector<std::pair<QPoint, bool>> activations;
+  QObject::connect(&item, &TrayItem::activated, [&](QPoint p, bool has) { activations.emplace_back(p, has); });
+  for (const auto& [x, y] : {std::pair(1200, 12), std::pair(0, 0)}) {
+    QDBusMessage activate =
+        QDBusMessage::createMethodCall(item.serviceName(), QStringLiteral("/StatusNotifierItem"),
+                                       QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
+    activate << x << y;
+    EXPECT_EQ(callAsync(host, activate).type(), QDBusMessage::ReplyMessage);
+  }
+  ASSERT_EQ(activations.size(), 2u);
+  EXPECT_EQ(activations[0], std::pair(QPoint(1200, 12), true));
+  EXPECT_FALSE(activations[1].second);
+  EXPECT_EQ(item.anchorPoint(), QPoint(1200, 12));
+
+  // The host restarts: a new owner of the watcher name gets the item registered again.
+  host.unregisterService(watcherName);
+  QDBusConnection restarted = peer("sni-host-restarted");
+  FakeWatcher secondWatcher;
+  ASSERT_TRUE(restarted.registerVirtualObject(QStringLiteral("/StatusNotifierWatcher"), &secondWatcher));
+  ASSERT_TRUE(restarted.registerService(watcherName));
+  EXPECT_TRUE(waitUntil([&] { return secondWatcher.registered == QStringList{item.serviceName()}; }));
+
+  restarted.unregisterService(watcherName);
+  QDBusConnection::disconnectFromBus(QStringLiteral("sni-host"));
+  QDBusConnection::disconnectFromBus(QStringLiteral("sni-host-restarted"));
+}
+
+TEST(SwitchingTrayItemTest, FollowsTheWatcherAndCarriesTheFaceOver) {
+  const QString watcherName = uniqueName("SwitchWatcher");
+  std::vector<SwitchingTrayItem::Kind> built;
+  std::vector<FakeTrayItem*> items;
+  SwitchingTrayItem item(
+      QDBusConnection::sessionBus(),
+      [&](SwitchingTrayItem::Kind kind) {
+        built.push_back(kind);
+        auto fake = std::make_unique<FakeTrayItem>();
+        items.push_back(fake.get());
+        return fake;
+      },
+      watcherName);
+  ASSERT_EQ(built, std::vector{SwitchingTrayItem::Kind::systemTray});
+  item.show(face(Qt::white, QStringLiteral("C 40%")));
+  items.back()->point = QPoint(10, 790);
+
+  QDBusConnection host = peer("switch-host");
+  ASSERT_TRUE(host.registerService(watcherName));
+  ASSERT_TRUE(waitUntil([&] { return item.kind() == SwitchingTrayItem::Kind::statusNotifier; }));
+  ASSERT_EQ(items.size(), 2u);
+  ASSERT_EQ(items.back()->shown.size(), 1u);
+  EXPECT_EQ(items.back()->shown.back().label, QStringLiteral("C 40%"));
+  // The new item knows no point yet; the old one's is kept for opening the popover.
+  EXPECT_EQ(item.anchorPoint(), QPoint(10, 790));
+
+  int activations = 0;
+  QObject::connect(&item, &TrayItem::activated, [&] { ++activations; });
+  emit items.back()->activated(QPoint(5, 5), true);
+  EXPECT_EQ(activations, 1);
+
+  host.unregisterService(watcherName);
+  ASSERT_TRUE(waitUntil([&] { return item.kind() == SwitchingTrayItem::Kind::systemTray; }));
+  EXPECT_EQ(built.size(), 3u);
+  EXPECT_EQ(item.anchorPoint(), QPoint(5, 5));
+  QDBusConnection::disconnectFromBus(QStringLiteral("switch-host"));
+}
+
+TEST(PanelColorSchemeTest, FollowsThePortalAndStaysDarkWithoutPreference) {
+  using Value = std::optional<bool>;
+  const auto wrapped = [](const QVariant& inner) { return QVariant::fromValue(QDBusVariant(inner)); };
+  EXPECT_EQ(PanelColorScheme::darkFromPortalValue(wrapped(1u)), Value(true));
+  EXPECT_EQ(PanelColorScheme::darkFromPortalValue(wrapped(wrapped(2u))), Value(false));
+  EXPECT_EQ(PanelColorScheme::darkFromPortalValue(wrapped(0u)), Value());
+  EXPECT_EQ(PanelColorScheme::darkFromPortalValue(wrapped(QStringLiteral("dark"))), Value());
+  EXPECT_EQ(PanelColorScheme::darkFromPortalValue(wrapped(wrapped(wrapped(wrapped(1u))))), Value());
+
+  // Nobody answers: dark, at once.
+  PanelColorScheme absent(QDBusConnection::sessionBus(), uniqueName("NoPortal"));
+  EXPECT_TRUE(absent.isDark());
+
+  const QString portalName = uniqueName("Portal");
+  QDBusConnection portalBus = peer("portal");
+  FakePortal portal(2);
+  ASSERT_TRUE(portalBus.registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal));
+  ASSERT_TRUE(portalBus.registerService(portalName));
+  PanelColorScheme light(QDBusConnection::sessionBus(), portalName);
+  EXPECT_TRUE(waitUntil([&] { return !light.isDark(); }));
+  portalBus.unregisterService(portalName);
+  QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
+}
+
+TEST(SingleInstanceTest, SecondStartReachesTheFirst) {
+  QDBusConnection firstBus = peer("first-instance");
+  QDBusConnection secondBus = peer("second-instance");
+  auto first = std::make_unique<SingleInstance>(firstBus);
+  ASSERT_EQ(first->claim(), SingleInstance::Claim::owned);
+  int openRequests = 0;
+  QObject::connect(first.get(), &SingleInstance::openRequested, [&] { ++openRequests; });
+
+  SingleInstance second(secondBus);
+  EXPECT_EQ(second.claim(), SingleInstance::Claim::taken);
+  EXPECT_TRUE(SingleInstance::askRunningToOpen(secondBus));
+  EXPECT_EQ(openRequests, 1);
+
+  // The first run ends and gives the name up; asking now fails instead of pretending it worked.
+  first.reset();
+  EXPECT_TRUE(waitUntil([&] {
+    return !secondBus.interface()->isServiceRegistered(QString::fromLatin1(SingleInstance::serviceName)).value();
+  }));
+  EXPECT_FALSE(SingleInstance::askRunningToOpen(secondBus));
+  QDBusConnection::disconnectFromBus(QStringLiteral("first-instance"));
+  QDBusConnection::disconnectFromBus(QStringLiteral("second-instance"));
+}

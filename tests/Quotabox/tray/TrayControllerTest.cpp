@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <QMenu>
+
+#include "TrayTestModel.h"
+#include "settings/UsageLevel.h"
+#include "tray/TrayController.h"
+
+namespace {
+
+// A face that depends on what the real glyph depends on: Claude's percentage and freshness, the
+// menu-bar style's effect is left out on purpose (an unchanged face must not be re-sent).
+TrayFace testFace(const AppModel& model, TimePoint now, bool dark) {
+  TrayFace face;
+  face.image = QImage(4, 2, QImage::Format_ARGB32);
+  face.image.fill(dark ? Qt::white : Qt::black);
+  face.label = QStringLiteral("C …");
+  if (const auto it = model.store().usages().find(ServiceID::claude); it != model.store().usages().end()) {
+    face.label = QStringLiteral("C %1%").arg(it->second.peakUsedPercent());
+    if (!isFresh(it->second.fetchedAt, now, model.settings().refreshInterval())) face.label += QStringLiteral(" old");
+  }
+  face.tooltip = face.label;
+  return face;
+}
+
+class TrayControllerTest : public SandboxedTest {
+ protected:
+  void SetUp() override {
+    item = std::make_unique<FakeTrayItem>();
+    popover = std::make_unique<PopoverWindow>(*data.model, TrayTestModel::labelPages());
+    controller = std::make_unique<TrayController>(
+        *data.model, *item, *popover,
+        [this](const AppModel& model, TimePoint now, bool dark) {
+          ++faces;
+          return testFace(model, now, dark);
+        },
+        data.clock.clock());
+  }
+
+  TrayTestModel data{40, std::make_shared<Gate>()};
+  std::unique_ptr<FakeTrayItem> item;
+  std::unique_ptr<PopoverWindow> popover;
+  std::unique_ptr<TrayController> controller;
+  int faces = 0;
+};
+
+UsageWindow window(double percent, std::optional<double> resetsAt) {
+  return UsageWindow("five_hour", "5시간", percent,
+                     resetsAt ? std::optional(fromEpochSeconds(*resetsAt)) : std::nullopt, 300);
+}
+
+}  // namespace
+
+TEST_F(TrayControllerTest, FollowsStoreAndSettingsAndSendsOnlyChangedFaces) {
+  ASSERT_EQ(item->shown.size(), 1u);
+  EXPECT_EQ(item->shown.back().label, QStringLiteral("C …"));
+
+  data.refreshOnce();
+  ASSERT_EQ(item->shown.size(), 2u);
+  EXPECT_EQ(item->shown.back().label, QStringLiteral("C 40%"));
+
+  // Redrawn for a settings change, but the same face is not sent again.
+  const int before = faces;
+  data.model->settings().setMenuBarStyle(MenuBarStyle::percent);
+  data.model->settings().setWarningThreshold(50);
+  EXPECT_EQ(faces, before + 2);
+  EXPECT_EQ(item->shown.size(), 2u);
+
+  // Time alone makes the data outdated once a redraw judges it again.
+  data.clock.advance(901);
+  data.model->settings().setRefreshInterval(60);
+  ASSERT_EQ(item->shown.size(), 3u);
+  EXPECT_EQ(item->shown.back().label, QStringLiteral("C 40% old"));
+
+  controller->setDarkPanel(false);
+  ASSERT_EQ(item->shown.size(), 4u);
+  EXPECT_EQ(item->shown.back().image.pixelColor(0, 0), QColor(Qt::black));
+  controller->setDarkPanel(false);
+  EXPECT_EQ(item->shown.size(), 4u);
+}
+
+TEST_F(TrayControllerTest, RejudgesStalenessOnlyWhileTheLabelCanStillChange) {
+  // Nothing loaded yet: nothing can change with time.
+  EXPECT_FALSE(controller->rejudgeScheduled());
+
+  data.refreshOnce();  // fresh for 900 s, reset in 3600 s
+  ASSERT_TRUE(controller->rejudgeScheduled());
+  EXPECT_EQ(controller->rejudgeInMs(), TrayController::rejudgeIntervalMs);
+
+  data.clock.advance(890);  // 10 s before the data turns outdated
+  controller->redraw();
+  EXPECT_NEAR(controller->rejudgeInMs(), 10000, 2);
+
+  data.clock.advance(4000);  // outdated, and the window's reset has passed: the label is final
+  controller->redraw();
+  EXPECT_FALSE(controller->rejudgeScheduled());
+}
+
+TEST(TrayControllerJudgementTest, NextChangeIsTheEarliestFreshnessLimitOrReset) {
+  const double now = 1760000000;
+  struct Case {
+    const char* name;
+    UsageMap usages;
+    std::optional<double> next;
+  };
+  const Case cases[] = {
+      {"nothing loaded", {}, std::nullopt},
+      {"fresh, reset later",
+       {{ServiceID::claude, okUsage(ServiceID::claude, {window(10, now + 3600)}, now)}},
+       now + 900},
+      {"reset before the limit",
+       {{ServiceID::claude, okUsage(ServiceID::claude, {window(10, now + 60)}, now)}},
+       now + 60},
+      {"outdated, no reset ahead",
+       {{ServiceID::claude, okUsage(ServiceID::claude, {window(10, now - 60), window(20, std::nullopt)}, now - 1000)}},
+       std::nullopt},
+      {"outdated, reset ahead",
+       {{ServiceID::claude, okUsage(ServiceID::claude, {window(10, now + 50)}, now - 1000)}},
+       now + 50},
+      {"failures never change",
+       {{ServiceID::claude, failedUsage(ServiceID::claude, ProviderStatus::unavailable("x"), now)},
+        {ServiceID::codex, okUsage(ServiceID::codex, {}, now)}},
+       std::nullopt},
+      {"earliest across services",
+       {{ServiceID::claude, okUsage(ServiceID::claude, {window(10, now + 3600)}, now)},
+        {ServiceID::codex, okUsage(ServiceID::codex, {window(10, now + 3600)}, now - 500)}},
+       now + 400},
+  };
+  for (const Case& c : cases) {
+    const auto next = TrayController::nextJudgementChange(c.usages, 120, fromEpochSeconds(now));
+    ASSERT_EQ(next.has_value(), c.next.has_value()) << c.name;
+    if (next) {
+      EXPECT_DOUBLE_EQ(toEpochSeconds(*next), *c.next) << c.name;
+    }
+  }
+}
+
+TEST_F(TrayControllerTest, ActivationTogglesThePopoverAndSecondaryActivationRefreshesOnce) {
+  emit item->activated(QPoint(300, 20), true);
+  ASSERT_TRUE(popover->isOpen());
+  ASSERT_NE(popover->page(), nullptr);
+  EXPECT_EQ(popover->page()->objectName(), QStringLiteral("usagePage"));
+  // Opening without any refresh so far starts one; the gate holds it running.
+  ASSERT_TRUE(waitUntil([&] { return data.model->store().isRefreshing(); }));
+
+  emit item->secondaryActivated();
+  emit item->secondaryActivated();
+  data.gate->open();
+  ASSERT_TRUE(waitUntil([&] { return !data.model->store().isRefreshing(); }));
+  EXPECT_EQ(data.claude->calls, 1);
+  emit item->secondaryActivated();
+  ASSERT_TRUE(waitUntil([&] { return data.claude->calls == 2 && !data.model->store().isRefreshing(); }));
+
+  emit item->activated(QPoint(300, 20), true);
+  EXPECT_FALSE(popover->isOpen());
+  EXPECT_EQ(popover->page(), nullptr);
+}
+
+TEST_F(TrayControllerTest, ContextMenuOffersRefreshSettingsAndQuit) {
+  QStringList texts;
+  QAction* settingsAction = nullptr;
+  QAction* refreshAction = nullptr;
+  for (QAction* action : controller->contextMenu()->actions()) {
+    if (action->isSeparator()) continue;
+    texts << action->text();
+    if (action->text() == QStringLiteral("설정")) settingsAction = action;
+    if (action->text() == QStringLiteral("새로고침")) refreshAction = action;
+  }
+  EXPECT_EQ(texts, (QStringList{QStringLiteral("새로고침"), QStringLiteral("설정"), QStringLiteral("종료")}));
+  ASSERT_TRUE(settingsAction && refreshAction);
+
+  data.gate->open();
+  refreshAction->trigger();
+  ASSERT_TRUE(waitUntil([&] { return data.claude->calls == 1 && !data.model->store().isRefreshing(); }));
+
+  settingsAction->trigger();
+  ASSERT_TRUE(popover->isOpen());
+  EXPECT_EQ(data.model->page(), AppModel::Page::settings);
+  EXPECT_EQ(popover->page()->objectName(), QStringLiteral("settingsPage"));
+
+  // Closing returns the model to the usage page for the next opening.
+  emit item->activated(QPoint(), false);
+  EXPECT_FALSE(popover->isOpen());
+  EXPECT_EQ(data.model->page(), AppModel::Page::usage);
+}
