@@ -41,6 +41,34 @@ std::vector<std::shared_ptr<UsageProvider>> onePerService() {
 
 }  // namespace
 
+std::optional<std::string> LaunchOptions::Source::scenarioName() const {
+  switch (kind) {
+    case Kind::live:
+      return std::nullopt;
+    case Kind::mock:
+      switch (scenario) {
+        case Scenario::normal:
+          return "normal";
+        case Scenario::high:
+          return "high";
+        case Scenario::error:
+          return "error";
+        case Scenario::notSignedIn:
+          return "signedout";
+      }
+      return "normal";
+    case Kind::stale:
+      return "stale";
+    case Kind::mixed:
+      return "mixed";
+    case Kind::retained:
+      return "retained";
+    case Kind::trends:
+      return "trends";
+  }
+  return std::nullopt;
+}
+
 LaunchOptions LaunchOptions::parse(const QStringList& arguments) {
   const auto present = [&](const char* option) { return arguments.indexOf(QString::fromLatin1(option), 1) >= 0; };
 

@@ -23,6 +23,9 @@ struct LaunchOptions {
     bool operator==(const Source& other) const {
       return kind == other.kind && (kind != Kind::mock || scenario == other.scenario);
     }
+    // The demonstration scenario's name ("normal", "high", "error", "signedout", "stale", "mixed",
+    // "retained", "trends"); nullopt for live data.
+    std::optional<std::string> scenarioName() const;
   };
 
   Source source;

@@ -9,19 +9,38 @@
 
 #include "app/AppModel.h"
 #include "app/BuildInfo.h"
-#include "views/Appearance.h"
-#include "settings/SettingsDomain.h"
-#include "report/TerminalReport.h"
-#include "app/UnixSignalQuit.h"
+#include "app/DisplayProbe.h"
 #include "app/TrayRun.h"
+#include "app/UnixSignalQuit.h"
+#include "report/TerminalReport.h"
+#include "settings/SettingsDomain.h"
 #include "tray/GlyphFace.h"
 #include "tray/SingleInstance.h"
+#include "views/Appearance.h"
 
 namespace {
 
-void writeOut(const QByteArray& bytes, FILE* stream) {
-  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-  std::fflush(stream);
+// False when the text did not reach the stream (a full disk, a closed pipe).
+bool writeOut(const QByteArray& bytes, FILE* stream) {
+  const size_t written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+  return std::fflush(stream) == 0 && written == static_cast<size_t>(bytes.size());
+}
+
+// Exit statuses of the report modes.
+constexpr int kReportNotWritten = 1;
+constexpr int kModeUnavailable = 2;
+constexpr int kEveryServiceFailed = 3;
+
+// A report is a success when at least one service answered, even if only to say it is signed out.
+bool anyServiceAnswered(const std::vector<std::pair<ServiceID, std::optional<ServiceUsage>>>& usages) {
+  for (const auto& [service, usage] : usages) {
+    if (usage && usage->status.kind != ProviderStatus::Kind::unavailable) return true;
+  }
+  return false;
+}
+
+QByteArray usableDisplayPlatforms() {
+  return DisplayProbe::usablePlatforms(DisplayProbe::processEnvironment(), DisplayProbe::systemProbes());
 }
 
 TerminalReport::Input reportInput(const AppModel& model) {
@@ -34,6 +53,7 @@ TerminalReport::Input reportInput(const AppModel& model) {
   input.now = systemNow();
   input.trend = [&model](ServiceID service, const std::string& windowID) { return model.trend(service, windowID); };
   input.showTrends = model.settings().showTrends() && model.settings().historyEnabled();
+  input.scenario = model.options().source.scenarioName();
   return input;
 }
 
@@ -46,14 +66,18 @@ QuotaboxApp::LaunchAction QuotaboxApp::launchAction(const LaunchOptions& options
   return LaunchAction::none;
 }
 
-bool QuotaboxApp::hasGraphicalSession() {
-  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
+bool QuotaboxApp::hasGraphicalSession() { return !usableDisplayPlatforms().isEmpty(); }
 
 QString QuotaboxApp::versionText() { return BuildInfo::versionText() + QLatin1Char('\n'); }
 
 QString QuotaboxApp::noGraphicalSessionLine() {
-  return QStringLiteral("트레이 아이콘을 띄우려면 그래픽 세션이 필요해요 (DISPLAY 또는 WAYLAND_DISPLAY가 없어요).\n");
+  return QStringLiteral(
+      "트레이 아이콘을 띄우려면 그래픽 세션이 필요해요 (DISPLAY나 WAYLAND_DISPLAY의 화면에 연결할 수 없어요).\n");
+}
+
+QString QuotaboxApp::verificationNeedsDisplayLine() {
+  return QStringLiteral(
+      "시스템 점검(--verify-system)에는 그래픽 세션이 필요해요. 화면에 연결할 수 없어 점검하지 않았어요.\n");
 }
 
 QString QuotaboxApp::helpText() {
@@ -83,7 +107,13 @@ QString QuotaboxApp::helpText() {
       "  --verify-system 폴더 시스템 연동을 점검해 보고서를 저장하고 끝내요\n"
       "\n"
       "  --help               이 도움말을 보여 줘요\n"
-      "  --version            버전을 보여 줘요\n");
+      "  --version            버전을 보여 줘요\n"
+      "\n"
+      "종료 상태\n"
+      "  0                    보고서를 냈고, 한 서비스 이상이 정상이거나 로그인 전이에요\n"
+      "  1                    보고서를 쓰지 못했어요\n"
+      "  2                    이 환경에서는 쓸 수 없는 모드예요\n"
+      "  3                    모든 서비스의 사용량을 불러오지 못했어요\n");
 }
 
 int QuotaboxApp::run(int argc, char** argv) {
@@ -91,23 +121,34 @@ int QuotaboxApp::run(int argc, char** argv) {
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   const LaunchOptions options = LaunchOptions::parse(arguments);
 
-  if (options.help) {
-    writeOut(helpText().toUtf8(), stdout);
-    return 0;
+  if (options.help) return writeOut(helpText().toUtf8(), stdout) ? 0 : kReportNotWritten;
+  if (options.version) return writeOut(versionText().toUtf8(), stdout) ? 0 : kReportNotWritten;
+
+  // Qt reads its own options (-platform, -display) from the arguments and aborts on those it cannot
+  // use; ours are parsed already, so it gets only the program name.
+  char* programOnly[] = {argv[0], nullptr};
+  if (options.jsonReport) return runReport(1, programOnly, options, true, false);
+  if (options.printReport) return runReport(1, programOnly, options, false, false);
+
+  if (options.snapshotDir && !options.verificationDir) {
+    // Snapshots render off screen and need no display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return runTray(1, programOnly, options);
   }
-  if (options.version) {
-    writeOut(versionText().toUtf8(), stdout);
-    return 0;
-  }
-  if (options.jsonReport) return runReport(argc, argv, options, true, false);
-  if (options.printReport) return runReport(argc, argv, options, false, false);
-  if (!hasGraphicalSession()) {
+  const QByteArray platforms = usableDisplayPlatforms();
+  if (platforms.isEmpty()) {
+    if (options.verificationDir) {
+      writeOut(verificationNeedsDisplayLine().toUtf8(), stderr);
+      return kModeUnavailable;
+    }
     // Without a tray the command falls back to the text report.
     LaunchOptions report = options;
     report.printReport = true;
-    return runReport(argc, argv, report, false, true);
+    return runReport(1, programOnly, report, false, true);
   }
-  return runTray(argc, argv, options);
+  // Only the platforms that connected, so Qt cannot pick one that would abort.
+  qputenv("QT_QPA_PLATFORM", platforms);
+  return runTray(1, programOnly, options);
 }
 
 int QuotaboxApp::runReport(int argc, char** argv, const LaunchOptions& options, bool json, bool explainNoSession) {
@@ -120,13 +161,17 @@ int QuotaboxApp::runReport(int argc, char** argv, const LaunchOptions& options, 
   AppModel model(options, SettingsDomain::standard(), std::move(parts));
   model.store().setRefreshInterval(model.settings().refreshInterval());
 
+  int status = 0;
   model.store().refresh().then(&app, [&] {
     const auto input = reportInput(model);
-    writeOut(json ? TerminalReport::json(input) : TerminalReport::text(input).toUtf8(), stdout);
-    if (explainNoSession) writeOut(noGraphicalSessionLine().toUtf8(), stdout);
+    const bool written = writeOut(json ? TerminalReport::json(input) : TerminalReport::text(input).toUtf8(), stdout);
+    // The notice goes to standard error, so a redirected report holds only the report.
+    if (explainNoSession) writeOut(noGraphicalSessionLine().toUtf8(), stderr);
+    status = !written ? kReportNotWritten : anyServiceAnswered(input.usages) ? 0 : kEveryServiceFailed;
     app.quit();
   });
-  return app.exec();
+  const int loopStatus = app.exec();
+  return status != 0 ? status : loopStatus;
 }
 
 int QuotaboxApp::runTray(int argc, char** argv, const LaunchOptions& options) {

@@ -14,14 +14,16 @@ class QuotaboxApp {
   enum class LaunchAction { none, verification, snapshot, openPopover };
   static LaunchAction launchAction(const LaunchOptions& options);
 
-  // Whether a tray can be shown (an X11 or Wayland session).
+  // Whether a tray can be shown: a platform of Qt's list connects to its display now.
   static bool hasGraphicalSession();
 
   static QString helpText();
   static QString versionText();
   static QString noGraphicalSessionLine();
+  static QString verificationNeedsDisplayLine();
 
-  // Runs the whole program; returns the process exit status.
+  // Runs the whole program; returns the process exit status (0, or 1 when a report could not be
+  // written, 2 for a mode this environment cannot run, 3 when every service failed).
   static int run(int argc, char** argv);
 
  private:

@@ -17,7 +17,17 @@ void onSignal(int) {
 }  // namespace
 
 UnixSignalQuit::UnixSignalQuit(QObject* parent) : QObject(parent) {
-  if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  // pipe + fcntl rather than pipe2, which macOS lacks. Non-blocking, so a flood of signals can
+  // never block the handler on a full pipe.
+  if (::pipe(g_pipe) != 0) return;
+  for (const int end : g_pipe) {
+    if (::fcntl(end, F_SETFD, FD_CLOEXEC) != 0 || ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK) != 0) {
+      ::close(g_pipe[0]);
+      ::close(g_pipe[1]);
+      g_pipe[0] = g_pipe[1] = -1;
+      return;
+    }
+  }
   m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
   connect(m_notifier, &QSocketNotifier::activated, this, [] {
     char byte;

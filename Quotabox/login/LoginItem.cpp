@@ -47,8 +47,7 @@ void LoginItem::setEnabled(bool enabled, const LoginItemPlatform& platform) {
   LoginItemService& service = *platform.service;
   if (!enabled) {
     removeAgent(platform);
-    const LoginItemStatus status = service.status();
-    if (status == LoginItemStatus::enabled || status == LoginItemStatus::requiresApproval) service.unregisterApp();
+    if (service.hasRegistration()) service.unregisterApp();
     return;
   }
 

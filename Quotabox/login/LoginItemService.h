@@ -21,6 +21,12 @@ class LoginItemService {
   virtual ~LoginItemService() = default;
   // Never throws; anything unreadable is reported as not registered.
   virtual LoginItemStatus status() const = 0;
+  // Whether something is registered that unregisterApp() should take away. An entry that would
+  // start another copy of the program counts, although status() does not call it enabled.
+  virtual bool hasRegistration() const {
+    const LoginItemStatus current = status();
+    return current == LoginItemStatus::enabled || current == LoginItemStatus::requiresApproval;
+  }
   // Both throw LoginItemServiceError.
   virtual void registerApp() = 0;
   virtual void unregisterApp() = 0;

@@ -7,8 +7,8 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "wording/KoreanTime.h"
 #include "settings/SettingsDomain.h"
+#include "wording/KoreanTime.h"
 
 namespace {
 // Reset times closer than this belong to the same cycle: the endpoint's reset time drifts a
@@ -103,8 +103,7 @@ void ThresholdNotifier::evaluate(const std::vector<ServiceUsage>& usages, Thresh
         notify = level != UsageLevel::normal;
       }
 
-      if (notify) {
-        post(usage, window, level, now);
+      if (notify && post(usage, window, level, now)) {
         state[key] = Entry{static_cast<int>(level), cycle};
         changed = true;
       }
@@ -135,10 +134,11 @@ std::optional<NotificationContent> ThresholdNotifier::thresholdContent(ServiceID
   return content;
 }
 
-void ThresholdNotifier::post(const ServiceUsage& usage, const UsageWindow& window, UsageLevel level, TimePoint now) {
+bool ThresholdNotifier::post(const ServiceUsage& usage, const UsageWindow& window, UsageLevel level, TimePoint now) {
   const auto content = thresholdContent(usage.service, window, level, now);
-  if (!content) return;
-  deliver(QStringLiteral("usage.") + QString::fromStdString(ServiceIDs::id(usage.service) + "." + window.id), *content);
+  if (!content) return false;
+  return deliver(QStringLiteral("usage.") + QString::fromStdString(ServiceIDs::id(usage.service) + "." + window.id),
+                 *content);
 }
 
 void ThresholdNotifier::sendTestNotification() {
@@ -146,14 +146,16 @@ void ThresholdNotifier::sendTestNotification() {
                                          QStringLiteral("사용량이 설정한 임계값을 넘으면 이렇게 알려 드려요."), false});
 }
 
-void ThresholdNotifier::deliver(const QString& identifier, const NotificationContent& content) {
+bool ThresholdNotifier::deliver(const QString& identifier, const NotificationContent& content) {
   if (m_center) {
+    if (!m_center->canShowNow()) return false;
     m_center->add(identifier, content);
-    return;
+    return true;
   }
   m_errorSink((QStringLiteral("[Quotabox] 알림(개발 모드, 표시 생략): ") + content.title + QStringLiteral(" — ") +
                content.body + u'\n')
                   .toUtf8());
+  return true;
 }
 
 QByteArray ThresholdNotifier::encodeState(const State& state) {

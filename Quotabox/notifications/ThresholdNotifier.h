@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "notifications/NotificationCenter.h"
 #include "model/ServiceUsage.h"
 #include "model/TimePoint.h"
+#include "notifications/NotificationCenter.h"
 #include "settings/UsageLevel.h"
 
 class SettingsDomain;
@@ -20,8 +20,10 @@ class SettingsDomain;
 // Posts one notification per window and level within a window's reset cycle, and tracks whether
 // notifications may be shown. Main-thread confined.
 //
-// Without a notification centre (no session bus or no notification server: a development run)
-// authorization is `unsupported` and notifications become one line on standard error.
+// Without a notification centre (no session bus: a development run) authorization is
+// `unsupported` and notifications become one line on standard error. A centre that cannot show
+// anything at the moment (its server has not started yet) leaves the crossing unrecorded, so the
+// next evaluation tries again.
 class ThresholdNotifier : public QObject {
   Q_OBJECT
   Q_PROPERTY(Authorization authorization READ authorization NOTIFY authorizationChanged)
@@ -74,8 +76,9 @@ class ThresholdNotifier : public QObject {
 
  private:
   void setAuthorization(Authorization authorization);
-  void post(const ServiceUsage& usage, const UsageWindow& window, UsageLevel level, TimePoint now);
-  void deliver(const QString& identifier, const NotificationContent& content);
+  // Both answer false when nothing could show the notification now.
+  bool post(const ServiceUsage& usage, const UsageWindow& window, UsageLevel level, TimePoint now);
+  bool deliver(const QString& identifier, const NotificationContent& content);
 
   Authorization m_authorization = Authorization::unknown;
   std::shared_ptr<SettingsDomain> m_defaults;

@@ -29,10 +29,12 @@ bool FreedesktopNotificationCenter::isAvailable(const QDBusConnection& bus) {
 }
 
 NotificationCenter::Authorization FreedesktopNotificationCenter::authorizationStatus() {
-  return isAvailable(m_bus) ? Authorization::allowed : Authorization::other;
+  return m_bus.isConnected() ? Authorization::allowed : Authorization::other;
 }
 
 bool FreedesktopNotificationCenter::requestAuthorization() { return isAvailable(m_bus); }
+
+bool FreedesktopNotificationCenter::canShowNow() { return isAvailable(m_bus); }
 
 void FreedesktopNotificationCenter::add(const QString& identifier, const NotificationContent& content) {
   Slot& slot = m_slots[identifier];
@@ -94,6 +96,7 @@ bool FreedesktopNotificationCenter::isIdle() const {
 
 std::shared_ptr<NotificationCenter> NotificationCenter::platform() {
   const QDBusConnection bus = QDBusConnection::sessionBus();
-  if (!FreedesktopNotificationCenter::isAvailable(bus)) return nullptr;
+  // With a bus, a server that is missing now may start later; canShowNow() looks again.
+  if (!bus.isConnected()) return nullptr;
   return std::make_shared<FreedesktopNotificationCenter>(bus);
 }

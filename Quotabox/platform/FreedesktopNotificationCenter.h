@@ -21,9 +21,11 @@ class FreedesktopNotificationCenter : public QObject, public NotificationCenter 
   // Whether a notification server owns, or can be started for, the service name on `bus`.
   static bool isAvailable(const QDBusConnection& bus);
 
-  // Servers have no permission model: one being there means notifications are allowed.
+  // Servers have no permission model: notifications are allowed whenever the bus is there, even
+  // before a server has started; canShowNow() tells whether one runs at delivery time.
   Authorization authorizationStatus() override;
   bool requestAuthorization() override;
+  bool canShowNow() override;
   void add(const QString& identifier, const NotificationContent& content) override;
 
   // The server's id of the last notification shown for `identifier`.

@@ -1,5 +1,6 @@
 #include "platform/XdgAutostart.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -8,11 +9,12 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <system_error>
 
 #include "login/AtomicFileWriter.h"
+#include "platform/PrivateFolder.h"
+#include "platform/XdgPaths.h"
 
 namespace {
 const QString kEntryName = QStringLiteral("com.orrisfen.Quotabox.desktop");
@@ -90,11 +92,7 @@ QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error
 XdgAutostart::XdgAutostart(QString executable, QString autostartDirectory)
     : m_executable(std::move(executable)), m_directory(std::move(autostartDirectory)) {}
 
-QString XdgAutostart::defaultDirectory() {
-  const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-  const QString base = QDir::isAbsolutePath(configHome) ? configHome : QDir::homePath() + QStringLiteral("/.config");
-  return base + QStringLiteral("/autostart");
-}
+QString XdgAutostart::defaultDirectory() { return XdgPaths::configHome() + QStringLiteral("/autostart"); }
 
 QString XdgAutostart::runningExecutable() {
   const QString appImage = qEnvironmentVariable("APPIMAGE");
@@ -186,14 +184,18 @@ LoginItemStatus XdgAutostart::status() const {
   return LoginItemStatus::enabled;
 }
 
+bool XdgAutostart::hasRegistration() const {
+  struct stat info {};
+  return ::lstat(QFile::encodeName(entryPath()).constData(), &info) == 0;
+}
+
 void XdgAutostart::registerApp() {
-  std::error_code error;
-  std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(m_directory).toStdString()), error);
-  if (error) {
+  // Another local user must not be able to plant an entry that runs at this user's login.
+  if (const std::error_code error = PrivateFolder::create(m_directory)) {
     throw LoginItemServiceError(writeFailed, "cannot create " + m_directory.toStdString() + ": " + error.message());
   }
   try {
-    AtomicFileWriter::write(entryPath(), entryText(m_executable), 0644);
+    AtomicFileWriter::write(entryPath(), entryText(m_executable), 0600);
   } catch (const std::system_error& failure) {
     throw LoginItemServiceError(writeFailed, failure.what());
   }

@@ -26,6 +26,8 @@ class XdgAutostart : public LoginItemService {
   const QString& executable() const { return m_executable; }
 
   LoginItemStatus status() const override;
+  // Any entry under our file name, also one naming another copy of the program or switched off.
+  bool hasRegistration() const override;
   void registerApp() override;
   void unregisterApp() override;
 

@@ -173,8 +173,14 @@ nlohmann::json serviceJson(ServiceID service, const std::optional<ServiceUsage>&
 
 }  // namespace
 
+std::string sourceName(const Input& input) { return input.scenario ? "mock:" + *input.scenario : "live"; }
+
 QString text(const Input& input) {
   QStringList lines;
+  if (input.scenario) {
+    lines << QStringLiteral("예시 데이터(%1)로 만든 보고서예요. 실제 사용량이 아니에요.")
+                 .arg(QString::fromStdString(*input.scenario));
+  }
   lines << QStringLiteral("구독 사용량") << QString();
   for (const auto& [service, usage] : input.usages) {
     appendService(lines, service, usage, input);
@@ -187,6 +193,7 @@ QString text(const Input& input) {
 QByteArray json(const Input& input) {
   nlohmann::json report;
   report["generatedAt"] = ISO8601::format(input.now);
+  report["source"] = sourceName(input);
   report["services"] = nlohmann::json::array();
   for (const auto& [service, usage] : input.usages) report["services"].push_back(serviceJson(service, usage, input));
   return QByteArray::fromStdString(report.dump(2)) + '\n';

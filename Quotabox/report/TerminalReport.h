@@ -26,7 +26,12 @@ struct Input {
   std::function<WindowTrend(ServiceID, const std::string&)> trend;
   // Whether the text report adds the trend rows, as the popover does (trends and history both on).
   bool showTrends = true;
+  // Set when the data is a demonstration scenario, never the user's own.
+  std::optional<std::string> scenario;
 };
+
+// What the report says about its data source: "live" or "mock:<scenario>".
+std::string sourceName(const Input& input);
 
 QString text(const Input& input);
 QByteArray json(const Input& input);

@@ -1,5 +1,9 @@
 #include "settings/SettingsDomain.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -11,6 +15,9 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
+
+#include "platform/PrivateFolder.h"
+#include "platform/XdgPaths.h"
 
 namespace {
 
@@ -136,6 +143,18 @@ QSettings::Format jsonFormat() {
   return format;
 }
 
+// Settings and notification state are the user's own: the file is created 0600 whatever the
+// umask (QSettings would create it 0666 minus the umask and keeps the mode of an existing file).
+void createPrivateFile(const QString& path) {
+  const QByteArray native = QFile::encodeName(path);
+  const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return;  // there already, or not creatable: QSettings reports the latter
+  static const char kEmptyDomain[] = "{}\n";
+  [[maybe_unused]] const auto written = ::write(fd, kEmptyDomain, sizeof(kEmptyDomain) - 1);
+  ::fchmod(fd, 0600);
+  ::close(fd);
+}
+
 bool isUsableSuiteName(const QString& name) {
   if (name.isEmpty() || name.startsWith(u'.') || name == SettingsDomain::standardName) return false;
   for (const QChar c : name) {
@@ -149,7 +168,11 @@ bool isUsableSuiteName(const QString& name) {
 const QString SettingsDomain::standardName = QStringLiteral("com.orrisfen.Quotabox");
 
 QString SettingsDomain::directory() {
+#if defined(Q_OS_MACOS)
   return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Quotabox");
+#else
+  return XdgPaths::configHome() + QStringLiteral("/Quotabox");
+#endif
 }
 
 std::shared_ptr<SettingsDomain> SettingsDomain::standard() {
@@ -205,7 +228,8 @@ void SettingsDomain::setValue(const QString& key, const QVariant& value) {
                                 (value.typeName() ? value.typeName() : "unknown") + " under " + key.toStdString());
   }
   std::lock_guard lock(m_mutex);
-  QDir().mkpath(QFileInfo(m_path).absolutePath());
+  PrivateFolder::create(QFileInfo(m_path).absolutePath());
+  createPrivateFile(m_path);
   // Stored as it will read back from the file, so this process sees the same types as the next.
   m_settings->setValue(key, fromJson(*converted));
   m_settings->sync();

@@ -148,9 +148,13 @@ std::optional<ClaudeCredentials> ClaudeCredentials::parse(const QByteArray& byte
 
 std::optional<QByteArray> ClaudeCredentials::readKeychain(const std::string& toolPath) {
   int pipeEnds[2];
-  if (::pipe2(pipeEnds, O_CLOEXEC) != 0) throw LaunchError(errno, std::generic_category(), "pipe");
+  // pipe + fcntl rather than pipe2, which macOS lacks.
+  if (::pipe(pipeEnds) != 0) throw LaunchError(errno, std::generic_category(), "pipe");
   FileDescriptor readEnd(pipeEnds[0]);
   FileDescriptor writeEnd(pipeEnds[1]);
+  for (const int end : pipeEnds) {
+    if (::fcntl(end, F_SETFD, FD_CLOEXEC) != 0) throw LaunchError(errno, std::generic_category(), "pipe");
+  }
 
   SpawnSetup setup;
   posix_spawn_file_actions_adddup2(&setup.actions, writeEnd.get(), STDOUT_FILENO);

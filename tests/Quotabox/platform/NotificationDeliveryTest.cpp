@@ -2,14 +2,18 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QUuid>
 
 #include "EventLoop.h"
-#include "platform/FreedesktopNotificationCenter.h"
-#include "settings/SettingsDomain.h"
 #include "TestSandbox.h"
 #include "notifications/ThresholdNotifier.h"
+#include "platform/FreedesktopNotificationCenter.h"
+#include "settings/SettingsDomain.h"
 
 namespace {
 QDBusMessage callServer(const QString& interface, const QString& method, const QVariantList& arguments = {}) {
@@ -64,6 +68,91 @@ class NotificationDeliveryTest : public SandboxedTest {
   const QString token = QUuid::createUuid().toString(QUuid::Id128);
 };
 }  // namespace
+
+// A session bus of its own without service activation, so no notification server runs on it
+// until startServer().
+class PrivateBus {
+ public:
+  PrivateBus() {
+    // No service folders in the configuration, so nothing can be activated on this bus.
+    QFile config(m_folder.filePath(QStringLiteral("bus.conf")));
+    if (!config.open(QIODevice::WriteOnly)) return;
+    config.write(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig><type>session</type><listen>unix:tmpdir=)" +
+                 QFile::encodeName(m_folder.path()) + R"(</listen><auth>EXTERNAL</auth>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/>
+</policy></busconfig>)");
+    config.close();
+    m_daemon.start(QStringLiteral("dbus-daemon"),
+                   {"--config-file=" + config.fileName(), "--nofork", "--print-address=1"});
+    if (!waitUntil([&] { return m_daemon.canReadLine(); }, std::chrono::seconds(10))) return;
+    address = QString::fromUtf8(m_daemon.readLine().trimmed());
+    bus = QDBusConnection::connectToBus(address, QStringLiteral("private-") + QUuid::createUuid().toString());
+  }
+  ~PrivateBus() {
+    // Closed while the daemon still runs; libdbus aborts on a private connection dropped unclosed.
+    const QString name = bus.name();
+    bus = QDBusConnection(QString());
+    QDBusConnection::disconnectFromBus(name);
+    for (QProcess* process : {&m_server, &m_daemon}) {
+      process->terminate();
+      process->waitForFinished(5000);
+    }
+  }
+  // Starts dunst on this bus and waits until it owns the notification service.
+  bool startServer() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    m_server.setProcessEnvironment(environment);
+    m_server.start(QStringLiteral("dunst"), QStringList());
+    return waitUntil(
+        [&] { return bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")).value(); },
+        std::chrono::seconds(10));
+  }
+
+  QString address;
+  QDBusConnection bus{QStringLiteral("unset")};
+
+ private:
+  QTemporaryDir m_folder;
+  QProcess m_daemon;
+  QProcess m_server;
+};
+
+TEST(NotificationDelivery, ACrossingWaitsForAServerThatStartsLate) {
+  for (const char* tool : {"dbus-daemon", "dunst"}) {
+    if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) GTEST_SKIP() << tool << " is missing";
+  }
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "dunst needs the display of scripts/with-session";
+  PrivateBus session;
+  ASSERT_TRUE(session.bus.isConnected());
+  TestSandbox sandbox;
+  QByteArrayList developmentLines;
+  auto center = std::make_shared<FreedesktopNotificationCenter>(session.bus);
+  ThresholdNotifier notifier(SettingsDomain::standard(), "live", center,
+                             [&](const QByteArray& line) { developmentLines << line; });
+  notifier.refreshAuthorization();
+  ASSERT_EQ(notifier.authorization(), ThresholdNotifier::Authorization::allowed);
+
+  const TimePoint now = systemNow();
+  ServiceUsage usage;
+  usage.service = ServiceID::codex;
+  usage.fetchedAt = now;
+  usage.windows = {UsageWindow("codex_primary", "5시간", 80, now + Seconds(3600), 300)};
+
+  // Nothing can show it yet: neither a development line nor a record that it was shown.
+  notifier.evaluate({usage}, {70, 90}, true, now);
+  EXPECT_TRUE(developmentLines.isEmpty());
+  EXPECT_TRUE(notifier.loadState().empty());
+
+  ASSERT_TRUE(session.startServer());
+  notifier.evaluate({usage}, {70, 90}, true, now);
+  ASSERT_TRUE(waitUntil([&] { return center->isIdle(); }));
+  EXPECT_TRUE(center->serverId(QStringLiteral("usage.codex.codex_primary")).has_value());
+  EXPECT_EQ(notifier.loadState(), (ThresholdNotifier::State{{"codex.codex_primary", {1, toEpochSeconds(now) + 3600}}}));
+  EXPECT_TRUE(developmentLines.isEmpty());
+}
 
 TEST(NotificationDelivery, ADisconnectedBusHasNoNotificationServer) {
   EXPECT_FALSE(FreedesktopNotificationCenter::isAvailable(QDBusConnection(QStringLiteral("quotabox-not-connected"))));

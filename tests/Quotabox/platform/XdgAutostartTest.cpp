@@ -1,18 +1,25 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 
+#include "TestSandbox.h"
 #include "login/LoginItem.h"
 #include "login/LoginItemError.h"
-#include "TestSandbox.h"
 #include "platform/XdgAutostart.h"
+#include "settings/SettingsDomain.h"
 
 namespace {
 class XdgAutostartTest : public SandboxedTest {
  protected:
   QString executable = QString::fromStdString(sandbox.path("bin/quotabox").string());
   XdgAutostart autostart{executable, XdgAutostart::defaultDirectory()};
+
+  static mode_t modeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+  }
 
   int failureCode(const std::function<void()>& action) {
     try {
@@ -25,9 +32,33 @@ class XdgAutostartTest : public SandboxedTest {
 };
 }  // namespace
 
-TEST_F(XdgAutostartTest, ARelativeConfigHomeIsIgnored) {
+TEST_F(XdgAutostartTest, ARelativeConfigHomeIsIgnoredBySettingsAndAutostart) {
   sandbox.setEnv("XDG_CONFIG_HOME", "relative/config");
-  EXPECT_EQ(XdgAutostart::defaultDirectory(), QString::fromStdString(sandbox.path(".config/autostart").string()));
+  const QString config = QString::fromStdString(sandbox.path(".config").string());
+  EXPECT_EQ(XdgAutostart::defaultDirectory(), config + "/autostart");
+  EXPECT_EQ(SettingsDomain::standard()->filePath(), config + "/Quotabox/com.orrisfen.Quotabox.json");
+}
+
+// Another local user must not be able to plant an entry or read the settings.
+TEST_F(XdgAutostartTest, FoldersAndFilesWeCreateArePrivateWhateverTheUmask) {
+  const mode_t previous = ::umask(0);
+  LoginItem::setEnabled(true);
+  SettingsDomain::standard()->setValue("showTrends", false);
+  ::umask(previous);
+  const QString config = QString::fromStdString(sandbox.path(".config").string());
+  for (const QString& folder : {config, config + "/autostart", config + "/Quotabox"}) {
+    EXPECT_EQ(modeOf(folder), 0700u) << folder.toStdString();
+  }
+  EXPECT_EQ(modeOf(config + "/autostart/com.orrisfen.Quotabox.desktop"), 0600u);
+  EXPECT_EQ(modeOf(SettingsDomain::standard()->filePath()), 0600u);
+  EXPECT_FALSE(SettingsDomain::standard()->value("showTrends").toBool());
+
+  // A folder that was there keeps its mode.
+  QDir(config + "/autostart").removeRecursively();
+  ASSERT_TRUE(QDir().mkpath(config + "/autostart"));
+  ASSERT_EQ(::chmod(QFile::encodeName(config + "/autostart").constData(), 0755), 0);
+  LoginItem::setEnabled(true);
+  EXPECT_EQ(modeOf(config + "/autostart"), 0755u);
 }
 
 TEST_F(XdgAutostartTest, RegisteringAndUnregisteringRoundTripForAwkwardPaths) {
@@ -41,9 +72,6 @@ TEST_F(XdgAutostartTest, RegisteringAndUnregisteringRoundTripForAwkwardPaths) {
     EXPECT_EQ(entry.status(), LoginItemStatus::notRegistered);
     entry.registerApp();
     EXPECT_EQ(entry.status(), LoginItemStatus::enabled);
-    if (path != executable) {
-      EXPECT_EQ(autostart.status(), LoginItemStatus::notRegistered);
-    }
     entry.unregisterApp();
     EXPECT_FALSE(QFile::exists(entry.entryPath()));
     EXPECT_NO_THROW(entry.unregisterApp());
@@ -87,7 +115,19 @@ TEST_F(XdgAutostartTest, LoginItemTurnsTheEntryOnAndOff) {
   EXPECT_TRUE(LoginItem::isEnabled());
   LoginItem::setEnabled(false);
   EXPECT_FALSE(LoginItem::isEnabled());
-  EXPECT_FALSE(QFile::exists(XdgAutostart::defaultDirectory() + "/com.orrisfen.Quotabox.desktop"));
+  const QString entry = XdgAutostart::defaultDirectory() + "/com.orrisfen.Quotabox.desktop";
+  EXPECT_FALSE(QFile::exists(entry));
+
+  // An entry of another copy reads as off; turning off removes it, turning on takes it over.
+  XdgAutostart otherCopy(QStringLiteral("/opt/other/quotabox"), XdgAutostart::defaultDirectory());
+  otherCopy.registerApp();
+  EXPECT_FALSE(LoginItem::isEnabled());
+  LoginItem::setEnabled(false);
+  EXPECT_FALSE(QFile::exists(entry));
+  otherCopy.registerApp();
+  LoginItem::setEnabled(true);
+  EXPECT_TRUE(LoginItem::isEnabled());
+  EXPECT_EQ(otherCopy.status(), LoginItemStatus::notRegistered);
 
   // An AppImage is what gets registered, so a missing one cannot be.
   sandbox.setEnv("APPIMAGE", "/nonexistent/Quotabox.AppImage");

@@ -3,8 +3,8 @@
 #include <QStringList>
 #include <nlohmann/json.hpp>
 
-#include "wording/KoreanTime.h"
 #include "report/TerminalReport.h"
+#include "wording/KoreanTime.h"
 
 namespace {
 // 2025-11-19 15:05:00 in Seoul.
@@ -52,14 +52,18 @@ TEST_F(TerminalReportTest, TextReadsLikeThePopover) {
   EXPECT_TRUE(lines.contains("마지막 갱신 " + KoreanTime::absolute(kNow, kNow).mid(3) + " · 방금"));
 }
 
-TEST_F(TerminalReportTest, TextShowsRetainedOutdatedAndPreviousCycleValues) {
+TEST_F(TerminalReportTest, BothReportsShowRetainedOutdatedDemonstrationValues) {
   ServiceUsage retained = claudeHigh();
   retained.status = ProviderStatus::unavailable("Claude 사용량에 연결할 수 없어요. 네트워크를 확인하고 새로고침하세요");
   retained.fetchedAt = kNow - Seconds(3 * 3600);
   retained.windows[0].resetsAt = kNow - Seconds(2400);
   retained.metrics = {{"stale", "이전 기록", "갱신 실패 · 마지막 성공값이에요"}};
-  const QString text = TerminalReport::text(inputWith(retained, std::nullopt));
+  auto input = inputWith(retained, std::nullopt);
+  input.scenario = "retained";
+  const QString text = TerminalReport::text(input);
 
+  // Demonstration data never passes for the user's own.
+  EXPECT_TRUE(text.startsWith("예시 데이터(retained)로 만든 보고서예요. 실제 사용량이 아니에요.\n구독 사용량\n"));
   EXPECT_TRUE(
       text.contains("  사용량을 불러오지 못했어요\n  Claude 사용량에 연결할 수 없어요. 네트워크를 확인하고 "
                     "새로고침하세요.\n  2분마다 자동으로 다시 시도해요."));
@@ -70,6 +74,12 @@ TEST_F(TerminalReportTest, TextShowsRetainedOutdatedAndPreviousCycleValues) {
   EXPECT_TRUE(text.contains("에 초기화됨 · 새로고침 필요"));
   EXPECT_FALSE(text.contains("Max 5x"));
   EXPECT_TRUE(text.contains("ChatGPT (Codex)\n  사용량을 불러오는 중…"));
+
+  const auto report = nlohmann::json::parse(TerminalReport::json(input).toStdString());
+  EXPECT_EQ(report["source"], "mock:retained");
+  EXPECT_EQ(report["services"][0]["stale"], true);
+  EXPECT_EQ(report["services"][0]["windows"].size(), 3u);
+  EXPECT_EQ(report["services"][1]["status"], "loading");
 }
 
 TEST_F(TerminalReportTest, JsonCarriesEveryServiceWithWindowsLevelsAndTrends) {
@@ -91,6 +101,7 @@ TEST_F(TerminalReportTest, JsonCarriesEveryServiceWithWindowsLevelsAndTrends) {
   const auto report = nlohmann::json::parse(TerminalReport::json(input).toStdString());
 
   EXPECT_EQ(report["generatedAt"], "2025-11-19T06:05:00.000Z");
+  EXPECT_EQ(report["source"], "live");
   ASSERT_EQ(report["services"].size(), 2u);
   const auto& claude = report["services"][0];
   EXPECT_EQ(claude["service"], "claude");
@@ -100,17 +111,11 @@ TEST_F(TerminalReportTest, JsonCarriesEveryServiceWithWindowsLevelsAndTrends) {
   EXPECT_EQ(claude["planName"], "Max 5x");
   EXPECT_EQ(claude["stale"], false);
   ASSERT_EQ(claude["windows"].size(), 3u);
-  const auto& five = claude["windows"][0];
-  EXPECT_EQ(five["id"], "five_hour");
-  EXPECT_EQ(five["usedPercent"], 88.0);
-  EXPECT_EQ(five["resetsAt"], "2025-11-19T08:19:00.000Z");
-  EXPECT_EQ(five["windowMinutes"], 300);
-  EXPECT_EQ(five["level"], "warning");
-  EXPECT_EQ(five["trend"]["verdict"], "exhaustsBeforeReset");
-  EXPECT_EQ(five["trend"]["ratePerHour"], 9.0);
-  EXPECT_EQ(five["trend"]["fullAt"], "2025-11-19T07:25:00.000Z");
-  EXPECT_EQ(five["trend"]["confidence"], "ok");
-  EXPECT_EQ(five["trend"]["sampleCount"], 36);
+  EXPECT_EQ(claude["windows"][0], nlohmann::json::parse(R"({
+      "id": "five_hour", "label": "5시간", "usedPercent": 88.0, "resetsAt": "2025-11-19T08:19:00.000Z",
+      "windowMinutes": 300, "level": "warning",
+      "trend": {"verdict": "exhaustsBeforeReset", "ratePerHour": 9.0, "fullAt": "2025-11-19T07:25:00.000Z",
+                "resetsAt": "2025-11-19T08:19:00.000Z", "confidence": "ok", "sampleCount": 36}})"));
   EXPECT_EQ(claude["windows"][1]["level"], "critical");
   EXPECT_EQ(claude["windows"][2]["trend"]["verdict"], "unknown");
   EXPECT_TRUE(claude["windows"][2]["trend"]["ratePerHour"].is_null());
