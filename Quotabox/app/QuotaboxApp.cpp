@@ -14,9 +14,13 @@
 #include "app/UnixSignalQuit.h"
 #include "report/TerminalReport.h"
 #include "settings/SettingsDomain.h"
+#include "snapshot/ReleaseChecks.h"
+#include "snapshot/Snapshotter.h"
 #include "tray/GlyphFace.h"
 #include "tray/SingleInstance.h"
 #include "views/Appearance.h"
+#include "views/SettingsView.h"
+#include "views/UsageView.h"
 
 namespace {
 
@@ -194,7 +198,9 @@ int QuotaboxApp::runTray(int argc, char** argv, const LaunchOptions& options) {
   std::unique_ptr<TrayRun> tray;
   if (!special) {
     model.start();
-    tray = std::make_unique<TrayRun>(model, instance, PopoverWindow::Pages{}, GlyphFace::fromModel);
+    const PopoverWindow::Pages pages{[](AppModel& m, QWidget* parent) { return new UsageView(m, parent); },
+                                     [](AppModel& m, QWidget* parent) { return new SettingsView(m, parent); }};
+    tray = std::make_unique<TrayRun>(model, instance, pages, GlyphFace::fromModel);
     if (action == LaunchAction::openPopover) tray->openAfterLaunch();
   }
 
@@ -202,10 +208,11 @@ int QuotaboxApp::runTray(int argc, char** argv, const LaunchOptions& options) {
   QTimer::singleShot(0, &app, [&] {
     switch (action) {
       case LaunchAction::verification:
+        status = ReleaseChecks::run(model, QString::fromStdString(*options.verificationDir)) ? 0 : kReportNotWritten;
+        app.quit();
+        break;
       case LaunchAction::snapshot:
-        // These modes need the views, which this build does not contain yet.
-        writeOut(QStringLiteral("이 빌드에서는 --verify-system과 --snapshot을 쓸 수 없어요.\n").toUtf8(), stderr);
-        status = 2;
+        status = Snapshotter::run(QString::fromStdString(*options.snapshotDir)) ? 0 : kReportNotWritten;
         app.quit();
         break;
       case LaunchAction::openPopover:
