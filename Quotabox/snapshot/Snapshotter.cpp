@@ -18,6 +18,7 @@
 #include "views/Appearance.h"
 #include "views/SettingsView.h"
 #include "views/UsageView.h"
+#include "wording/TrendPhrasing.h"
 
 namespace {
 constexpr std::array<const char*, 2> kAppearances{"light", "dark"};
@@ -161,10 +162,17 @@ bool Snapshotter::writeMenuBarStrip(const AppModel& model, const QString& path) 
 
 void Snapshotter::renderTrendVariants(const std::string& name, AppModel& model, const QString& directory) {
   const QString prefix = named(name);
-  // Rows expand one at a time: Claude's first window.
+  // Rows expand one at a time: Claude's first row that has a detail to show.
   const auto claude = model.store().usages().find(ServiceID::claude);
-  if (claude != model.store().usages().end() && !claude->second.windows.empty()) {
-    model.toggleTrend(ServiceID::claude, claude->second.windows.front().id);
+  if (claude != model.store().usages().end()) {
+    for (const UsageWindow& window : claude->second.windows) {
+      const auto shown =
+          TrendPhrasing::presentation(model.trend(ServiceID::claude, window.id), window, model.now(), true);
+      if (shown && shown->hasDetail) {
+        model.toggleTrend(ServiceID::claude, window.id);
+        break;
+      }
+    }
   }
   for (const char* appearance : kAppearances) {
     renderPage(model, false, appearance,
