@@ -11,16 +11,18 @@
 #include "app/AppModel.h"
 #include "app/BuildInfo.h"
 #include "app/DisplayProbe.h"
+#include "app/TrayRun.h"
 #include "app/UnixSignalQuit.h"
 #include "report/TerminalReport.h"
 #include "settings/SettingsDomain.h"
+#include "snapshot/ReleaseChecks.h"
+#include "snapshot/Snapshotter.h"
 #include "statusbar/WaybarModule.h"
+#include "tray/GlyphFace.h"
+#include "tray/SingleInstance.h"
 #include "views/Appearance.h"
 #include "views/SettingsView.h"
 #include "views/UsageView.h"
-#include "app/TrayRun.h"
-#include "tray/GlyphFace.h"
-#include "tray/SingleInstance.h"
 
 namespace {
 
@@ -213,10 +215,11 @@ int QuotaboxApp::runTray(int argc, char** argv, const LaunchOptions& options) {
   QTimer::singleShot(0, &app, [&] {
     switch (action) {
       case LaunchAction::verification:
+        status = ReleaseChecks::run(model, QString::fromStdString(*options.verificationDir)) ? 0 : kReportNotWritten;
+        app.quit();
+        break;
       case LaunchAction::snapshot:
-        // These modes need the views, which this build does not contain yet.
-        writeOut(QStringLiteral("이 빌드에서는 --verify-system과 --snapshot을 쓸 수 없어요.\n").toUtf8(), stderr);
-        status = 2;
+        status = Snapshotter::run(QString::fromStdString(*options.snapshotDir)) ? 0 : kReportNotWritten;
         app.quit();
         break;
       case LaunchAction::openPopover:

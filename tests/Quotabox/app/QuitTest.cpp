@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <chrono>
 
 #include "EventLoop.h"
@@ -24,6 +25,10 @@ TEST(QuitTest, TerminationDoesNotWaitForAStalledRequest) {
 
   QProcess tray;
   tray.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  // The tests' own offscreen platform would turn the tray run into a report.
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+  tray.setProcessEnvironment(environment);
   tray.start(QStringLiteral(QUOTABOX_EXECUTABLE), {});
   ASSERT_TRUE(waitUntil([&] { return !server.requests().empty() || tray.state() == QProcess::NotRunning; }, 20s));
   ASSERT_EQ(tray.state(), QProcess::Running) << tray.readAllStandardOutput().toStdString();

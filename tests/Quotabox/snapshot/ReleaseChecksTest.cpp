@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <stdexcept>
+#include <vector>
+
+#include "login/LoginItemControlling.h"
+#include "login/LoginItemError.h"
+#include "snapshot/ReleaseChecks.h"
+#include "TestSandbox.h"
+
+namespace {
+
+// A login item whose switching can fail or not take effect; records every switch.
+class FakeLoginItem : public LoginItemControlling {
+ public:
+  bool enabled = false;
+  bool takesEffect = true;
+  std::function<void(bool)> onSet;
+  std::vector<bool> switches;
+
+  bool isSupported() const override { return true; }
+  bool isEnabled() const override { return enabled; }
+  void setEnabled(bool value) override {
+    switches.push_back(value);
+    if (onSet) onSet(value);
+    if (takesEffect) enabled = value;
+  }
+};
+
+ReleaseChecks::Platform platformWith(std::shared_ptr<FakeLoginItem> item) {
+  ReleaseChecks::Platform platform;
+  platform.loginItem = std::move(item);
+  platform.loginNativeStatus = [] { return 7; };
+  return platform;
+}
+
+}  // namespace
+
+class ReleaseChecksLoginTest : public SandboxedTest {};
+
+TEST_F(ReleaseChecksLoginTest, RoundTripSwitchesBothWaysAndRecordsTheRawStatus) {
+  for (const bool initial : {false, true}) {
+    auto item = std::make_shared<FakeLoginItem>();
+    item->enabled = initial;
+    nlohmann::json report;
+    ReleaseChecks::loginRoundTrip(platformWith(item), report);
+    EXPECT_EQ(item->switches, (std::vector<bool>{!initial, initial}));
+    EXPECT_EQ(report["loginInitiallyEnabled"], initial);
+    EXPECT_EQ(report["loginToggleVerified"], true);
+    EXPECT_FALSE(report.contains("loginError"));
+    EXPECT_EQ(report["loginRestored"], true);
+    EXPECT_EQ(report["loginNativeStatusAfter"], 7);
+  }
+}
+
+TEST_F(ReleaseChecksLoginTest, FailuresAreWordedByCauseAndStillRestore) {
+  struct Case {
+    std::function<void(bool)> onSet;
+    const char* message;
+  };
+  const std::vector<Case> cases{
+      {[](bool on) {
+         if (on) throw LoginItemError(LoginItemError::Code::approvalRequired);
+       },
+       "시스템 설정 → 일반 → 로그인 항목에서 Quotabox 실행을 허용하세요."},
+      {[](bool on) {
+         if (on) throw LoginItemError(LoginItemError::Code::appBundleRequired);
+       },
+       "설치된 Quotabox.app에서 자동 실행을 설정하세요."},
+      {[](bool on) {
+         if (on) throw std::runtime_error("disk full");
+       },
+       "로그인 항목 왕복 검증에 실패했어요."},
+  };
+  for (const Case& c : cases) {
+    auto item = std::make_shared<FakeLoginItem>();
+    item->onSet = c.onSet;
+    nlohmann::json report;
+    ReleaseChecks::loginRoundTrip(platformWith(item), report);
+    EXPECT_EQ(report["loginToggleVerified"], false) << c.message;
+    EXPECT_EQ(report["loginError"], c.message);
+    EXPECT_EQ(report["loginRestored"], true) << c.message;
+  }
+
+  // A switch that silently does nothing is a failed round trip, not a success.
+  auto inert = std::make_shared<FakeLoginItem>();
+  inert->takesEffect = false;
+  nlohmann::json report;
+  ReleaseChecks::loginRoundTrip(platformWith(inert), report);
+  EXPECT_EQ(report["loginToggleVerified"], false);
+  EXPECT_EQ(report["loginError"], "로그인 항목 왕복 검증에 실패했어요.");
+}
+
+TEST_F(ReleaseChecksLoginTest, FailedRestoreIsReported) {
+  auto item = std::make_shared<FakeLoginItem>();
+  item->onSet = [](bool on) {
+    if (!on) throw std::runtime_error("read-only");
+  };
+  nlohmann::json report;
+  ReleaseChecks::loginRoundTrip(platformWith(item), report);
+  EXPECT_EQ(report["loginToggleVerified"], true);
+  EXPECT_EQ(report["loginRestored"], false);
+}
+
+TEST_F(ReleaseChecksLoginTest, AnEntryTheRoundTripRemovedComesBackByteForByte) {
+  const QByteArray other = "[Desktop Entry]\nType=Application\nExec=/opt/other/quotabox\n";
+  const QString entry = QString::fromStdString(sandbox.writeFile("autostart/q.desktop", other).string());
+  auto item = std::make_shared<FakeLoginItem>();
+  // Switching off removes any entry under our name, as the autostart service does.
+  item->onSet = [&entry](bool on) {
+    if (!on) QFile::remove(entry);
+  };
+  ReleaseChecks::Platform platform = platformWith(item);
+  platform.loginEntryFile = entry;
+  nlohmann::json report;
+  ReleaseChecks::loginRoundTrip(platform, report);
+  QFile file(entry);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), other);
+  EXPECT_EQ(report["loginRestored"], true);
+}
+
+TEST(ReleaseChecksNotificationTest, DeliveryIsCheckedOnlyWhenAuthorisedAndNeedsTheClose) {
+  struct Case {
+    int authorization;
+    std::optional<quint32> posted;
+    bool closed;
+    std::optional<bool> delivered;
+  };
+  const std::vector<Case> cases{
+      {1, 5, true, std::nullopt},
+      {2, std::nullopt, true, false},
+      {2, 5, false, false},
+      {2, 5, true, true},
+  };
+  for (const Case& c : cases) {
+    ReleaseChecks::Platform platform;
+    platform.notificationAuthorization = [&c] { return c.authorization; };
+    std::optional<NotificationContent> shown;
+    platform.postNotification = [&](const NotificationContent& content) {
+      shown = content;
+      return c.posted;
+    };
+    std::optional<quint32> closedId;
+    platform.closeNotification = [&](quint32 id) {
+      closedId = id;
+      return c.closed;
+    };
+    nlohmann::json report;
+    ReleaseChecks::notificationCheck(platform, report);
+    EXPECT_EQ(report["notificationAuthorization"], c.authorization);
+    EXPECT_EQ(report.contains("notificationDelivered"), c.delivered.has_value());
+    if (c.delivered) {
+      EXPECT_EQ(report["notificationDelivered"], *c.delivered);
+    }
+    if (c.posted && c.authorization == 2) {
+      EXPECT_EQ(closedId, c.posted);
+      EXPECT_EQ(shown->title, QStringLiteral("Quotabox 알림 테스트"));
+    }
+  }
+}
