@@ -238,10 +238,10 @@ TEST_F(QuotaboxAppTest, WaybarModeWritesLinesAndRefreshesOnSignal) {
   const auto readLines = [&] {
     while (process->canReadLine()) lines << process->readLine();
   };
-  // The loading line, then the line after the first refresh.
+  // The loading line at once, then lines until the first refresh has values.
   ASSERT_TRUE(waitUntil([&] {
     readLines();
-    return lines.size() >= 2;
+    return lines.size() >= 2 && nlohmann::json::parse(lines.back().toStdString())["percentage"] != 0;
   }));
   const auto first = nlohmann::json::parse(lines.front().toStdString());
   EXPECT_EQ(first["text"], "C \u2026 \u00B7 G \u2026");
