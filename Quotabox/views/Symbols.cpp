@@ -9,7 +9,7 @@ namespace Symbols {
 namespace {
 
 // Symbol name -> Material Icons code point.
-const std::array<std::pair<const char*, char16_t>, 15> kTable{{
+const std::array<std::pair<const char*, char16_t>, 20> kTable{{
     {"pause.circle", 0xe036},                           // pause_circle_outline
     {"exclamationmark.octagon.fill", 0xe160},           // report
     {"hourglass", 0xe88b},                              // hourglass_empty
@@ -25,6 +25,11 @@ const std::array<std::pair<const char*, char16_t>, 15> kTable{{
     {"person.crop.circle.badge.questionmark", 0xf03e},  // no_accounts
     {"clock.arrow.circlepath", 0xe889},                 // history
     {"clock.badge.exclamationmark", 0xf17d},            // history_toggle_off
+    {"chevron.left", 0xe5cb},                           // chevron_left
+    {"info.circle", 0xe88f},                            // info_outline
+    {"bell.slash", 0xe7f6},                             // notifications_off
+    {"trash", 0xe92e},                                  // delete_outline
+    {"checkmark", 0xe5ca},                              // check
 }};
 
 }  // namespace

@@ -3,23 +3,11 @@
 #include <QFontDatabase>
 #include <QPainter>
 #include <QPixmap>
-#include <array>
-#include <utility>
+
+#include "views/Symbols.h"
 
 namespace SystemSymbol {
 namespace {
-// The font draws each symbol from its name through a ligature.
-constexpr std::array<std::pair<const char*, const char*>, 8> kGlyphs{{
-    {"chevron.left", "chevron_left"},
-    {"power", "power_settings_new"},
-    {"info.circle", "info_outline"},
-    {"bell.slash", "notifications_off"},
-    {"trash", "delete_outline"},
-    {"hourglass", "hourglass_empty"},
-    {"exclamationmark.triangle", "warning_amber"},
-    {"checkmark", "check"},
-}};
-
 const QString& family() {
   static const QString name = [] {
     // Installed with the system fonts; registering the file covers a font cache that lacks it.
@@ -40,10 +28,8 @@ QFont font(qreal pixelSize) {
 }
 
 QString glyph(const QString& name) {
-  for (const auto& [symbol, ligature] : kGlyphs) {
-    if (name == QLatin1String(symbol)) return QLatin1String(ligature);
-  }
-  return {};
+  const QChar symbol = Symbols::glyph(name);
+  return symbol.isNull() ? QString() : QString(symbol);
 }
 
 QIcon icon(const QString& name, const QColor& color, int pixelSize) {
