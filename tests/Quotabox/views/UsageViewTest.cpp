@@ -39,16 +39,19 @@ class UsageViewTest : public SandboxedTest {
     return model;
   }
 
-  static std::vector<ServiceCard*> cards(const UsageView& view) {
-    std::vector<ServiceCard*> found;
-    for (auto* card : view.findChildren<ServiceCard*>()) {
-      if (card->isVisible()) found.push_back(card);
-    }
-    return found;
-  }
-
   std::shared_ptr<SettingsDomain> defaults = SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests"));
 };
+
+// The widgets of type T under `root` that are on screen.
+template <typename T>
+std::vector<T*> visible(const QWidget& root) {
+  std::vector<T*> found;
+  for (auto* widget : root.findChildren<T*>()) {
+    if (widget->isVisible()) found.push_back(widget);
+  }
+  return found;
+}
+std::vector<ServiceCard*> cards(const QWidget& view) { return visible<ServiceCard>(view); }
 
 struct CardExpectation {
   int windowRows;
@@ -62,7 +65,8 @@ struct CardExpectation {
 }  // namespace
 
 TEST_F(UsageViewTest, EveryDemonstrationScenarioShowsItsCardStates) {
-  const QString retryLine = QStringLiteral("네트워크에 연결할 수 없어요.\n2분마다 자동으로 다시 시도해요.");
+  // A failure keeps the provider's sentence and adds the retry line.
+  const QString retryDetail = StateMessage::markup("네트워크에 연결할 수 없어요.\n2분마다 자동으로 다시 시도해요.");
   const struct {
     const char* name;
     LaunchOptions::Source source;
@@ -79,7 +83,7 @@ TEST_F(UsageViewTest, EveryDemonstrationScenarioShowsItsCardStates) {
        {1, 1, true, false, false, {"한도 임박", "92% 사용"}}},
       {"--mock-error",
        LaunchOptions::Source::mock(Scenario::error),
-       {0, 0, false, true, false, {"사용량을 불러오지 못했어요", "다시 시도"}},
+       {0, 0, false, true, false, {"사용량을 불러오지 못했어요", "다시 시도", retryDetail}},
        {0, 0, false, true, false, {"사용량을 불러오지 못했어요"}}},
       {"--mock-signedout",
        LaunchOptions::Source::mock(Scenario::notSignedIn),
@@ -119,10 +123,6 @@ TEST_F(UsageViewTest, EveryDemonstrationScenarioShowsItsCardStates) {
       for (const QString& text : expected.texts) EXPECT_TRUE(shownTexts.contains(text)) << text.toStdString();
     }
   }
-  // The failure detail keeps the provider's sentence and adds the retry line.
-  auto failed = modelFor(LaunchOptions::Source::mock(Scenario::error));
-  UsageView view(*failed);
-  EXPECT_TRUE(texts(&view).contains(StateMessage::markup(retryLine)));
 }
 
 TEST_F(UsageViewTest, LoadingCardsAndTheFooterBeforeAndAfterTheFirstRefresh) {
@@ -155,23 +155,17 @@ TEST_F(UsageViewTest, ExpandingATrendKeepsOneOpenAcrossCardsAndGrowsThePage) {
   const int collapsedHeight = view.sizeHint().height();
 
   const auto interactiveRows = [&view] {
-    std::vector<TrendRow*> rows;
-    for (auto* row : view.findChildren<TrendRow*>()) {
-      if (row->isVisible() && row->isInteractive()) rows.push_back(row);
-    }
+    auto rows = visible<TrendRow>(view);
+    std::erase_if(rows, [](TrendRow* row) { return !row->isInteractive(); });
     return rows;
   };
-  const auto openDetails = [&view] {
-    int open = 0;
-    for (auto* detail : view.findChildren<TrendDetail*>()) open += detail->isVisible() ? 1 : 0;
-    return open;
-  };
+  const auto openDetails = [&view] { return visible<TrendDetail>(view).size(); };
   // Claude's full window and Codex's collecting one cannot expand; three rows can.
   ASSERT_EQ(interactiveRows().size(), 3u);
   EXPECT_EQ(interactiveRows().front()->toolTip(), "추이 자세히 보기");
 
   interactiveRows().front()->click();
-  ASSERT_TRUE(waitUntil([&] { return openDetails() == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return openDetails() == 1u; }));
   EXPECT_EQ(model->expandedTrends(), std::set<std::string>{"claude.seven_day"});
   EXPECT_GT(view.sizeHint().height(), collapsedHeight);
   EXPECT_EQ(interactiveRows().front()->toolTip(), "추이 접기");
@@ -180,11 +174,11 @@ TEST_F(UsageViewTest, ExpandingATrendKeepsOneOpenAcrossCardsAndGrowsThePage) {
   interactiveRows().back()->click();
   ASSERT_TRUE(waitUntil([&] { return model->expandedTrends() == std::set<std::string>{"codex.codex_secondary"}; }));
   QApplication::processEvents();
-  EXPECT_EQ(openDetails(), 1);
+  EXPECT_EQ(openDetails(), 1u);
   EXPECT_EQ(cards(view)[0]->findChildren<TrendDetail*>().size(), 0);
 
   interactiveRows().back()->click();
-  ASSERT_TRUE(waitUntil([&] { return openDetails() == 0; }));
+  ASSERT_TRUE(waitUntil([&] { return openDetails() == 0u; }));
   EXPECT_EQ(view.sizeHint().height(), collapsedHeight);
 }
 
@@ -192,19 +186,15 @@ TEST_F(UsageViewTest, TrendsNeedBothTheTrendAndTheHistorySetting) {
   auto model = modelFor(LaunchOptions::Source::of(Kind::trends));
   UsageView view(*model);
   showAt(view, 360);
-  const auto visibleRows = [&view] {
-    int rows = 0;
-    for (auto* row : view.findChildren<TrendRow*>()) rows += row->isVisible() ? 1 : 0;
-    return rows;
-  };
-  EXPECT_EQ(visibleRows(), 5);
+  const auto visibleRows = [&view] { return visible<TrendRow>(view).size(); };
+  EXPECT_EQ(visibleRows(), 5u);
   model->settings().setShowTrends(false);
-  ASSERT_TRUE(waitUntil([&] { return visibleRows() == 0; }));
+  ASSERT_TRUE(waitUntil([&] { return visibleRows() == 0u; }));
   EXPECT_FALSE(view.trendContext(ServiceID::claude));
   model->settings().setShowTrends(true);
-  ASSERT_TRUE(waitUntil([&] { return visibleRows() == 5; }));
+  ASSERT_TRUE(waitUntil([&] { return visibleRows() == 5u; }));
   model->applyHistoryEnabled(false);
-  ASSERT_TRUE(waitUntil([&] { return visibleRows() == 0; }));
+  ASSERT_TRUE(waitUntil([&] { return visibleRows() == 0u; }));
 }
 
 TEST_F(UsageViewTest, ShortcutsAndTheTimerFollowThePage) {

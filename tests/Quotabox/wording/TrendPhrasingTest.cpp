@@ -47,10 +47,10 @@ TEST(TrendPhrasingWords, ProjectionRoundsToAStepBySizeAndRoughness) {
     bool rough;
     const char* expected;
   } cases[] = {
-      {47, false, "45분"},   {47, true, "50분"},         {0.2, false, "5분"},  // never below one step
-      {2.5, false, "5분"},   {57.5, false, "1시간"},                           // a half goes away from zero
-      {59.9, true, "1시간"}, {200, false, "3시간 20분"}, {200, true, "3시간 30분"},
-      {1439, false, "1일"},  {3180, false, "2일 5시간"}, {3180, true, "2일 6시간"},
+      {47, false, "45분"},        {47, true, "50분"},        {0.2, false, "5분"},  // never below one step
+      {57.5, false, "1시간"},                                                      // a half goes away from zero
+      {200, false, "3시간 20분"}, {200, true, "3시간 30분"}, {1439, false, "1일"},
+      {3180, false, "2일 5시간"}, {3180, true, "2일 6시간"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TrendPhrasing::projection(c.minutes * 60, c.rough), c.expected) << c.minutes << " rough " << c.rough;
@@ -77,10 +77,8 @@ TEST_F(TrendPhrasingTest, PresentationFirstMatchWins) {
        windowAt(80), true, "한도에 도달했어요"},
       {"insufficient", trendOf(onTrack, TrendConfidence::insufficient), windowAt(99.98), true,
        "추이를 모으는 중이에요"},
-      {"unknown", trendOf(TrendVerdict::unknown(), ok), windowAt(40), true, "추이를 모으는 중이에요"},
       {"idle", trendOf(TrendVerdict::idle(), ok), windowAt(40), true, "최근 사용이 거의 없어요"},
       {"on track", trendOf(onTrack, ok), windowAt(40), true, "초기화 전까지 여유 있어요"},
-      {"on track, low", trendOf(onTrack, TrendConfidence::low), windowAt(40), true, "초기화 전까지 여유 있어 보여요"},
   };
   for (const auto& c : cases) {
     const auto result = TrendPhrasing::presentation(c.trend, c.window, kNow, c.isCurrent);
@@ -94,66 +92,56 @@ TEST_F(TrendPhrasingTest, PresentationFirstMatchWins) {
 TEST_F(TrendPhrasingTest, PresentationToneSymbolSubtitleAndSpokenPerCase) {
   const auto low = TrendConfidence::low;
   const auto ok = TrendConfidence::ok;
+  const auto full = trendOf(TrendVerdict::alreadyFull(), ok);
+  const auto exhausts = [](double at, std::optional<double> reset, TrendConfidence confidence) {
+    return trendOf(TrendVerdict::exhaustsBeforeReset(in(at), reset ? std::optional(in(*reset)) : std::nullopt),
+                   confidence);
+  };
+  const QString octagon = "exclamationmark.octagon.fill";
+  const QString triangle = "exclamationmark.triangle.fill";
+  const QString fullTitle = "한도에 도달했어요";
+  const QString roughNote = "기록이 적어 대략적인 예측이에요";
   const struct {
     const char* name;
     WindowTrend trend;
     UsageWindow window;
-    TrendPresentation expected;
+    Tone tone;
+    QString symbol, title;
+    std::optional<QString> subtitle;
+    QString spoken;
+    bool hasDetail;
   } cases[] = {
-      {"full, reset in three hours",
-       trendOf(TrendVerdict::alreadyFull(), ok),
-       windowAt(100),
-       {Tone::danger, "exclamationmark.octagon.fill", "한도에 도달했어요", "3시간 후 초기화되면 다시 쓸 수 있어요",
-        "한도에 도달했어요. 3시간 후 초기화되면 다시 쓸 수 있어요.", false}},
-      {"full, reset in 59 s",
-       trendOf(TrendVerdict::alreadyFull(), ok),
-       windowAt(100, 59),
-       {Tone::danger, "exclamationmark.octagon.fill", "한도에 도달했어요", "곧 초기화되면 다시 쓸 수 있어요",
-        "한도에 도달했어요. 곧 초기화되면 다시 쓸 수 있어요.", false}},
-      {"full, no reset",
-       trendOf(TrendVerdict::alreadyFull(), ok),
-       windowAt(100, std::nullopt),
-       {Tone::danger, "exclamationmark.octagon.fill", "한도에 도달했어요", std::nullopt, "한도에 도달했어요.", false}},
-      {"collecting",
-       trendOf(TrendVerdict::unknown(), ok),
-       windowAt(40),
-       {Tone::quiet, "hourglass", "추이를 모으는 중이에요", std::nullopt,
-        "추이를 모으는 중이에요. 기록이 더 쌓이면 예측을 보여 드려요.", false}},
-      {"on track, low",
-       trendOf(TrendVerdict::onTrack(in(3600)), low),
-       windowAt(40),
-       {Tone::calm, "checkmark.circle", "초기화 전까지 여유 있어 보여요", "기록이 적어 대략적인 예측이에요",
-        "지금 속도면 초기화 전까지 여유 있어 보여요. 기록이 적어 대략적인 예측이에요.", true}},
-      {"exhausts in six minutes, an hour before the window's reset",
-       trendOf(TrendVerdict::exhaustsBeforeReset(in(360), std::nullopt), ok),
-       windowAt(40, 360 + 3600),
-       {Tone::danger, "exclamationmark.triangle.fill", "약 5분 뒤 한도에 도달해요", "초기화보다 1시간 먼저",
-        "지금 속도면 약 5분 뒤 한도에 도달해요. 초기화보다 1시간 먼저 바닥나요.", true}},
-      {"exhausts in 299 s, 30 s before the verdict's reset",
-       trendOf(TrendVerdict::exhaustsBeforeReset(in(299), in(329)), ok),
-       windowAt(40, 7200),
-       {Tone::danger, "exclamationmark.triangle.fill", "곧 한도에 도달해요", "초기화 직전에 바닥나요",
-        "지금 속도면 곧 한도에 도달해요. 초기화 직전에 바닥나요.", true}},
-      {"exhausts, low, 60 s before reset: rough words, reset subtitle",
-       trendOf(TrendVerdict::exhaustsBeforeReset(in(200 * 60), in(200 * 60 + 60)), low),
-       windowAt(40, std::nullopt),
-       {Tone::caution, "exclamationmark.triangle.fill", "대략 3시간 30분 뒤 한도에 도달해요", "초기화보다 10분 먼저",
-        "지금 속도면 대략 3시간 30분 뒤 한도에 도달해요. 초기화보다 10분 먼저 바닥나요. 기록이 적어 대략적인 "
-        "예측이에요.",
-        true}},
-      {"exhausts, low, no reset anywhere",
-       trendOf(TrendVerdict::exhaustsBeforeReset(in(3600), std::nullopt), low),
-       windowAt(40, std::nullopt),
-       {Tone::caution, "exclamationmark.triangle.fill", "대략 1시간 뒤 한도에 도달해요",
-        "기록이 적어 대략적인 예측이에요",
-        "지금 속도면 대략 1시간 뒤 한도에 도달해요. 기록이 적어 대략적인 예측이에요.", true}},
+      {"full, reset in three hours", full, windowAt(100), Tone::danger, octagon, fullTitle,
+       "3시간 후 초기화되면 다시 쓸 수 있어요", "한도에 도달했어요. 3시간 후 초기화되면 다시 쓸 수 있어요.", false},
+      {"full, reset in 59 s", full, windowAt(100, 59), Tone::danger, octagon, fullTitle,
+       "곧 초기화되면 다시 쓸 수 있어요", "한도에 도달했어요. 곧 초기화되면 다시 쓸 수 있어요.", false},
+      {"full, no reset", full, windowAt(100, std::nullopt), Tone::danger, octagon, fullTitle, std::nullopt,
+       "한도에 도달했어요.", false},
+      {"collecting", trendOf(TrendVerdict::unknown(), ok), windowAt(40), Tone::quiet, "hourglass",
+       "추이를 모으는 중이에요", std::nullopt, "추이를 모으는 중이에요. 기록이 더 쌓이면 예측을 보여 드려요.", false},
+      {"on track, low", trendOf(TrendVerdict::onTrack(in(3600)), low), windowAt(40), Tone::calm, "checkmark.circle",
+       "초기화 전까지 여유 있어 보여요", roughNote,
+       "지금 속도면 초기화 전까지 여유 있어 보여요. 기록이 적어 대략적인 예측이에요.", true},
+      {"exhausts in six minutes, an hour before the window's reset", exhausts(360, std::nullopt, ok),
+       windowAt(40, 360 + 3600), Tone::danger, triangle, "약 5분 뒤 한도에 도달해요", "초기화보다 1시간 먼저",
+       "지금 속도면 약 5분 뒤 한도에 도달해요. 초기화보다 1시간 먼저 바닥나요.", true},
+      {"exhausts in 299 s, 30 s before the verdict's reset", exhausts(299, 329, ok), windowAt(40, 7200), Tone::danger,
+       triangle, "곧 한도에 도달해요", "초기화 직전에 바닥나요",
+       "지금 속도면 곧 한도에 도달해요. 초기화 직전에 바닥나요.", true},
+      {"exhausts, low, 60 s before reset: rough words, reset subtitle", exhausts(200 * 60, 200 * 60 + 60, low),
+       windowAt(40, std::nullopt), Tone::caution, triangle, "대략 3시간 30분 뒤 한도에 도달해요",
+       "초기화보다 10분 먼저",
+       "지금 속도면 대략 3시간 30분 뒤 한도에 도달해요. 초기화보다 10분 먼저 바닥나요. " + roughNote + ".", true},
+      {"exhausts, low, no reset anywhere", exhausts(3600, std::nullopt, low), windowAt(40, std::nullopt), Tone::caution,
+       triangle, "대략 1시간 뒤 한도에 도달해요", roughNote,
+       "지금 속도면 대략 1시간 뒤 한도에 도달해요. " + roughNote + ".", true},
   };
   for (const auto& c : cases) {
     const auto result = TrendPhrasing::presentation(c.trend, c.window, kNow, true);
     ASSERT_TRUE(result.has_value()) << c.name;
-    EXPECT_EQ(*result, c.expected) << c.name << ": " << result->title.toStdString() << " / "
-                                   << result->subtitle.value_or("-").toStdString() << " / "
-                                   << result->spoken.toStdString();
+    EXPECT_EQ(*result, (TrendPresentation{c.tone, c.symbol, c.title, c.subtitle, c.spoken, c.hasDetail}))
+        << c.name << ": " << result->title.toStdString() << " / " << result->subtitle.value_or("-").toStdString()
+        << " / " << result->spoken.toStdString();
   }
   const auto pausedRow = TrendPhrasing::presentation(trendOf(TrendVerdict::idle(), ok), windowAt(40), kNow, false);
   ASSERT_TRUE(pausedRow);
@@ -163,49 +151,44 @@ TEST_F(TrendPhrasingTest, PresentationToneSymbolSubtitleAndSpokenPerCase) {
 }
 
 TEST_F(TrendPhrasingTest, DetailLinesRateProjectionResetAndBasis) {
-  const QString resetAt = KoreanTime::absolute(in(3 * 3600), kNow);
+  const auto onTrack = TrendVerdict::onTrack(std::nullopt);
+  const QString reset = "초기화 · " + KoreanTime::absolute(in(3 * 3600), kNow);
+  const QString basis = "이번 주기 기록 6개 기준";
   const struct {
     const char* name;
     WindowTrend trend;
     double used;
     QStringList expected;
   } cases[] = {
-      {"whole rate loses its .0",
-       trendOf(TrendVerdict::onTrack(std::nullopt), TrendConfidence::ok, 2.0),
-       40,
-       {"시간당 약 2%p씩 늘고 있어요", "이 속도면 초기화 때 약 46% 예상", "초기화 · " + resetAt,
-        "이번 주기 기록 6개 기준"}},
       {"9.96 prints as 10.0 and then 10; the projection stops at 99",
-       trendOf(TrendVerdict::onTrack(std::nullopt), TrendConfidence::low, 9.96),
+       trendOf(onTrack, TrendConfidence::low, 9.96),
        80,
-       {"시간당 대략 10%p씩 늘고 있어요", "이 속도면 초기화 때 대략 99% 예상", "초기화 · " + resetAt,
-        "이번 주기 기록 6개 기준 · 기록이 적어 대략적이에요"}},
+       {"시간당 대략 10%p씩 늘고 있어요", "이 속도면 초기화 때 대략 99% 예상", reset,
+        basis + " · 기록이 적어 대략적이에요"}},
       {"rate 12.5 rounds away from zero; projection half rounds up",
-       trendOf(TrendVerdict::onTrack(std::nullopt), TrendConfidence::ok, 12.5),
+       trendOf(onTrack, TrendConfidence::ok, 12.5),
        10,
-       {"시간당 약 13%p씩 늘고 있어요", "이 속도면 초기화 때 약 48% 예상", "초기화 · " + resetAt,
-        "이번 주기 기록 6개 기준"}},
+       {"시간당 약 13%p씩 늘고 있어요", "이 속도면 초기화 때 약 48% 예상", reset, basis}},
       {"a barely growing rate",
        trendOf(TrendVerdict::idle(), TrendConfidence::ok, 0.04),
        40,
-       {"사용량이 거의 늘지 않고 있어요", "초기화 · " + resetAt, "이번 주기 기록 6개 기준"}},
+       {"사용량이 거의 늘지 않고 있어요", reset, basis}},
       {"insufficient: no rate and no projection",
-       trendOf(TrendVerdict::onTrack(std::nullopt), TrendConfidence::insufficient, 3, 1),
+       trendOf(onTrack, TrendConfidence::insufficient, 3, 1),
        40,
-       {"초기화 · " + resetAt, "이번 주기 기록 1개 기준"}},
+       {reset, "이번 주기 기록 1개 기준"}},
       {"exhausts",
        trendOf(TrendVerdict::exhaustsBeforeReset(in(7200), std::nullopt), TrendConfidence::ok, 2.44),
        40,
-       {"시간당 약 2.4%p씩 늘고 있어요", "한도 도달 예상 · " + KoreanTime::absolute(in(7200), kNow) + " 무렵",
-        "초기화 · " + resetAt, "이번 주기 기록 6개 기준"}},
+       {"시간당 약 2.4%p씩 늘고 있어요", "한도 도달 예상 · " + KoreanTime::absolute(in(7200), kNow) + " 무렵", reset,
+        basis}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TrendPhrasing::detailLines(c.trend, windowAt(c.used), kNow), c.expected) << c.name;
   }
   // Without a reset time there is neither a projection nor a reset line.
-  EXPECT_EQ(TrendPhrasing::detailLines(trendOf(TrendVerdict::onTrack(std::nullopt), TrendConfidence::ok, 3),
-                                       windowAt(40, std::nullopt), kNow),
-            QStringList({"시간당 약 3%p씩 늘고 있어요", "이번 주기 기록 6개 기준"}));
+  EXPECT_EQ(TrendPhrasing::detailLines(trendOf(onTrack, TrendConfidence::ok, 3), windowAt(40, std::nullopt), kNow),
+            QStringList({"시간당 약 3%p씩 늘고 있어요", basis}));
 }
 
 TEST(TrendPhrasingWords, SpokenSummaryOfTheSamples) {
@@ -227,7 +210,6 @@ TEST(TrendPhrasingWords, AxisStartRoundsTheElapsedTimeByItsSize) {
       {59, "방금"},
       {60, "5분 전"},
       {12.5 * 60, "15분 전"},
-      {47 * 60, "45분 전"},
       {59 * 60, "1시간 전"},
       {200 * 60, "3시간 20분 전"},
       {1500 * 60, "1일 1시간 전"},
