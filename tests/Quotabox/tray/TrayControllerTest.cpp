@@ -152,17 +152,16 @@ TEST_F(TrayControllerTest, ActivationTogglesThePopoverAndSecondaryActivationRefr
 }
 
 TEST_F(TrayControllerTest, ContextMenuOffersRefreshSettingsAndQuit) {
+  QList<QAction*> actions;
   QStringList texts;
-  QAction* settingsAction = nullptr;
-  QAction* refreshAction = nullptr;
   for (QAction* action : controller->contextMenu()->actions()) {
     if (action->isSeparator()) continue;
+    actions << action;
     texts << action->text();
-    if (action->text() == QStringLiteral("설정")) settingsAction = action;
-    if (action->text() == QStringLiteral("새로고침")) refreshAction = action;
   }
-  EXPECT_EQ(texts, (QStringList{QStringLiteral("새로고침"), QStringLiteral("설정"), QStringLiteral("종료")}));
-  ASSERT_TRUE(settingsAction && refreshAction);
+  ASSERT_EQ(texts, (QStringList{QStringLiteral("새로고침"), QStringLiteral("설정"), QStringLiteral("종료")}));
+  QAction* refreshAction = actions[0];
+  QAction* settingsAction = actions[1];
 
   data.gate->open();
   refreshAction->trigger();
