@@ -4,10 +4,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "TestSandbox.h"
 #include "login/LoginItemControlling.h"
 #include "login/LoginItemError.h"
 #include "snapshot/ReleaseChecks.h"
-#include "TestSandbox.h"
 
 namespace {
 
@@ -35,72 +35,59 @@ ReleaseChecks::Platform platformWith(std::shared_ptr<FakeLoginItem> item) {
   return platform;
 }
 
+// Throws `error` when switched to `state`.
+template <typename Error>
+std::function<void(bool)> throwWhen(bool state, Error error) {
+  return [state, error](bool on) {
+    if (on == state) throw error;
+  };
+}
+
 }  // namespace
 
 class ReleaseChecksLoginTest : public SandboxedTest {};
 
-TEST_F(ReleaseChecksLoginTest, RoundTripSwitchesBothWaysAndRecordsTheRawStatus) {
-  for (const bool initial : {false, true}) {
-    auto item = std::make_shared<FakeLoginItem>();
-    item->enabled = initial;
-    nlohmann::json report;
-    ReleaseChecks::loginRoundTrip(platformWith(item), report);
-    EXPECT_EQ(item->switches, (std::vector<bool>{!initial, initial}));
-    EXPECT_EQ(report["loginInitiallyEnabled"], initial);
-    EXPECT_EQ(report["loginToggleVerified"], true);
-    EXPECT_FALSE(report.contains("loginError"));
-    EXPECT_EQ(report["loginRestored"], true);
-    EXPECT_EQ(report["loginNativeStatusAfter"], 7);
-  }
-}
-
-TEST_F(ReleaseChecksLoginTest, FailuresAreWordedByCauseAndStillRestore) {
+TEST_F(ReleaseChecksLoginTest, RoundTripIsVerifiedRestoredAndFailuresAreWordedByCause) {
   struct Case {
+    bool initial;
     std::function<void(bool)> onSet;
-    const char* message;
+    bool takesEffect;
+    bool verified;
+    const char* error;  // nullptr: no error recorded
+    bool restored;
   };
+  const char* const failed = "로그인 항목 왕복 검증에 실패했어요.";
   const std::vector<Case> cases{
-      {[](bool on) {
-         if (on) throw LoginItemError(LoginItemError::Code::approvalRequired);
-       },
-       "시스템 설정 → 일반 → 로그인 항목에서 Quotabox 실행을 허용하세요."},
-      {[](bool on) {
-         if (on) throw LoginItemError(LoginItemError::Code::appBundleRequired);
-       },
-       "설치된 Quotabox.app에서 자동 실행을 설정하세요."},
-      {[](bool on) {
-         if (on) throw std::runtime_error("disk full");
-       },
-       "로그인 항목 왕복 검증에 실패했어요."},
+      {false, nullptr, true, true, nullptr, true},
+      {true, nullptr, true, true, nullptr, true},
+      {false, throwWhen(true, LoginItemError(LoginItemError::Code::approvalRequired)), true, false,
+       "시스템 설정 → 일반 → 로그인 항목에서 Quotabox 실행을 허용하세요.", true},
+      {false, throwWhen(true, LoginItemError(LoginItemError::Code::appBundleRequired)), true, false,
+       "설치된 Quotabox.app에서 자동 실행을 설정하세요.", true},
+      {false, throwWhen(true, std::runtime_error("disk full")), true, false, failed, true},
+      // A switch that silently does nothing is a failed round trip, not a success.
+      {false, nullptr, false, false, failed, true},
+      // Switching back fails: verified, but reported as not restored.
+      {false, throwWhen(false, std::runtime_error("read-only")), true, true, nullptr, false},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases.data());
     auto item = std::make_shared<FakeLoginItem>();
+    item->enabled = c.initial;
     item->onSet = c.onSet;
+    item->takesEffect = c.takesEffect;
     nlohmann::json report;
     ReleaseChecks::loginRoundTrip(platformWith(item), report);
-    EXPECT_EQ(report["loginToggleVerified"], false) << c.message;
-    EXPECT_EQ(report["loginError"], c.message);
-    EXPECT_EQ(report["loginRestored"], true) << c.message;
+    EXPECT_EQ(item->switches, (std::vector<bool>{!c.initial, c.initial}));
+    EXPECT_EQ(report["loginInitiallyEnabled"], c.initial);
+    EXPECT_EQ(report["loginToggleVerified"], c.verified);
+    EXPECT_EQ(report.contains("loginError"), c.error != nullptr);
+    if (c.error) {
+      EXPECT_EQ(report["loginError"], c.error);
+    }
+    EXPECT_EQ(report["loginRestored"], c.restored);
+    EXPECT_EQ(report["loginNativeStatusAfter"], 7);
   }
-
-  // A switch that silently does nothing is a failed round trip, not a success.
-  auto inert = std::make_shared<FakeLoginItem>();
-  inert->takesEffect = false;
-  nlohmann::json report;
-  ReleaseChecks::loginRoundTrip(platformWith(inert), report);
-  EXPECT_EQ(report["loginToggleVerified"], false);
-  EXPECT_EQ(report["loginError"], "로그인 항목 왕복 검증에 실패했어요.");
-}
-
-TEST_F(ReleaseChecksLoginTest, FailedRestoreIsReported) {
-  auto item = std::make_shared<FakeLoginItem>();
-  item->onSet = [](bool on) {
-    if (!on) throw std::runtime_error("read-only");
-  };
-  nlohmann::json report;
-  ReleaseChecks::loginRoundTrip(platformWith(item), report);
-  EXPECT_EQ(report["loginToggleVerified"], true);
-  EXPECT_EQ(report["loginRestored"], false);
 }
 
 TEST_F(ReleaseChecksLoginTest, AnEntryTheRoundTripRemovedComesBackByteForByte) {

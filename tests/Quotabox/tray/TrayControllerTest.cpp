@@ -103,34 +103,29 @@ TEST(TrayControllerJudgementTest, NextChangeIsTheEarliestFreshnessLimitOrReset) 
     UsageMap usages;
     std::optional<double> next;
   };
+  // Claude's usage alone, with these windows, fetched `age` seconds ago.
+  const auto claude = [&](std::vector<UsageWindow> windows, double age) {
+    return UsageMap{{ServiceID::claude, okUsage(ServiceID::claude, std::move(windows), now - age)}};
+  };
+  UsageMap failures = {{ServiceID::claude, failedUsage(ServiceID::claude, ProviderStatus::unavailable("x"), now)},
+                       {ServiceID::codex, okUsage(ServiceID::codex, {}, now)}};
+  UsageMap both = claude({window(10, now + 3600)}, 0);
+  both.emplace(ServiceID::codex, okUsage(ServiceID::codex, {window(10, now + 3600)}, now - 500));
   const Case cases[] = {
       {"nothing loaded", {}, std::nullopt},
-      {"fresh, reset later",
-       {{ServiceID::claude, okUsage(ServiceID::claude, {window(10, now + 3600)}, now)}},
-       now + 900},
-      {"reset before the limit",
-       {{ServiceID::claude, okUsage(ServiceID::claude, {window(10, now + 60)}, now)}},
-       now + 60},
-      {"outdated, no reset ahead",
-       {{ServiceID::claude, okUsage(ServiceID::claude, {window(10, now - 60), window(20, std::nullopt)}, now - 1000)}},
-       std::nullopt},
-      {"outdated, reset ahead",
-       {{ServiceID::claude, okUsage(ServiceID::claude, {window(10, now + 50)}, now - 1000)}},
-       now + 50},
-      {"failures never change",
-       {{ServiceID::claude, failedUsage(ServiceID::claude, ProviderStatus::unavailable("x"), now)},
-        {ServiceID::codex, okUsage(ServiceID::codex, {}, now)}},
-       std::nullopt},
-      {"earliest across services",
-       {{ServiceID::claude, okUsage(ServiceID::claude, {window(10, now + 3600)}, now)},
-        {ServiceID::codex, okUsage(ServiceID::codex, {window(10, now + 3600)}, now - 500)}},
-       now + 400},
+      {"fresh, reset later", claude({window(10, now + 3600)}, 0), now + 900},
+      {"reset before the limit", claude({window(10, now + 60)}, 0), now + 60},
+      {"outdated, no reset ahead", claude({window(10, now - 60), window(20, std::nullopt)}, 1000), std::nullopt},
+      {"outdated, reset ahead", claude({window(10, now + 50)}, 1000), now + 50},
+      {"failures never change", failures, std::nullopt},
+      {"earliest across services", both, now + 400},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     const auto next = TrayController::nextJudgementChange(c.usages, 120, fromEpochSeconds(now));
-    ASSERT_EQ(next.has_value(), c.next.has_value()) << c.name;
+    ASSERT_EQ(next.has_value(), c.next.has_value());
     if (next) {
-      EXPECT_DOUBLE_EQ(toEpochSeconds(*next), *c.next) << c.name;
+      EXPECT_DOUBLE_EQ(toEpochSeconds(*next), *c.next);
     }
   }
 }
@@ -157,17 +152,16 @@ TEST_F(TrayControllerTest, ActivationTogglesThePopoverAndSecondaryActivationRefr
 }
 
 TEST_F(TrayControllerTest, ContextMenuOffersRefreshSettingsAndQuit) {
+  QList<QAction*> actions;
   QStringList texts;
-  QAction* settingsAction = nullptr;
-  QAction* refreshAction = nullptr;
   for (QAction* action : controller->contextMenu()->actions()) {
     if (action->isSeparator()) continue;
+    actions << action;
     texts << action->text();
-    if (action->text() == QStringLiteral("설정")) settingsAction = action;
-    if (action->text() == QStringLiteral("새로고침")) refreshAction = action;
   }
-  EXPECT_EQ(texts, (QStringList{QStringLiteral("새로고침"), QStringLiteral("설정"), QStringLiteral("종료")}));
-  ASSERT_TRUE(settingsAction && refreshAction);
+  ASSERT_EQ(texts, (QStringList{QStringLiteral("새로고침"), QStringLiteral("설정"), QStringLiteral("종료")}));
+  QAction* refreshAction = actions[0];
+  QAction* settingsAction = actions[1];
 
   data.gate->open();
   refreshAction->trigger();
