@@ -374,19 +374,27 @@ TEST_F(HistoryStoreTest, PrunesOnLoadToRetentionAndToFourThousandPerSeries) {
   EXPECT_EQ(entriesOnDisk(), 4000u);
 }
 
-TEST_F(HistoryStoreTest, QuarantinesFilesThatAreNotAVersionOneHistory) {
-  for (const std::string body :
-       {R"({"version":2,"entries":[]})", "not json", R"({"version":1.0,"entries":[]})",
-        R"({"version":"1","entries":[]})", R"({"version":1,"entries":{}})", R"({"entries":[]})", "[1,2]", ""}) {
+TEST_F(HistoryStoreTest, QuarantinesFilesThatAreNotAVersionOneHistoryOrTooLarge) {
+  const std::string valid = json{{"version", 1}, {"entries", {element("claude", "five_hour", 1, t0)}}}.dump();
+  HistoryStore::Policy policy;
+  policy.maxFileBytes = static_cast<long long>(valid.size());
+  for (const std::string& body :
+       std::vector<std::string>{R"({"version":2,"entries":[]})", "not json", R"({"version":1.0,"entries":[]})",
+                                R"({"version":"1","entries":[]})", R"({"version":1,"entries":{}})", R"({"entries":[]})",
+                                "[1,2]", "", valid + " "}) {
     SCOPED_TRACE(body);
     TestSandbox local;
     const fs::path path = local.writeFile("history.json", QByteArray::fromStdString(body));
-    HistoryStore store(path);
+    HistoryStore store(path, policy);
     EXPECT_TRUE(load(store, t0 + 0.9).entries.empty());
     EXPECT_EQ(readText(local.path(stamp(t0))), body);
     EXPECT_EQ(modeOf(local.path(stamp(t0))), 0600u);
     EXPECT_FALSE(fs::exists(path));
   }
+  // A file of exactly the limit is read.
+  write("history.json", valid);
+  HistoryStore store(file(), policy);
+  EXPECT_EQ(load(store, t0).entries.size(), 1u);
 }
 
 TEST_F(HistoryStoreTest, QuarantineCountsUpAndKeepsTheNewestThree) {
@@ -400,18 +408,6 @@ TEST_F(HistoryStoreTest, QuarantineCountsUpAndKeepsTheNewestThree) {
   // is something.
   record(store, {sample("five_hour", 10, t0)}, t0);
   EXPECT_EQ(entriesOnDisk(), 1u);
-}
-
-TEST_F(HistoryStoreTest, OversizedFileIsQuarantinedUnread) {
-  const std::string body = json{{"version", 1}, {"entries", {element("claude", "five_hour", 1, t0)}}}.dump();
-  HistoryStore::Policy policy;
-  policy.maxFileBytes = static_cast<long long>(body.size());
-  write("history.json", body);
-  EXPECT_EQ(load(*std::make_unique<HistoryStore>(file(), policy), t0).entries.size(), 1u);
-  write("history.json", body + " ");
-  HistoryStore store(file(), policy);
-  EXPECT_TRUE(load(store, t0).entries.empty());
-  EXPECT_EQ(backupNames().size(), 1u);
 }
 
 TEST_F(HistoryStoreTest, DamagedFileThatCannotBeMovedStaysAndNothingIsWritten) {
