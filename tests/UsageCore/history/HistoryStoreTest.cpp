@@ -158,17 +158,27 @@ TEST_F(HistoryStoreTest, SortsAndClampsABatchAndSkipsUnrecordableSamples) {
   EXPECT_EQ(seriesOf(snapshot, "codex_secondary", ServiceID::codex).size(), 1u);
 }
 
-TEST_F(HistoryStoreTest, VersionGrowsOnlyWithChangesAndCallsRunInOrder) {
-  const auto first = record(memoryStore, {sample("five_hour", 10, t0)}, t0);
-  EXPECT_EQ(record(memoryStore, {sample("five_hour", 10, t0 + 10)}, t0 + 10).version, first.version);
-  const auto cleared = awaitFuture(memoryStore.clear());
-  EXPECT_GT(cleared.version, first.version);
+TEST_F(HistoryStoreTest, VersionGrowsOnlyWithChangesAndQueuedCallsFinishInOrderPastTheStoresEnd) {
   std::vector<QFuture<Snapshot>> futures;
-  for (int i = 1; i <= 10; ++i) {
-    futures.push_back(memoryStore.record({sample("seven_day", i, t0 + 60 * i)}, fromEpochSeconds(t0 + 60 * i)));
+  long long version = 0;
+  {
+    HistoryStore store(file());
+    const auto first = record(store, {sample("five_hour", 10, t0)}, t0);
+    EXPECT_EQ(record(store, {sample("five_hour", 10, t0 + 10)}, t0 + 10).version, first.version);
+    version = awaitFuture(store.clear()).version;
+    EXPECT_GT(version, first.version);
+    for (int i = 1; i <= 10; ++i) {
+      futures.push_back(store.record({sample("seven_day", i, t0 + 60 * i)}, fromEpochSeconds(t0 + 60 * i)));
+    }
+    futures.push_back(store.clear());
   }
-  long long previous = cleared.version;
-  for (auto& future : futures) EXPECT_EQ(awaitFuture(future).version, ++previous);
+  for (auto& future : futures) {
+    ASSERT_TRUE(future.isFinished());
+    EXPECT_EQ(future.result().version, ++version);
+  }
+  EXPECT_EQ(seriesOf(futures[8].result(), "seven_day").size(), 9u);
+  EXPECT_TRUE(futures.back().result().entries.empty());
+  EXPECT_FALSE(fs::exists(file()));
 }
 
 TEST_F(HistoryStoreTest, BlockingWaitNeverRunsAQueuedCallOutOfOrder) {
@@ -195,6 +205,9 @@ TEST_F(HistoryStoreTest, WritesCompactOrderedJsonThatReadsBackExactly) {
          {sample("codex_primary", 5, fine, std::nullopt, ServiceID::codex), sample("seven_day", 7.25, fine, fine + 3.5),
           sample("five_hour", 1.0 / 3.0, fine)},
          fine);
+  EXPECT_EQ(modeOf(folder()), 0700u);
+  EXPECT_EQ(modeOf(file()), 0600u);
+  for (const auto& item : fs::directory_iterator(folder())) EXPECT_EQ(item.path().filename(), "history.json");
   const std::string text = readText(file());
   EXPECT_EQ(text.find_first_of(" \n"), std::string::npos);
   const auto entries = json::parse(text).at("entries");
@@ -272,35 +285,23 @@ TEST_F(HistoryStoreTest, JournalIsFoldedOncePastItsLimitOrThePrunedRoom) {
   }
 }
 
-TEST_F(HistoryStoreTest, KeepsFolderAndFilePrivateAndLeavesNoTemporaryFile) {
-  {
-    HistoryStore store(file());
-    record(store, {sample("five_hour", 10, t0)}, t0);
-    EXPECT_EQ(modeOf(folder()), 0700u);
-    EXPECT_EQ(modeOf(file()), 0600u);
-    for (const auto& item : fs::directory_iterator(folder())) EXPECT_EQ(item.path().filename(), "history.json");
+TEST_F(HistoryStoreTest, LoadTightensModesAndRemovesOnlyOurStaleTemporaryFiles) {
+  writeElements(json::array({element("claude", "five_hour", 1, t0)}));
+  const std::string ours = ".history.json.0b6d3f5e-9a8c-4d2e-8f1a-2c3b4d5e6f70.tmp";
+  for (const std::string& name : std::vector<std::string>{
+           ours, ".history.json.decoy.tmp", ".notes.json." + ours.substr(14), "history.json.0b6d3f5e.tmp"}) {
+    write(name, "{}");
   }
-  // Looser modes are tightened on load.
   fs::permissions(folder(), fs::perms(0755));
   fs::permissions(file(), fs::perms(0644));
   HistoryStore store(file());
   load(store, t0);
   EXPECT_EQ(modeOf(folder()), 0700u);
   EXPECT_EQ(modeOf(file()), 0600u);
-}
-
-TEST_F(HistoryStoreTest, OpeningTheFolderRemovesOnlyOurStaleTemporaryFiles) {
-  const std::string ours = ".history.json.0b6d3f5e-9a8c-4d2e-8f1a-2c3b4d5e6f70.tmp";
-  for (const std::string& name : std::vector<std::string>{
-           ours, ".history.json.decoy.tmp", ".notes.json." + ours.substr(14), "history.json.0b6d3f5e.tmp"}) {
-    write(name, "{}");
-  }
-  HistoryStore store(file());
-  load(store, t0);
   EXPECT_FALSE(fs::exists(folder() / ours));
   std::size_t left = 0;
   for ([[maybe_unused]] const auto& item : fs::directory_iterator(folder())) ++left;
-  EXPECT_EQ(left, 3u);
+  EXPECT_EQ(left, 4u);
 }
 
 TEST_F(HistoryStoreTest, SymlinkedHistoryIsSetAsideAndItsTargetLeftAlone) {
@@ -373,19 +374,27 @@ TEST_F(HistoryStoreTest, PrunesOnLoadToRetentionAndToFourThousandPerSeries) {
   EXPECT_EQ(entriesOnDisk(), 4000u);
 }
 
-TEST_F(HistoryStoreTest, QuarantinesFilesThatAreNotAVersionOneHistory) {
-  for (const std::string body :
-       {R"({"version":2,"entries":[]})", "not json", R"({"version":1.0,"entries":[]})",
-        R"({"version":"1","entries":[]})", R"({"version":1,"entries":{}})", R"({"entries":[]})", "[1,2]", ""}) {
+TEST_F(HistoryStoreTest, QuarantinesFilesThatAreNotAVersionOneHistoryOrTooLarge) {
+  const std::string valid = json{{"version", 1}, {"entries", {element("claude", "five_hour", 1, t0)}}}.dump();
+  HistoryStore::Policy policy;
+  policy.maxFileBytes = static_cast<long long>(valid.size());
+  for (const std::string& body :
+       std::vector<std::string>{R"({"version":2,"entries":[]})", "not json", R"({"version":1.0,"entries":[]})",
+                                R"({"version":"1","entries":[]})", R"({"version":1,"entries":{}})", R"({"entries":[]})",
+                                "[1,2]", "", valid + " "}) {
     SCOPED_TRACE(body);
     TestSandbox local;
     const fs::path path = local.writeFile("history.json", QByteArray::fromStdString(body));
-    HistoryStore store(path);
+    HistoryStore store(path, policy);
     EXPECT_TRUE(load(store, t0 + 0.9).entries.empty());
     EXPECT_EQ(readText(local.path(stamp(t0))), body);
     EXPECT_EQ(modeOf(local.path(stamp(t0))), 0600u);
     EXPECT_FALSE(fs::exists(path));
   }
+  // A file of exactly the limit is read.
+  write("history.json", valid);
+  HistoryStore store(file(), policy);
+  EXPECT_EQ(load(store, t0).entries.size(), 1u);
 }
 
 TEST_F(HistoryStoreTest, QuarantineCountsUpAndKeepsTheNewestThree) {
@@ -399,18 +408,6 @@ TEST_F(HistoryStoreTest, QuarantineCountsUpAndKeepsTheNewestThree) {
   // is something.
   record(store, {sample("five_hour", 10, t0)}, t0);
   EXPECT_EQ(entriesOnDisk(), 1u);
-}
-
-TEST_F(HistoryStoreTest, OversizedFileIsQuarantinedUnread) {
-  const std::string body = json{{"version", 1}, {"entries", {element("claude", "five_hour", 1, t0)}}}.dump();
-  HistoryStore::Policy policy;
-  policy.maxFileBytes = static_cast<long long>(body.size());
-  write("history.json", body);
-  EXPECT_EQ(load(*std::make_unique<HistoryStore>(file(), policy), t0).entries.size(), 1u);
-  write("history.json", body + " ");
-  HistoryStore store(file(), policy);
-  EXPECT_TRUE(load(store, t0).entries.empty());
-  EXPECT_EQ(backupNames().size(), 1u);
 }
 
 TEST_F(HistoryStoreTest, DamagedFileThatCannotBeMovedStaysAndNothingIsWritten) {
@@ -489,20 +486,6 @@ TEST_F(HistoryStoreTest, ClearDeletesFileJournalAndBackupsAndReportsFailuresUnti
   // A cleared store does not read the file again.
   writeElements(json::array({element("claude", "seven_day", 1, t0)}));
   EXPECT_TRUE(load(store, t0).entries.empty());
-}
-
-TEST_F(HistoryStoreTest, DestroyingTheStoreFinishesQueuedCalls) {
-  std::vector<QFuture<Snapshot>> futures;
-  {
-    HistoryStore store(file());
-    for (int i = 0; i < 10; ++i)
-      futures.push_back(store.record({sample("five_hour", i, t0 + 60 * i)}, fromEpochSeconds(t0 + 60 * i)));
-    futures.push_back(store.clear());
-  }
-  for (auto& future : futures) EXPECT_TRUE(future.isFinished());
-  EXPECT_EQ(seriesOf(futures[8].result(), "five_hour").size(), 9u);
-  EXPECT_TRUE(futures.back().result().entries.empty());
-  EXPECT_FALSE(fs::exists(file()));
 }
 
 TEST_F(HistoryStoreTest, ReadOnlyStoreReadsButNeverChangesTheDisk) {

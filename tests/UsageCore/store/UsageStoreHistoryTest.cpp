@@ -19,7 +19,6 @@ using Providers = std::vector<std::shared_ptr<UsageProvider>>;
 
 const HistoryKey claudeFiveHour{ServiceID::claude, "five_hour"};
 const HistoryKey claudeWeekly{ServiceID::claude, "seven_day"};
-const HistoryKey codexPrimary{ServiceID::codex, "codex_primary"};
 
 class UsageStoreHistoryTest : public SandboxedTest {
  protected:
@@ -88,49 +87,20 @@ class UsageStoreHistoryTest : public SandboxedTest {
 };
 
 TEST_F(UsageStoreHistoryTest, RecordsTheWindowsOfSuccessfulFetchesOnly) {
-  const UsageWindow primary("codex_primary", "5시간", 12, std::nullopt, 300);
-  auto claude = std::make_shared<FakeProvider>(
-      ServiceID::claude, std::vector{okUsage(ServiceID::claude, {fiveHour(30), weekly(15)}, t0),
-                                     okUsage(ServiceID::claude, {fiveHour(35), weekly(15)}, t0 + 120)});
-  // The failure carries windows of its own; they are not samples either.
-  auto failure = failedUsage(ServiceID::codex, ProviderStatus::unavailable("실패"), t0 + 120);
-  failure.windows = {UsageWindow("codex_primary", "5시간", 50, std::nullopt, 300)};
-  auto codex =
-      std::make_shared<FakeProvider>(ServiceID::codex, std::vector{okUsage(ServiceID::codex, {primary}, t0), failure});
-  auto store = memoryStore({claude, codex});
+  // The failure carries windows of its own; they are not samples.
+  auto failure = failedUsage(ServiceID::claude, ProviderStatus::unavailable("실패"), t0 + 120);
+  failure.windows = {fiveHour(50)};
+  auto store = memoryStore({std::make_shared<FakeProvider>(
+      ServiceID::claude, std::vector{okUsage(ServiceID::claude, {fiveHour(30), weekly(15)}, t0), failure})});
 
   awaitFuture(store->refresh());
   ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
   EXPECT_EQ(store->history().at(claudeFiveHour).front().entry(claudeFiveHour), sample(t0, 30));
   EXPECT_EQ(seriesSize(*store, claudeWeekly), 1u);
-  EXPECT_EQ(seriesSize(*store, codexPrimary), 1u);
 
   clock.advance(120);
   awaitFuture(store->refresh());
-  EXPECT_EQ(seriesSize(*store, claudeFiveHour), 2u);
-  EXPECT_EQ(seriesSize(*store, codexPrimary), 1u);
-}
-
-TEST_F(UsageStoreHistoryTest, AStoreWithoutAHistoryFileWritesNoFile) {
-  auto provider = std::make_shared<FakeProvider>(ServiceID::claude, [this](std::stop_token) {
-    return okUsage(ServiceID::claude, {fiveHour(30)}, toEpochSeconds(systemNow()));
-  });
-  UsageStore store(Providers{provider});
-  awaitFuture(store.refresh());
-  EXPECT_EQ(seriesSize(store, claudeFiveHour), 1u);
-  for (const auto& item : fs::recursive_directory_iterator(sandbox.home())) {
-    EXPECT_NE(item.path().filename(), "history.json") << item.path();
-  }
-}
-
-TEST_F(UsageStoreHistoryTest, LoadsTheFileAtStartAndRecordsIntoIt) {
-  writeHistory({sample(t0 - 3600, 10), sample(t0 - 1800, 20)});
-  auto store = fileStore({claudeAtClock(30)});
-  ASSERT_TRUE(waitUntil([&] { return seriesSize(*store, claudeFiveHour) == 2; }));
-
-  awaitFuture(store->refresh());
-  EXPECT_EQ(seriesSize(*store, claudeFiveHour), 3u);
-  EXPECT_EQ(fileEntries().size(), 4u);  // three five-hour samples and one weekly
+  EXPECT_EQ(seriesSize(*store, claudeFiveHour), 1u);
 }
 
 TEST_F(UsageStoreHistoryTest, TrendsComeFromTheRecordedSeries) {
@@ -151,31 +121,48 @@ TEST_F(UsageStoreHistoryTest, TrendsComeFromTheRecordedSeries) {
   EXPECT_EQ(store->trend(ServiceID::claude, "five_hour"), WindowTrend::insufficient(ServiceID::claude, "five_hour"));
 }
 
-TEST_F(UsageStoreHistoryTest, ClearDuringARefreshLeavesTheHistoryEmpty) {
-  writeHistory({sample(t0 - 3600, 10)});
-  Gate gate;
-  auto gated = std::make_shared<FakeProvider>(ServiceID::claude, [&, at = t0](std::stop_token) {
-    gate.waitRegardless();
-    return okUsage(ServiceID::claude, {fiveHour(40)}, at);
-  });
-  auto store = fileStore({gated});
-  ASSERT_TRUE(waitUntil([&] { return seriesSize(*store, claudeFiveHour) == 1; }));
+TEST_F(UsageStoreHistoryTest, ClearingOrTogglingDuringARefreshDropsItsSamples) {
+  for (const bool clear : {true, false}) {
+    SCOPED_TRACE(clear ? "clear" : "recording off and on");
+    if (clear) writeHistory({sample(t0 - 3600, 10)});
+    Gate gate;
+    auto seconds = std::make_shared<double>(*clock.seconds);
+    auto gated = std::make_shared<FakeProvider>(ServiceID::claude, [this, &gate, seconds](std::stop_token) {
+      gate.waitRegardless();
+      return okUsage(ServiceID::claude, {fiveHour(40)}, *seconds);
+    });
+    auto store = clear ? fileStore({gated}) : memoryStore({gated});
+    ASSERT_TRUE(waitUntil([&] { return seriesSize(*store, claudeFiveHour) == (clear ? 1u : 0u); }));
 
-  const QFuture<void> refreshed = store->refresh();
-  ASSERT_TRUE(waitUntil([&] { return gated->calls == 1; }));
-  store->clearHistory();
-  EXPECT_TRUE(store->history().empty());
-  EXPECT_TRUE(store->isClearingHistory());
-  gate.open();
-  awaitFuture(refreshed);
-  awaitClear(*store);
-  spinFor(std::chrono::milliseconds(20));
-  EXPECT_TRUE(store->history().empty());
-  EXPECT_FALSE(fs::exists(historyFile()));
-  // The next refresh records again.
-  awaitFuture(store->refresh());
-  EXPECT_EQ(seriesSize(*store, claudeFiveHour), 1u);
-  EXPECT_EQ(fileEntries().size(), 1u);
+    const QFuture<void> refreshed = store->refresh();
+    ASSERT_TRUE(waitUntil([&] { return gated->calls == 1; }));
+    if (clear) {
+      store->clearHistory();
+      EXPECT_TRUE(store->history().empty());
+      EXPECT_TRUE(store->isClearingHistory());
+    } else {
+      store->setHistoryEnabled(false);
+      store->setHistoryEnabled(true);
+    }
+    gate.open();
+    awaitFuture(refreshed);
+    awaitClear(*store);
+    spinFor(std::chrono::milliseconds(20));
+    EXPECT_TRUE(store->history().empty());
+    if (clear) {
+      EXPECT_FALSE(fs::exists(historyFile()));
+    }
+
+    // The next refresh records again, at its own time.
+    clock.advance(120);
+    *seconds = *clock.seconds;
+    awaitFuture(store->refresh());
+    ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
+    EXPECT_EQ(store->history().at(claudeFiveHour).front().time(), clock.now());
+    if (clear) {
+      EXPECT_EQ(fileEntries().size(), 1u);
+    }
+  }
 }
 
 TEST_F(UsageStoreHistoryTest, AFailedClearStopsRecordingUntilAClearSucceeds) {
@@ -205,30 +192,6 @@ TEST_F(UsageStoreHistoryTest, AFailedClearStopsRecordingUntilAClearSucceeds) {
   EXPECT_EQ(seriesSize(*store, claudeFiveHour), 1u);
 }
 
-TEST_F(UsageStoreHistoryTest, TogglingRecordingDuringARefreshDropsItsSamples) {
-  Gate gate;
-  auto seconds = std::make_shared<double>(t0);
-  auto gated = std::make_shared<FakeProvider>(ServiceID::claude, [&, seconds](std::stop_token) {
-    gate.waitRegardless();
-    return okUsage(ServiceID::claude, {fiveHour(40)}, *seconds);
-  });
-  auto store = memoryStore({gated});
-  const QFuture<void> refreshed = store->refresh();
-  ASSERT_TRUE(waitUntil([&] { return gated->calls == 1; }));
-  store->setHistoryEnabled(false);
-  store->setHistoryEnabled(true);
-  gate.open();
-  awaitFuture(refreshed);
-  spinFor(std::chrono::milliseconds(20));
-  EXPECT_TRUE(store->history().empty());
-
-  clock.advance(120);
-  *seconds = *clock.seconds;
-  awaitFuture(store->refresh());
-  ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
-  EXPECT_EQ(store->history().at(claudeFiveHour).front().time(), clock.now());
-}
-
 TEST_F(UsageStoreHistoryTest, WithRecordingOffRefreshesStillPruneTheFile) {
   const double day = 86400;
   writeHistory({sample(t0 - 14 * day + 600, 10), sample(t0 - 60, 20)});
@@ -245,16 +208,26 @@ TEST_F(UsageStoreHistoryTest, WithRecordingOffRefreshesStillPruneTheFile) {
   EXPECT_EQ(stored.front().at, fromEpochSeconds(t0 - 60));
 }
 
-TEST_F(UsageStoreHistoryTest, MockStoresUseSyntheticTrendsAndNeverRecord) {
-  auto store = UsageStore::mock(MockUsageProvider::Scenario::high);
-  awaitFuture(store->refresh());
+TEST_F(UsageStoreHistoryTest, StoresWithoutAHistoryFileWriteNoneAndMocksNeverRecord) {
+  auto provider = std::make_shared<FakeProvider>(ServiceID::claude, [this](std::stop_token) {
+    return okUsage(ServiceID::claude, {fiveHour(30)}, toEpochSeconds(systemNow()));
+  });
+  UsageStore store(Providers{provider});
+  awaitFuture(store.refresh());
+  EXPECT_EQ(seriesSize(store, claudeFiveHour), 1u);
+
+  // Mock data shows synthetic trends and never enters the history.
+  auto mock = UsageStore::mock(MockUsageProvider::Scenario::high);
+  awaitFuture(mock->refresh());
   spinFor(std::chrono::milliseconds(20));
-  ASSERT_EQ(store->usages().size(), 2u);
-  EXPECT_TRUE(store->history().empty());
-  const auto& window = store->usages().at(ServiceID::claude).windows.front();
-  const WindowTrend trend = store->trend(ServiceID::claude, window.id);
+  ASSERT_EQ(mock->usages().size(), 2u);
+  EXPECT_TRUE(mock->history().empty());
+  const WindowTrend trend = mock->trend(ServiceID::claude, mock->usages().at(ServiceID::claude).windows.front().id);
   ASSERT_TRUE(trend.ratePerHour.has_value());
   EXPECT_DOUBLE_EQ(*trend.ratePerHour, 9);
+  for (const auto& item : fs::recursive_directory_iterator(sandbox.home())) {
+    EXPECT_NE(item.path().filename(), "history.json") << item.path();
+  }
 }
 
 TEST_F(UsageStoreHistoryTest, HistoryWorkOutlivesADroppedStoreWithoutTouchingIt) {
