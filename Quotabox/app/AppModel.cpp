@@ -3,9 +3,9 @@
 #include <QTimer>
 
 #include "login/ClosureLoginItem.h"
-#include "scenarios/DevTrends.h"
 #include "login/LoginItem.h"
 #include "login/LoginItemError.h"
+#include "scenarios/DevTrends.h"
 
 namespace {
 const QString kLoginItemGeneralError =

@@ -8,12 +8,12 @@
 #include <utility>
 #include <vector>
 
-#include "settings/AppSettings.h"
 #include "app/LaunchOptions.h"
 #include "login/LoginItemControlling.h"
 #include "model/ServiceUsage.h"
-#include "settings/SettingsDomain.h"
 #include "notifications/ThresholdNotifier.h"
+#include "settings/AppSettings.h"
+#include "settings/SettingsDomain.h"
 #include "store/UsageStore.h"
 #include "trends/WindowTrend.h"
 

@@ -6,8 +6,8 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
-#include "settings/SettingsDomain.h"
 #include "TestSandbox.h"
+#include "settings/SettingsDomain.h"
 
 namespace {
 nlohmann::json readJson(const QString& path) {
