@@ -3,11 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "EventLoop.h"
-#include "TestSandbox.h"
-#include "UsageStoreFakes.h"
-#include "app/AppModel.h"
-#include "login/ClosureLoginItem.h"
+#include "../tray/TrayTestModel.h"
 #include "statusbar/WaybarLine.h"
 #include "statusbar/WaybarModule.h"
 
@@ -72,63 +68,40 @@ TEST(WaybarLine, IsOneCompactJsonObjectPerLine) {
 
 class WaybarModuleTest : public SandboxedTest {
  protected:
-  std::shared_ptr<SettingsDomain> defaults = SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests"));
-  ManualClock clock;
-  std::shared_ptr<FakeProvider> claude;
+  TrayTestModel data{43};
   std::vector<QByteArray> lines;
-
-  std::unique_ptr<AppModel> makeModel(std::vector<double> percents) {
-    const double now = *clock.seconds;
-    std::vector<ServiceUsage> answers;
-    for (double percent : percents) {
-      answers.push_back(okUsage(ServiceID::claude,
-                                {UsageWindow("five_hour", "5시간", percent, clock.now() + Seconds(3600), 300)}, now));
-    }
-    claude = std::make_shared<FakeProvider>(ServiceID::claude, answers);
-    auto codex = std::make_shared<FakeProvider>(
-        ServiceID::codex, std::vector<ServiceUsage>{failedUsage(ServiceID::codex, ProviderStatus::notSignedIn(), now)});
-    AppModel::Parts parts;
-    parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{claude, codex},
-                                               std::make_shared<HistoryStore>(std::nullopt), clock.clock());
-    parts.notifier =
-        std::make_unique<ThresholdNotifier>(defaults, QStringLiteral("mock"), nullptr, [](const QByteArray&) {});
-    parts.loginItem = std::make_shared<ClosureLoginItem>([] { return false; }, [](bool) {});
-    parts.clock = clock.clock();
-    return std::make_unique<AppModel>(LaunchOptions{}, defaults, std::move(parts));
-  }
 
   QJsonObject last() const { return QJsonDocument::fromJson(lines.back()).object(); }
 };
 
 TEST_F(WaybarModuleTest, WritesOnChangesAndAfterEveryRefreshButNotForUnchangedState) {
-  auto model = makeModel({43, 43, 95});
+  AppModel& model = *data.model;
   WaybarModule module(
-      *model, [this](const QByteArray& line) { lines.push_back(line); }, clock.clock());
+      model, [this](const QByteArray& line) { lines.push_back(line); }, data.clock.clock());
   module.emitLine();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(last().value("text").toString(), QStringLiteral("C \u2026 \u00B7 G \u2026"));
 
-  awaitFuture(model->store().refresh());
-  ASSERT_FALSE(lines.empty());
+  data.refreshOnce();
   EXPECT_EQ(last().value("text").toString(), QStringLiteral("C 43% \u00B7 G \u2013"));
+  EXPECT_EQ(last().value("class").toString(), QStringLiteral("normal"));
   const auto afterFirst = lines.size();
 
   // Same values again: the completed refresh still writes exactly one line.
-  awaitFuture(model->store().refresh());
+  data.refreshOnce();
   EXPECT_EQ(lines.size(), afterFirst + 1);
   EXPECT_EQ(lines.back(), lines[afterFirst - 1]);
 
-  awaitFuture(model->store().refresh());
-  EXPECT_EQ(last().value("class").toString(), QStringLiteral("critical"));
-  EXPECT_EQ(last().value("percentage").toInt(), 95);
-
-  // A settings change that alters the text writes at once; one that does not, writes nothing.
+  // A settings change that alters the line writes at once; one that does not, writes nothing.
   const auto beforeThresholds = lines.size();
-  model->settings().setWarningThreshold(50);
-  EXPECT_EQ(lines.size(), beforeThresholds);
-  model->settings().setCriticalThreshold(96);
-  EXPECT_EQ(lines.size(), beforeThresholds + 1);
+  model.settings().setWarningThreshold(40);
+  ASSERT_EQ(lines.size(), beforeThresholds + 1);
   EXPECT_EQ(last().value("class").toString(), QStringLiteral("warning"));
+  model.settings().setWarningThreshold(30);
+  EXPECT_EQ(lines.size(), beforeThresholds + 1);
+  model.settings().setCriticalThreshold(43);
+  EXPECT_EQ(last().value("class").toString(), QStringLiteral("critical"));
+  EXPECT_EQ(last().value("percentage").toInt(), 43);
 }
 
 }  // namespace
