@@ -1,8 +1,6 @@
 #include "views/SystemSymbol.h"
 
 #include <QFontDatabase>
-#include <QPainter>
-#include <QPixmap>
 
 #include "views/Symbols.h"
 
@@ -33,20 +31,8 @@ QString glyph(const QString& name) {
 }
 
 QIcon icon(const QString& name, const QColor& color, int pixelSize) {
-  QIcon result;
-  for (const qreal dpr : {1.0, 2.0}) {
-    QPixmap pixmap(QSize(pixelSize, pixelSize) * dpr);
-    pixmap.setDevicePixelRatio(dpr);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setFont(font(pixelSize));
-    painter.setPen(color);
-    painter.drawText(QRectF(0, 0, pixelSize, pixelSize), Qt::AlignCenter, glyph(name));
-    painter.end();
-    result.addPixmap(pixmap);
-  }
-  return result;
+  // The table's icons take the size of the text beside them, drawn 1.2 times as large.
+  return Symbols::icon(name, pixelSize / 1.2, color);
 }
 
 }  // namespace SystemSymbol
