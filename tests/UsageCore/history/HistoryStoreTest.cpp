@@ -124,38 +124,28 @@ TEST_F(HistoryStoreTest, ThinningKeepsChangesAfterTheMinimumGapNewCyclesAndHeart
   }
 }
 
-TEST_F(HistoryStoreTest, RejectsSamplesOutsideTheTimeLimits) {
+TEST_F(HistoryStoreTest, RecordSortsClampsAndBoundsABatch) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
   const double now = t0 + 20 * day;
+  // Every seven_day_opus sample is unrecordable: out of the time limits, not finite, or not a known window.
   auto snapshot =
       record(memoryStore,
-             {sample("five_hour", 1, now + 61), sample("seven_day", 1, now + 60),
-              sample("seven_day_opus", 1, now - 14 * day - 1), sample("seven_day_sonnet", 1, now - 14 * day)},
+             {sample("five_hour", 20, now), sample("five_hour", 130, now - 120), sample("seven_day", -5, now + 60),
+              sample("seven_day_sonnet", 1, now - 14 * day), sample("seven_day_opus", 1, now + 61),
+              sample("seven_day_opus", 1, now - 14 * day - 1), sample("seven_day_opus", nan, now),
+              sample("seven_day_opus", std::numeric_limits<double>::infinity(), now), sample("seven_day_opus", 5, nan),
+              sample("seven_day_opus", 5, now, nan), sample("seven_day_special", 5, now),
+              sample("codex_secondary", 5, now, now + 10, ServiceID::codex)},
              now);
-  EXPECT_TRUE(seriesOf(snapshot, "five_hour").empty());
-  EXPECT_EQ(seriesOf(snapshot, "seven_day").size(), 1u);
-  EXPECT_TRUE(seriesOf(snapshot, "seven_day_opus").empty());
-  EXPECT_EQ(seriesOf(snapshot, "seven_day_sonnet").size(), 1u);
+  EXPECT_EQ(timesOf(snapshot, "five_hour"), (std::vector<double>{now - 120, now}));
+  EXPECT_EQ(seriesOf(snapshot, "five_hour").at(0).usedPercent, 100);
+  EXPECT_EQ(seriesOf(snapshot, "seven_day").at(0).usedPercent, 0);
+  EXPECT_EQ(snapshot.entries.size(), 4u);
+  EXPECT_EQ(seriesOf(snapshot, "codex_secondary", ServiceID::codex).size(), 1u);
   // Pruning is inclusive at both ends and then moves on with the clock.
   snapshot = load(memoryStore, now + 1);
   EXPECT_TRUE(seriesOf(snapshot, "seven_day_sonnet").empty());
   EXPECT_EQ(seriesOf(snapshot, "seven_day").size(), 1u);
-}
-
-TEST_F(HistoryStoreTest, SortsAndClampsABatchAndSkipsUnrecordableSamples) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double inf = std::numeric_limits<double>::infinity();
-  auto snapshot =
-      record(memoryStore,
-             {sample("five_hour", 20, t0 + 120), sample("five_hour", 130, t0), sample("seven_day", -5, t0),
-              sample("seven_day_opus", nan, t0), sample("seven_day_sonnet", inf, t0),
-              sample("seven_day_cowork", 5, nan), sample("seven_day_oauth_apps", 5, t0, nan),
-              sample("seven_day_special", 5, t0), sample("codex_secondary", 5, t0, t0 + 10, ServiceID::codex)},
-             t0 + 120);
-  EXPECT_EQ(timesOf(snapshot, "five_hour"), (std::vector<double>{t0, t0 + 120}));
-  EXPECT_EQ(seriesOf(snapshot, "five_hour").at(0).usedPercent, 100);
-  EXPECT_EQ(seriesOf(snapshot, "seven_day").at(0).usedPercent, 0);
-  EXPECT_EQ(snapshot.entries.size(), 3u);
-  EXPECT_EQ(seriesOf(snapshot, "codex_secondary", ServiceID::codex).size(), 1u);
 }
 
 TEST_F(HistoryStoreTest, VersionGrowsOnlyWithChangesAndQueuedCallsFinishInOrderPastTheStoresEnd) {
@@ -285,25 +275,6 @@ TEST_F(HistoryStoreTest, JournalIsFoldedOncePastItsLimitOrThePrunedRoom) {
   }
 }
 
-TEST_F(HistoryStoreTest, LoadTightensModesAndRemovesOnlyOurStaleTemporaryFiles) {
-  writeElements(json::array({element("claude", "five_hour", 1, t0)}));
-  const std::string ours = ".history.json.0b6d3f5e-9a8c-4d2e-8f1a-2c3b4d5e6f70.tmp";
-  for (const std::string& name : std::vector<std::string>{
-           ours, ".history.json.decoy.tmp", ".notes.json." + ours.substr(14), "history.json.0b6d3f5e.tmp"}) {
-    write(name, "{}");
-  }
-  fs::permissions(folder(), fs::perms(0755));
-  fs::permissions(file(), fs::perms(0644));
-  HistoryStore store(file());
-  load(store, t0);
-  EXPECT_EQ(modeOf(folder()), 0700u);
-  EXPECT_EQ(modeOf(file()), 0600u);
-  EXPECT_FALSE(fs::exists(folder() / ours));
-  std::size_t left = 0;
-  for ([[maybe_unused]] const auto& item : fs::directory_iterator(folder())) ++left;
-  EXPECT_EQ(left, 4u);
-}
-
 TEST_F(HistoryStoreTest, SymlinkedHistoryIsSetAsideAndItsTargetLeftAlone) {
   const fs::path target =
       write("elsewhere.json", json{{"version", 1}, {"entries", {element("claude", "five_hour", 5, t0)}}}.dump());
@@ -423,17 +394,30 @@ TEST_F(HistoryStoreTest, DamagedFileThatCannotBeMovedStaysAndNothingIsWritten) {
   EXPECT_FALSE(fs::exists(HistoryStore::journalURL(damaged)));
 }
 
-TEST_F(HistoryStoreTest, BackupMaintenanceDropsOutOfRangeStampsAndTightensTheRest) {
-  const std::pair<std::string, bool> backups[] = {{stamp(t0 - 13 * day), true},        {stamp(t0) + ".5", true},
-                                                  {stamp(t0 - 14 * day - 1), false},   {stamp(t0 + 61), false},
-                                                  {"history.json.corrupt-abc", false}, {"notes.corrupt-1", true}};
-  for (const auto& [name, kept] : backups) fs::permissions(write(name, "x"), fs::perms(0644));
+TEST_F(HistoryStoreTest, LoadTightensModesAndDropsOnlyOurStaleTemporariesAndBackups) {
+  writeElements(json::array({element("claude", "five_hour", 1, t0)}));
+  const std::string ours = ".history.json.0b6d3f5e-9a8c-4d2e-8f1a-2c3b4d5e6f70.tmp";
+  const std::pair<std::string, bool> files[] = {{stamp(t0 - 13 * day), true},
+                                                {stamp(t0) + ".5", true},
+                                                {stamp(t0 - 14 * day - 1), false},
+                                                {stamp(t0 + 61), false},
+                                                {"history.json.corrupt-abc", false},
+                                                {"notes.corrupt-1", true},
+                                                {ours, false},
+                                                {".history.json.decoy.tmp", true},
+                                                {".notes.json." + ours.substr(14), true},
+                                                {"history.json.0b6d3f5e.tmp", true}};
+  for (const auto& [name, kept] : files) fs::permissions(write(name, "x"), fs::perms(0644));
+  fs::permissions(folder(), fs::perms(0755));
+  fs::permissions(file(), fs::perms(0644));
   HistoryStore store(file());
   load(store, t0);
-  for (const auto& [name, kept] : backups) {
+  EXPECT_EQ(modeOf(folder()), 0700u);
+  EXPECT_EQ(modeOf(file()), 0600u);
+  for (const auto& [name, kept] : files) {
     SCOPED_TRACE(name);
     EXPECT_EQ(fs::exists(folder() / name), kept);
-    if (kept && name != "notes.corrupt-1") {
+    if (kept && name.starts_with("history.json.corrupt-")) {
       EXPECT_EQ(modeOf(folder() / name), 0600u);
     }
   }
