@@ -5,22 +5,7 @@
 
 #include "mock/MockUsageProvider.h"
 
-namespace {
-
 using Scenario = MockUsageProvider::Scenario;
-
-const TimePoint kNow = fromEpochSeconds(1'763'500'000);
-
-}  // namespace
-
-TEST(MockUsageProvider, FailureScenariosCarryNoValues) {
-  for (const auto service : ServiceIDs::allCases) {
-    EXPECT_EQ(MockUsageProvider::usage(service, Scenario::notSignedIn, kNow),
-              ServiceUsage::failure(service, kNow, ProviderStatus::notSignedIn()));
-    EXPECT_EQ(MockUsageProvider::usage(service, Scenario::error, kNow),
-              ServiceUsage::failure(service, kNow, ProviderStatus::unavailable("네트워크에 연결할 수 없어요")));
-  }
-}
 
 TEST(MockUsageProvider, ScenarioChangesWhileFetchingGiveWholeResults) {
   MockUsageProvider provider(ServiceID::claude, Scenario::normal);

@@ -23,8 +23,6 @@ TEST(MockTrends, RisingSeriesEndingAtTheCurrentValue) {
   const std::vector<Case> cases{
       {ServiceID::claude, UsageWindow("five_hour", "5시간", 38, in(8040), 300), Scenario::normal, 5, 32, 2.4,
        TrendVerdict::onTrack(in(8040))},
-      {ServiceID::claude, UsageWindow("five_hour", "5시간", 88, in(8040), 300), Scenario::high, 5, 65.5, 9,
-       TrendVerdict::exhaustsBeforeReset(in((100 - 88) / 9.0 * 3600), in(8040))},
       // The span follows the window up to a day; values below zero are held at zero.
       {ServiceID::claude, UsageWindow("seven_day", "주간", 21, in(259200), 10080), Scenario::normal, 24, 0, 2.4,
        TrendVerdict::exhaustsBeforeReset(in((100 - 21) / 2.4 * 3600), in(259200))},
