@@ -1,16 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "EventLoop.h"
 #include "TestSandbox.h"
 #include "claude/ClaudeUsageProvider.h"
 #include "codex/CodexUsageProvider.h"
 #include "store/UsageStore.h"
 
-using namespace std::chrono_literals;
-
 class UsageStoreLiveTest : public SandboxedTest {};
 
-TEST_F(UsageStoreLiveTest, SignedOutMachineGivesTwoSignedOutServices) {
+TEST_F(UsageStoreLiveTest, ReadsClaudeThenCodexFromItsConfiguredHome) {
   sandbox.setEnv("CODEX_HOME", QByteArray::fromStdString(sandbox.path("codex-home").string()));
   const auto store = UsageStore::live();
   // Claude first, then Codex reading the configured home; each store has its own reader.
@@ -20,10 +17,4 @@ TEST_F(UsageStoreLiveTest, SignedOutMachineGivesTwoSignedOutServices) {
   ASSERT_NE(codex, nullptr);
   EXPECT_EQ(codex->root(), sandbox.path("codex-home"));
   EXPECT_NE(store->providers()[1], UsageStore::live()->providers()[1]);
-
-  awaitFuture(store->refresh(), 20s);
-  ASSERT_EQ(store->usages().size(), 2u);
-  EXPECT_EQ(store->usages().at(ServiceID::claude).status, ProviderStatus::notSignedIn());
-  EXPECT_EQ(store->usages().at(ServiceID::codex).status, ProviderStatus::notSignedIn());
-  EXPECT_TRUE(store->lastRefresh().has_value());
 }
