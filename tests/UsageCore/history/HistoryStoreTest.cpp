@@ -188,47 +188,41 @@ TEST_F(HistoryStoreTest, BlockingWaitNeverRunsAQueuedCallOutOfOrder) {
   EXPECT_EQ(samplesOnDisk(), 0u);
 }
 
-TEST_F(HistoryStoreTest, WritesCompactOrderedJsonThatReadsBackExactly) {
-  HistoryStore store(file());
+TEST_F(HistoryStoreTest, FirstRecordWritesCompactJsonLaterOnesAppendAndTheNextLoadFoldsExactly) {
   const double fine = 1763400000.123456789;
-  record(store,
-         {sample("codex_primary", 5, fine, std::nullopt, ServiceID::codex), sample("seven_day", 7.25, fine, fine + 3.5),
-          sample("five_hour", 1.0 / 3.0, fine)},
-         fine);
-  EXPECT_EQ(modeOf(folder()), 0700u);
-  EXPECT_EQ(modeOf(file()), 0600u);
-  for (const auto& item : fs::directory_iterator(folder())) EXPECT_EQ(item.path().filename(), "history.json");
-  const std::string text = readText(file());
-  EXPECT_EQ(text.find_first_of(" \n"), std::string::npos);
-  const auto entries = json::parse(text).at("entries");
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[0]["windowID"], "five_hour");
-  EXPECT_EQ(entries[2]["windowID"], "codex_primary");
-  EXPECT_FALSE(entries[0].contains("resetsAt"));
-
-  HistoryStore fresh(file());
-  const auto snapshot = load(fresh, fine);
-  EXPECT_EQ(seriesOf(snapshot, "five_hour").at(0), sample("five_hour", 1.0 / 3.0, fine));
-  EXPECT_EQ(seriesOf(snapshot, "seven_day").at(0), sample("seven_day", 7.25, fine, fine + 3.5));
-}
-
-TEST_F(HistoryStoreTest, LaterRecordsAppendToTheJournalWhichTheNextLoadFolds) {
   {
     HistoryStore store(file());
-    record(store, {sample("five_hour", 10, t0)}, t0);
+    record(store,
+           {sample("codex_primary", 5, fine, std::nullopt, ServiceID::codex),
+            sample("seven_day", 7.25, fine, fine + 3.5), sample("five_hour", 1.0 / 3.0, fine)},
+           fine);
+    EXPECT_EQ(modeOf(folder()), 0700u);
+    EXPECT_EQ(modeOf(file()), 0600u);
+    for (const auto& item : fs::directory_iterator(folder())) EXPECT_EQ(item.path().filename(), "history.json");
     const std::string compacted = readText(file());
-    record(store, {sample("five_hour", 20, t0 + 60), sample("seven_day", 1, t0 + 60)}, t0 + 60);
-    record(store, {sample("five_hour", 30, t0 + 120)}, t0 + 120);
+    EXPECT_EQ(compacted.find_first_of(" \n"), std::string::npos);
+    const auto entries = json::parse(compacted).at("entries");
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0]["windowID"], "five_hour");
+    EXPECT_EQ(entries[2]["windowID"], "codex_primary");
+    EXPECT_FALSE(entries[0].contains("resetsAt"));
+
+    record(store, {sample("five_hour", 20, fine + 60), sample("seven_day", 1, fine + 60)}, fine + 60);
+    record(store, {sample("five_hour", 30, fine + 120)}, fine + 120);
     EXPECT_EQ(readText(file()), compacted);
     const std::string lines = readText(journal());
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
     EXPECT_EQ(modeOf(journal()), 0600u);
-    EXPECT_EQ(samplesOnDisk(), 4u);
+    EXPECT_EQ(samplesOnDisk(), 6u);
   }
   HistoryStore store(file());
-  EXPECT_EQ(timesOf(load(store, t0 + 120), "five_hour"), (std::vector<double>{t0, t0 + 60, t0 + 120}));
+  const auto snapshot = load(store, fine + 120);
+  EXPECT_EQ(seriesOf(snapshot, "five_hour"),
+            (std::vector{sample("five_hour", 1.0 / 3.0, fine), sample("five_hour", 20, fine + 60),
+                         sample("five_hour", 30, fine + 120)}));
+  EXPECT_EQ(seriesOf(snapshot, "seven_day").at(0), sample("seven_day", 7.25, fine, fine + 3.5));
   EXPECT_FALSE(fs::exists(journal()));
-  EXPECT_EQ(entriesOnDisk(), 4u);
+  EXPECT_EQ(entriesOnDisk(), 6u);
 }
 
 TEST_F(HistoryStoreTest, JournalReplaySkipsDamagedAndTornLines) {
@@ -345,7 +339,7 @@ TEST_F(HistoryStoreTest, PrunesOnLoadToRetentionAndToFourThousandPerSeries) {
   EXPECT_EQ(entriesOnDisk(), 4000u);
 }
 
-TEST_F(HistoryStoreTest, QuarantinesFilesThatAreNotAVersionOneHistoryOrTooLarge) {
+TEST_F(HistoryStoreTest, QuarantinesFilesThatAreNotAVersionOneHistoryOrTooLargeKeepingTheNewestThree) {
   const std::string valid = json{{"version", 1}, {"entries", {element("claude", "five_hour", 1, t0)}}}.dump();
   HistoryStore::Policy policy;
   policy.maxFileBytes = static_cast<long long>(valid.size());
@@ -364,19 +358,17 @@ TEST_F(HistoryStoreTest, QuarantinesFilesThatAreNotAVersionOneHistoryOrTooLarge)
   }
   // A file of exactly the limit is read.
   write("history.json", valid);
-  HistoryStore store(file(), policy);
-  EXPECT_EQ(load(store, t0).entries.size(), 1u);
-}
+  HistoryStore exact(file(), policy);
+  EXPECT_EQ(load(exact, t0).entries.size(), 1u);
 
-TEST_F(HistoryStoreTest, QuarantineCountsUpAndKeepsTheNewestThree) {
+  // Backup names count up past taken stamps, and only the newest three stay.
   for (double t : {t0 - 30, t0 - 20, t0 - 10, t0}) write(stamp(t), "old");
   write("history.json", R"({"version":2,"entries":[]})");
   HistoryStore store(file());
   load(store, t0);
   EXPECT_EQ(backupNames(), (std::vector<std::string>{stamp(t0 - 10), stamp(t0), stamp(t0 + 1)}));
   EXPECT_EQ(readText(folder() / stamp(t0 + 1)), R"({"version":2,"entries":[]})");
-  // The store goes on with an empty history and writes a fresh file once there
-  // is something.
+  // The store goes on with an empty history and writes a fresh file once there is something.
   record(store, {sample("five_hour", 10, t0)}, t0);
   EXPECT_EQ(entriesOnDisk(), 1u);
 }
