@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "EventLoop.h"
-#include "TestSandbox.h"
-#include "UsageStoreFakes.h"
-#include "app/AppModel.h"
-#include "login/ClosureLoginItem.h"
+#include "TrayTestModel.h"
 #include "tray/MenuBarLabel.h"
 
 namespace {
@@ -24,12 +20,12 @@ ServiceUsage fetched(std::vector<UsageWindow> windows, double ago) {
   return okUsage(ServiceID::claude, std::move(windows), kNow - ago);
 }
 
-class SilentCenter : public NotificationCenter {
- public:
-  Authorization authorizationStatus() override { return Authorization::denied; }
-  bool requestAuthorization() override { return false; }
-  void add(const QString&, const NotificationContent&) override {}
-};
+// Windows kept from the last success of a service whose latest fetch failed.
+ServiceUsage retained() {
+  ServiceUsage usage = fetched({window("a", 50, 3600)}, 0);
+  usage.status = ProviderStatus::unavailable("x");
+  return usage;
+}
 
 }  // namespace
 
@@ -46,6 +42,7 @@ TEST(MenuBarLabelSlot, OneSlotPerSnapshot) {
       {"not signed in", failedUsage(ServiceID::claude, ProviderStatus::notSignedIn(), kNow), Kind::signedOut()},
       {"failed", failedUsage(ServiceID::claude, ProviderStatus::unavailable("x"), kNow), Kind::error()},
       {"success without windows", fetched({}, 0), Kind::error()},
+      {"retained windows still show the failure", retained(), Kind::error()},
       {"largest current window",
        fetched({window("a", 30, 3600), window("b", 85, 60), window("c", 40, std::nullopt)}, 0),
        Kind::value(85, UsageLevel::warning, false)},
@@ -72,37 +69,17 @@ TEST(MenuBarLabelSlot, OneSlotPerSnapshot) {
   }
 }
 
-TEST(MenuBarLabelSlot, RetainedWindowsOfAFailedServiceStillShowTheFailure) {
-  ServiceUsage retained = fetched({window("a", 50, 3600)}, 0);
-  retained.status = ProviderStatus::unavailable("x");
-  retained.metrics.push_back({"stale", "stale", "x"});
-  EXPECT_EQ(MenuBarLabel::slot(ServiceID::claude, retained, kDefault, 120, fromEpochSeconds(kNow)).kind, Kind::error());
-}
+class MenuBarLabelModel : public SandboxedTest {};
 
-TEST(MenuBarLabelModel, FollowsTheModelsSnapshotsAndSettings) {
-  TestSandbox sandbox;
-  auto defaults = SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests"));
-  ManualClock clock;
-  auto claudeProvider = std::make_shared<FakeProvider>(
-      ServiceID::claude,
-      std::vector<ServiceUsage>{okUsage(
-          ServiceID::claude, {UsageWindow("five_hour", "5h", 75, clock.now() + Seconds(3600))}, *clock.seconds)});
-  auto codexProvider = std::make_shared<FakeProvider>(
-      ServiceID::codex,
-      std::vector<ServiceUsage>{failedUsage(ServiceID::codex, ProviderStatus::notSignedIn(), *clock.seconds)});
-  AppModel::Parts parts;
-  parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{claudeProvider, codexProvider},
-                                             std::make_shared<HistoryStore>(std::nullopt), clock.clock());
-  parts.notifier =
-      std::make_unique<ThresholdNotifier>(defaults, QStringLiteral("mock"), std::make_shared<SilentCenter>());
-  parts.loginItem = std::make_shared<ClosureLoginItem>([] { return false; }, [](bool) {});
-  parts.clock = clock.clock();
-  AppModel model(LaunchOptions{}, defaults, std::move(parts));
+TEST_F(MenuBarLabelModel, FollowsTheModelsSnapshotsAndSettings) {
+  TrayTestModel data(75);
+  AppModel& model = *data.model;
+  const ManualClock& clock = data.clock;
 
   const std::vector<StatusSlot> loading{{ServiceID::claude, Kind::loading()}, {ServiceID::codex, Kind::loading()}};
   EXPECT_EQ(MenuBarLabel::slots(model, clock.now()), loading);
 
-  awaitFuture(model.store().refresh());
+  data.refreshOnce();
   model.settings().setMenuBarStyle(MenuBarStyle::percent);
   const StatusGlyph glyph = MenuBarLabel::glyph(model, clock.now());
   EXPECT_EQ(glyph.style, MenuBarStyle::percent);
