@@ -4,11 +4,9 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QtEndian>
 
 #include "EventLoop.h"
 #include "TrayTestModel.h"

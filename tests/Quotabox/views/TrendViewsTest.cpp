@@ -7,7 +7,6 @@
 #include "views/Sparkline.h"
 #include "views/StateMessage.h"
 #include "views/Symbols.h"
-#include "views/TrendDetail.h"
 #include "views/TrendRow.h"
 #include "views/ViewStyle.h"
 #include "wording/TrendPhrasing.h"

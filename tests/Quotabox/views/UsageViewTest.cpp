@@ -155,6 +155,7 @@ TEST_F(UsageViewTest, ExpandingATrendKeepsOneOpenAcrossCardsAndGrowsThePage) {
   const auto openDetails = [&view] { return visible<TrendDetail>(view).size(); };
   // Claude's full window and Codex's collecting one cannot expand; three rows can.
   ASSERT_EQ(interactiveRows().size(), 3u);
+  EXPECT_EQ(interactiveRows().front()->toolTip(), "추이 자세히 보기");
 
   interactiveRows().front()->click();
   ASSERT_TRUE(waitUntil([&] { return openDetails() == 1u; }));
