@@ -206,18 +206,14 @@ TEST(PanelColorSchemeTest, FollowsThePortalAndStaysDarkWithoutPreference) {
   QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
 }
 
-TEST(SingleInstanceTest, SecondStartReachesTheFirst) {
+// Reaching a running first start is covered end to end; this is the case a real run cannot stage.
+TEST(SingleInstanceTest, AskingAfterTheFirstRunEndedFails) {
   QDBusConnection firstBus = peer("first-instance");
   QDBusConnection secondBus = peer("second-instance");
   auto first = std::make_unique<SingleInstance>(firstBus);
   ASSERT_EQ(first->claim(), SingleInstance::Claim::owned);
-  int openRequests = 0;
-  QObject::connect(first.get(), &SingleInstance::openRequested, [&] { ++openRequests; });
-
   SingleInstance second(secondBus);
   EXPECT_EQ(second.claim(), SingleInstance::Claim::taken);
-  EXPECT_TRUE(SingleInstance::askRunningToOpen(secondBus));
-  EXPECT_EQ(openRequests, 1);
 
   // The first run ends and gives the name up; asking now fails instead of pretending it worked.
   first.reset();
