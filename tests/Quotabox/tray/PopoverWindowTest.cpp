@@ -96,3 +96,16 @@ TEST_F(PopoverWindowTest, EscapeClosesTheUsagePageOnlyAndClosingResetsTheModel) 
   EXPECT_TRUE(data.model->expandedTrends().empty());
   EXPECT_EQ(std::pair(opened, closed), std::pair(1, 1));
 }
+
+TEST_F(PopoverWindowTest, ClosesOnLosingActivationAndIgnoresTheSameClick) {
+  PopoverWindow popover(*data.model, TrayTestModel::labelPages());
+  popover.openAt(QPoint(100, 10));
+  ASSERT_TRUE(waitUntil([&] { return popover.isActiveWindow(); }));
+
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(waitUntil([&] { return !popover.isOpen(); }));
+  EXPECT_TRUE(popover.justClosedByDeactivation(10000));
+  EXPECT_FALSE(popover.justClosedByDeactivation(0));
+}

@@ -47,6 +47,23 @@ TEST_F(TrendViewsTest, SparklinePointsEndAtNowOnAFixedScale) {
   EXPECT_EQ(Sparkline::yFor(-5, plot), plot.bottom());
 }
 
+TEST_F(TrendViewsTest, SparklineDrawsItsDotAndDashedThresholds) {
+  const QColor red = ViewStyle::red(QApplication::palette());
+  const auto samples = samplesAt({{-3600, 20}, {0, 95}});
+  const QRectF plot = Sparkline::plotRect(QSizeF(130, 64), Sparkline::Style::detail);
+  Sparkline chart(samples, kThresholds, red, kNow, Sparkline::Style::detail);
+  chart.resize(130, 64);
+  const QImage image = render(chart);
+  EXPECT_TRUE(near(image.pixelColor(Sparkline::points(samples, plot, kNow).back().toPoint()), red, 30));
+  // The warning line is dashed: along it some pixels are orange-tinted, some are not.
+  const int y = static_cast<int>(Sparkline::yFor(70, plot));
+  const QColor background = QApplication::palette().color(QPalette::Window);
+  int tinted = 0;
+  for (int x = 2; x < 40; ++x) tinted += near(image.pixelColor(x, y), background, 6) ? 0 : 1;
+  EXPECT_GT(tinted, 5);
+  EXPECT_LT(tinted, 35);
+}
+
 TEST_F(TrendViewsTest, RowInteractionFollowsDetailAndSampleCount) {
   const UsageWindow window("five_hour", "5시간", 100, kNow + Seconds(3600), 300);
   WindowTrend full = WindowTrend::insufficient(ServiceID::claude, "five_hour");
