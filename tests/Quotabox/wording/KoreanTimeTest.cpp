@@ -3,12 +3,10 @@
 #include <QRegularExpression>
 #include <cmath>
 
-#include "wording/KoreanTime.h"
+#include "SeoulTime.h"
 
 namespace {
-// 2025-11-19 15:05:00 in Seoul (UTC+9, no daylight saving).
-const TimePoint kNow = fromEpochSeconds(1763532300);
-
+const TimePoint kNow = kSeoulAfternoon;
 TimePoint at(double seconds) { return kNow + Seconds(seconds); }
 
 // ICU may put a narrow no-break space before the clock time.
@@ -17,11 +15,7 @@ TimePoint at(double seconds) { return kNow + Seconds(seconds); }
   return ::testing::AssertionFailure() << '"' << text.toStdString() << "\" does not match " << pattern.toStdString();
 }
 
-class KoreanTimeTest : public ::testing::Test {
- protected:
-  void SetUp() override { KoreanTime::setTimeZoneForTesting("Asia/Seoul"); }
-  void TearDown() override { KoreanTime::setTimeZoneForTesting(nullptr); }
-};
+using KoreanTimeTest = SeoulTimeTest;
 }  // namespace
 
 TEST(KoreanTimeWords, PercentRoundsHalvesAwayFromZero) {

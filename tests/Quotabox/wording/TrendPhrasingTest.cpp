@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "wording/KoreanTime.h"
+#include "SeoulTime.h"
 #include "wording/TrendPhrasing.h"
 
 namespace {
-// 2025-11-19 15:05:00 in Seoul.
-const TimePoint kNow = fromEpochSeconds(1763532300);
+const TimePoint kNow = kSeoulAfternoon;
 TimePoint in(double seconds) { return kNow + Seconds(seconds); }
 
 using Tone = TrendPresentation::Tone;
-using Kind = TrendVerdict::Kind;
 
 std::vector<UsageSample> samples(std::initializer_list<std::pair<double, double>> points) {
   std::vector<UsageSample> result;
@@ -34,11 +32,7 @@ UsageWindow windowAt(double percent, std::optional<double> resetIn = 3 * 3600) {
                      resetIn ? std::optional<TimePoint>(in(*resetIn)) : std::optional<TimePoint>(), 300);
 }
 
-class TrendPhrasingTest : public ::testing::Test {
- protected:
-  void SetUp() override { KoreanTime::setTimeZoneForTesting("Asia/Seoul"); }
-  void TearDown() override { KoreanTime::setTimeZoneForTesting(nullptr); }
-};
+using TrendPhrasingTest = SeoulTimeTest;
 }  // namespace
 
 TEST(TrendPhrasingWords, ProjectionRoundsToAStepBySizeAndRoughness) {
@@ -157,38 +151,37 @@ TEST_F(TrendPhrasingTest, DetailLinesRateProjectionResetAndBasis) {
   const struct {
     const char* name;
     WindowTrend trend;
-    double used;
+    UsageWindow window;
     QStringList expected;
   } cases[] = {
       {"9.96 prints as 10.0 and then 10; the projection stops at 99",
        trendOf(onTrack, TrendConfidence::low, 9.96),
-       80,
+       windowAt(80),
        {"시간당 대략 10%p씩 늘고 있어요", "이 속도면 초기화 때 대략 99% 예상", reset,
         basis + " · 기록이 적어 대략적이에요"}},
       {"rate 12.5 rounds away from zero; projection half rounds up",
        trendOf(onTrack, TrendConfidence::ok, 12.5),
-       10,
+       windowAt(10),
        {"시간당 약 13%p씩 늘고 있어요", "이 속도면 초기화 때 약 48% 예상", reset, basis}},
       {"a barely growing rate",
        trendOf(TrendVerdict::idle(), TrendConfidence::ok, 0.04),
-       40,
+       windowAt(40),
        {"사용량이 거의 늘지 않고 있어요", reset, basis}},
       {"insufficient: no rate and no projection",
        trendOf(onTrack, TrendConfidence::insufficient, 3, 1),
-       40,
+       windowAt(40),
        {reset, "이번 주기 기록 1개 기준"}},
       {"exhausts",
        trendOf(TrendVerdict::exhaustsBeforeReset(in(7200), std::nullopt), TrendConfidence::ok, 2.44),
-       40,
+       windowAt(40),
        {"시간당 약 2.4%p씩 늘고 있어요", "한도 도달 예상 · " + KoreanTime::absolute(in(7200), kNow) + " 무렵", reset,
         basis}},
+      {"without a reset time neither a projection nor a reset line",
+       trendOf(onTrack, TrendConfidence::ok, 3),
+       windowAt(40, std::nullopt),
+       {"시간당 약 3%p씩 늘고 있어요", basis}},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(TrendPhrasing::detailLines(c.trend, windowAt(c.used), kNow), c.expected) << c.name;
-  }
-  // Without a reset time there is neither a projection nor a reset line.
-  EXPECT_EQ(TrendPhrasing::detailLines(trendOf(onTrack, TrendConfidence::ok, 3), windowAt(40, std::nullopt), kNow),
-            QStringList({"시간당 약 3%p씩 늘고 있어요", basis}));
+  for (const auto& c : cases) EXPECT_EQ(TrendPhrasing::detailLines(c.trend, c.window, kNow), c.expected) << c.name;
 }
 
 TEST(TrendPhrasingWords, SpokenSummaryOfTheSamples) {
@@ -196,7 +189,6 @@ TEST(TrendPhrasingWords, SpokenSummaryOfTheSamples) {
     std::vector<UsageSample> samples;
     const char* expected;
   } cases[] = {
-      {{}, "최근 추이: 기록이 아직 부족해요"},
       {samples({{-600, 17}}), "최근 추이: 기록이 아직 부족해요"},
       {samples({{-7200, 17}, {0, 17.4}}), "최근 추이: 2시간 동안 17%에서 거의 변화 없어요"},
       {samples({{-7200, 17}, {-3600, 30}, {0, 16}}), "최근 추이: 2시간 동안 17%에서 16%로 줄었어요"},
@@ -207,13 +199,7 @@ TEST(TrendPhrasingWords, SpokenSummaryOfTheSamples) {
 
 TEST(TrendPhrasingWords, AxisStartRoundsTheElapsedTimeByItsSize) {
   const std::pair<double, const char*> cases[] = {
-      {59, "방금"},
-      {60, "5분 전"},
-      {12.5 * 60, "15분 전"},
-      {59 * 60, "1시간 전"},
-      {200 * 60, "3시간 20분 전"},
-      {1500 * 60, "1일 1시간 전"},
-      {-30, "방금"},
+      {59, "방금"}, {60, "5분 전"}, {59 * 60, "1시간 전"}, {200 * 60, "3시간 20분 전"}, {1500 * 60, "1일 1시간 전"},
   };
   for (const auto& [elapsed, expected] : cases) {
     EXPECT_EQ(TrendPhrasing::axisStart(in(-elapsed), kNow), expected) << elapsed;
