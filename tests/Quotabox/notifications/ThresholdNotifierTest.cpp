@@ -70,6 +70,17 @@ TEST_F(ThresholdNotifierTest, DisabledNotAllowedPassedOrFailedLeavesEverythingUn
   EXPECT_FALSE(defaults->contains(notifier->stateKey()));
 }
 
+TEST_F(ThresholdNotifierTest, NothingIsRecordedUntilAServerCanShowIt) {
+  center->showable = false;
+  evaluate({claude(95)});
+  EXPECT_TRUE(center->added.empty());
+  EXPECT_TRUE(notifier->loadState().empty());
+  center->showable = true;
+  evaluate({claude(95)});
+  EXPECT_EQ(center->added.size(), 1u);
+  EXPECT_EQ(stored().level, 2);
+}
+
 TEST_F(ThresholdNotifierTest, OneNotificationPerLevelWithinACycle) {
   // A first sighting above critical skips the warning.
   evaluate({claude(95)});
