@@ -52,11 +52,9 @@ TEST_F(ThresholdNotifierTest, AuthorizationFollowsTheCentreAndSignalsOnlyChanges
     EXPECT_EQ(notifier->authorization(), expected);
   }
   EXPECT_EQ(*changes, 3);
-  notifier->requestAuthorization();
-  EXPECT_EQ(center->requests, 1);
 }
 
-TEST_F(ThresholdNotifierTest, DisabledNotAllowedPassedOrFailedLeavesEverythingUntouched) {
+TEST_F(ThresholdNotifierTest, DisabledNotAllowedUnshowablePassedOrFailedLeavesEverythingUntouched) {
   auto failed = claude(99);
   failed.status = ProviderStatus::unavailable("사용량을 불러오지 못했어요.");
   evaluate({claude(99, kNow), claude(99, kNow - Seconds(600)), failed});
@@ -66,19 +64,12 @@ TEST_F(ThresholdNotifierTest, DisabledNotAllowedPassedOrFailedLeavesEverythingUn
     notifier->refreshAuthorization();
     evaluate({claude(95)});
   }
+  center->status = Auth::allowed;
+  notifier->refreshAuthorization();
+  center->showable = false;  // no server yet: not recorded as shown
+  evaluate({claude(95)});
   EXPECT_TRUE(center->added.empty());
   EXPECT_FALSE(defaults->contains(notifier->stateKey()));
-}
-
-TEST_F(ThresholdNotifierTest, NothingIsRecordedUntilAServerCanShowIt) {
-  center->showable = false;
-  evaluate({claude(95)});
-  EXPECT_TRUE(center->added.empty());
-  EXPECT_TRUE(notifier->loadState().empty());
-  center->showable = true;
-  evaluate({claude(95)});
-  EXPECT_EQ(center->added.size(), 1u);
-  EXPECT_EQ(stored().level, 2);
 }
 
 TEST_F(ThresholdNotifierTest, OneNotificationPerLevelWithinACycle) {
