@@ -9,11 +9,7 @@
 #include <QUuid>
 
 #include "EventLoop.h"
-#include "TestSandbox.h"
-#include "UsageStoreFakes.h"
-#include "notifications/ThresholdNotifier.h"
 #include "platform/FreedesktopNotificationCenter.h"
-#include "settings/SettingsDomain.h"
 
 namespace {
 QDBusMessage callServer(const QString& interface, const QString& method, const QVariantList& arguments = {}) {
@@ -54,7 +50,7 @@ QList<QVariantMap> closeAndReadHistory(quint32 id, const QString& token) {
   return ours;
 }
 
-class NotificationDeliveryTest : public SandboxedTest {
+class NotificationDeliveryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!FreedesktopNotificationCenter::isAvailable(QDBusConnection::sessionBus())) {
@@ -117,47 +113,20 @@ TEST(NotificationDelivery, ADisconnectedBusHasNoNotificationServer) {
   EXPECT_FALSE(FreedesktopNotificationCenter::isAvailable(QDBusConnection(QStringLiteral("quotabox-not-connected"))));
 }
 
-TEST_F(NotificationDeliveryTest, NotificationsReachTheServerAndReplaceTheirPredecessor) {
-  auto center = std::make_shared<FreedesktopNotificationCenter>(QDBusConnection::sessionBus());
-  ThresholdNotifier notifier(SettingsDomain::suite("delivery-" + token), "live", center);
-  notifier.refreshAuthorization();
-  ASSERT_EQ(notifier.authorization(), ThresholdNotifier::Authorization::allowed);
-
-  const std::string windowID = "delivery_" + token.toStdString();
-  const TimePoint now = systemNow();
-  const auto usageAt = [&](double percent) {
-    return okUsage(ServiceID::claude,
-                   {UsageWindow(windowID, "검사 " + token.toStdString(), percent, now + Seconds(3 * 3600), 300)},
-                   toEpochSeconds(now));
-  };
-
-  notifier.evaluate({usageAt(75)}, {70, 90}, true, now);
-  ASSERT_TRUE(waitUntil([&] { return center->isIdle(); }));
-  const auto first = center->serverId(QStringLiteral("usage.claude.") + QString::fromStdString(windowID));
-  ASSERT_TRUE(first);
-  notifier.evaluate({usageAt(92)}, {70, 90}, true, now);
-  ASSERT_TRUE(waitUntil([&] { return center->isIdle(); }));
-  EXPECT_EQ(center->serverId(QStringLiteral("usage.claude.") + QString::fromStdString(windowID)), first);
-
-  // The warning is gone from the server: the critical notification replaced it.
-  const auto ours = closeAndReadHistory(*first, token);
-  ASSERT_EQ(ours.size(), 1);
-  const auto critical =
-      ThresholdNotifier::thresholdContent(ServiceID::claude, usageAt(92).windows[0], UsageLevel::critical, now);
-  EXPECT_EQ(ours[0].value("summary").toString(), critical->title);
-  EXPECT_EQ(ours[0].value("body").toString(), critical->body);
-  EXPECT_EQ(ours[0].value("appname").toString(), QStringLiteral("Quotabox"));
-}
-
-TEST_F(NotificationDeliveryTest, BackToBackNotificationsForOneIdentifierLeaveOnlyTheLast) {
+TEST_F(NotificationDeliveryTest, NotificationsForOneIdentifierReplaceTheirPredecessor) {
   FreedesktopNotificationCenter center(QDBusConnection::sessionBus());
   const QString identifier = QStringLiteral("usage.codex.burst_") + token;
-  // Sent without waiting: the later ones must wait for the first id to replace it.
-  for (const char* step : {"1", "2", "3"}) center.add(identifier, {"burst " + token, step, false});
+  // Sent without waiting: the later ones must wait for the first answer to replace it.
+  center.add(identifier, {"warning " + token, "1", false});
+  for (const char* step : {"2", "3"}) center.add(identifier, {"critical " + token, step, true});
   ASSERT_TRUE(waitUntil([&] { return center.isIdle(); }));
   const auto id = center.serverId(identifier);
   ASSERT_TRUE(id);
+
+  // Only the last is left on the server.
   const auto ours = closeAndReadHistory(*id, token);
   ASSERT_EQ(ours.size(), 1);
+  EXPECT_EQ(ours[0].value("summary").toString(), "critical " + token);
   EXPECT_EQ(ours[0].value("body").toString(), QStringLiteral("3"));
+  EXPECT_EQ(ours[0].value("appname").toString(), QStringLiteral("Quotabox"));
 }
