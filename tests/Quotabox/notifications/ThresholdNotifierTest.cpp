@@ -40,20 +40,6 @@ class ThresholdNotifierTest : public SandboxedTest {
 };
 }  // namespace
 
-TEST_F(ThresholdNotifierTest, AuthorizationFollowsTheCentreAndSignalsOnlyChanges) {
-  using Own = ThresholdNotifier::Authorization;
-  const auto changes = countSignal(notifier.get(), &ThresholdNotifier::authorizationChanged);
-  for (const auto& [status, expected] : {std::pair{Auth::notDetermined, Own::notDetermined},
-                                         {Auth::notDetermined, Own::notDetermined},
-                                         {Auth::denied, Own::denied},
-                                         {Auth::other, Own::unknown}}) {
-    center->status = status;
-    notifier->refreshAuthorization();
-    EXPECT_EQ(notifier->authorization(), expected);
-  }
-  EXPECT_EQ(*changes, 3);
-}
-
 TEST_F(ThresholdNotifierTest, DisabledNotAllowedUnshowablePassedOrFailedLeavesEverythingUntouched) {
   auto failed = claude(99);
   failed.status = ProviderStatus::unavailable("사용량을 불러오지 못했어요.");
