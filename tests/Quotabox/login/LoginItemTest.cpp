@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -152,12 +153,8 @@ TEST_F(LoginItemTest, TheAgentCountsForItsOwnCopyAndDisablingUnregistersOnlyWhat
 TEST_F(LoginItemTest, WithoutAFallbackARegistrationThatDidNotTakeEffectIsAnError) {
   const LoginItemPlatform linux{service, makeExecutable("bin/quotabox"), &LoginItem::isUsableExecutable, std::nullopt};
   service->registerErrorCode = 5;
-  try {
-    LoginItem::setEnabled(true, linux);
-    ADD_FAILURE() << "a failed registration was reported as success";
-  } catch (const LoginItemServiceError& error) {
-    EXPECT_EQ(error.code(), 5);
-  }
+  EXPECT_THAT([&] { LoginItem::setEnabled(true, linux); },
+              ::testing::Throws<LoginItemServiceError>(::testing::Property(&LoginItemServiceError::code, 5)));
 
   service->registerErrorCode.reset();
   EXPECT_THROW(LoginItem::setEnabled(true, linux), std::runtime_error);

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -19,15 +20,6 @@ class XdgAutostartTest : public SandboxedTest {
   static mode_t modeOf(const QString& path) {
     struct stat info {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
-  }
-
-  int failureCode(const std::function<void()>& action) {
-    try {
-      action();
-    } catch (const LoginItemServiceError& error) {
-      return error.code();
-    }
-    return 0;
   }
 };
 }  // namespace
@@ -100,11 +92,15 @@ TEST_F(XdgAutostartTest, DisabledOrForeignEntriesDoNotCount) {
 }
 
 TEST_F(XdgAutostartTest, FailuresCarryCodesThatDoNotMeanApproval) {
+  using ::testing::Property;
+  using ::testing::Throws;
   sandbox.writeFile(".config/autostart", "a file where the folder should be");
-  EXPECT_EQ(failureCode([&] { autostart.registerApp(); }), XdgAutostart::writeFailed);
+  EXPECT_THAT([&] { autostart.registerApp(); },
+              Throws<LoginItemServiceError>(Property(&LoginItemServiceError::code, XdgAutostart::writeFailed)));
   QFile::remove(QString::fromStdString(sandbox.path(".config/autostart").string()));
   QDir().mkpath(autostart.entryPath());
-  EXPECT_EQ(failureCode([&] { autostart.unregisterApp(); }), XdgAutostart::removeFailed);
+  EXPECT_THAT([&] { autostart.unregisterApp(); },
+              Throws<LoginItemServiceError>(Property(&LoginItemServiceError::code, XdgAutostart::removeFailed)));
 }
 
 TEST_F(XdgAutostartTest, LoginItemTakesOverAnotherCopysEntryAndRemovesIt) {
