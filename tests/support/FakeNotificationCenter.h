@@ -6,7 +6,7 @@
 
 #include "notifications/NotificationCenter.h"
 
-// Records what would be shown; asking for permission grants it.
+// Records what would be shown; asking for permission grants it. `showable` false: no server.
 class FakeNotificationCenter : public NotificationCenter {
  public:
   Authorization authorizationStatus() override { return status; }
@@ -15,11 +15,13 @@ class FakeNotificationCenter : public NotificationCenter {
     status = Authorization::allowed;
     return true;
   }
+  bool canShowNow() override { return showable; }
   void add(const QString& identifier, const NotificationContent& content) override {
     added.emplace_back(identifier, content);
   }
 
   Authorization status = Authorization::allowed;
+  bool showable = true;
   int requests = 0;
   std::vector<std::pair<QString, NotificationContent>> added;
 };

