@@ -3,7 +3,8 @@
 // per recorded refresh (from /proc/self/io over a run of refreshes).
 //
 //   history_footprint              both measures
-//   history_footprint rss FILE     (internal) prints the resident kB of a store loaded from FILE
+//   history_footprint rss FILE DAYS  (internal) prints the resident kB of a store loaded from FILE,
+//                                    DAYS after the newest sample
 #include <malloc.h>
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -20,6 +22,7 @@
 
 #include "history/HistoryCodec.h"
 #include "history/HistoryStore.h"
+#include "store/ProcessMemory.h"
 #include "store/UsageStore.h"
 
 namespace fs = std::filesystem;
@@ -77,9 +80,12 @@ long long ioCounter(const std::string& name) {
 
 // Child mode: a usage store (no providers) that has loaded FILE, as the tray keeps it.
 int residentOfLoadedStore(int argc, char** argv) {
+  // As the application sets it up at start.
+  if (!std::getenv("FOOTPRINT_DEFAULT_ALLOCATOR")) ProcessMemory::returnLargeBuffersPromptly();
   QCoreApplication app(argc, argv);
+  const double now = kNow + std::atof(argv[3]) * 86400;
   auto history = std::make_shared<HistoryStore>(fs::path(argv[2]));
-  UsageStore store({}, history, [] { return fromEpochSeconds(kNow); });
+  UsageStore store({}, history, [now] { return fromEpochSeconds(now); });
   QObject::connect(&store, &UsageStore::historyChanged, &app, &QCoreApplication::quit);
   QTimer::singleShot(3000, &app, &QCoreApplication::quit);  // an empty history never changes
   app.exec();
@@ -88,11 +94,13 @@ int residentOfLoadedStore(int argc, char** argv) {
   return 0;
 }
 
-long childResident(const QString& file) {
+// Best of three runs; `content`, when given, is written to the file before each run.
+long childResident(const QString& file, double days = 0, const std::string* content = nullptr) {
   long best = -1;
   for (int run = 0; run < 3; ++run) {
+    if (content) std::ofstream(file.toStdString(), std::ios::binary | std::ios::trunc) << *content;
     QProcess child;
-    child.start(QCoreApplication::applicationFilePath(), {"rss", file});
+    child.start(QCoreApplication::applicationFilePath(), {"rss", file, QString::number(days)});
     if (!child.waitForFinished(60000)) return -1;
     const long kib = child.readAllStandardOutput().trimmed().toLong();
     best = best < 0 ? kib : std::min(best, kib);
@@ -103,7 +111,7 @@ long childResident(const QString& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::string(argv[1]) == "rss") return residentOfLoadedStore(argc, argv);
+  if (argc == 4 && std::string(argv[1]) == "rss") return residentOfLoadedStore(argc, argv);
   QCoreApplication app(argc, argv);
   // On disk, not tmpfs: write_bytes counts what reaches the block layer.
   QTemporaryDir folder(QDir::currentPath() + "/history-footprint-XXXXXX");
@@ -120,6 +128,11 @@ int main(int argc, char** argv) {
   std::printf("resident, empty history   %8ld KiB\n", empty);
   std::printf("resident, full history    %8ld KiB\n", full);
   std::printf("memory per sample         %8.1f bytes  (goal < 64)\n", double(full - empty) * 1024 / double(samples));
+  // A day later the oldest day has aged out, so the start also rewrites the file.
+  const fs::path aging = file.parent_path() / "aging.json";
+  const long later = childResident(QString::fromStdString(aging.string()), 1, &bytes);
+  std::printf("  a day later (start rewrites the file) %8.1f bytes per sample\n",
+              double(later - empty) * 1024 / double(samples * 13 / 14));
 
   // Refreshes every 120 s with every window changing, on top of the full history.
   constexpr int kRefreshes = 720;  // one day at the default interval

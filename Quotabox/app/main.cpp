@@ -1,3 +1,7 @@
 #include "app/QuotaboxApp.h"
+#include "store/ProcessMemory.h"
 
-int main(int argc, char** argv) { return QuotaboxApp::run(argc, argv); }
+int main(int argc, char** argv) {
+  ProcessMemory::returnLargeBuffersPromptly();
+  return QuotaboxApp::run(argc, argv);
+}

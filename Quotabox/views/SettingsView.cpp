@@ -30,6 +30,13 @@ namespace {
 // Relative times in the preview age; re-read at least this often while shown.
 constexpr int kTickMilliseconds = 30000;
 
+QString historyFileErrorText(std::error_code error) {
+  return QStringLiteral(
+             "손상된 기록 파일을 옮기지 못해 기록을 멈췄어요(%1). 기록 폴더의 권한을 확인하거나 ‘기록 "
+             "삭제’를 눌러 주세요.")
+      .arg(QString::fromStdString(error.message()));
+}
+
 QComboBox* picker(const char* name) {
   auto* box = new QComboBox;
   box->setObjectName(QLatin1String(name));
@@ -201,6 +208,8 @@ QWidget* SettingsView::makeTrendSection() {
                                             "삭제’를 눌러 주세요."),
                              QStringLiteral("info.circle"));
   section->addContent(m_historyOff);
+  m_historyFileError = new Caption({}, QStringLiteral("exclamationmark.triangle"));
+  section->addContent(m_historyFileError);
   section->addContent(new Caption(PlatformWording::thisComputer() +
                                   QStringLiteral("에만 퍼센트·시각·한도 ID를 저장해요. 앱 실행·갱신 때 최근 "
                                                  "14일만 남겨요.")));
@@ -240,6 +249,7 @@ void SettingsView::observeModel() {
   connect(&store, &UsageStore::historyEnabledChanged, this, &SettingsView::sync);
   connect(&store, &UsageStore::isClearingHistoryChanged, this, &SettingsView::sync);
   connect(&store, &UsageStore::historyClearFailedChanged, this, &SettingsView::sync);
+  connect(&store, &UsageStore::historyFileErrorChanged, this, &SettingsView::sync);
 }
 
 void SettingsView::sync() {
@@ -264,6 +274,9 @@ void SettingsView::sync() {
   m_trends->setChecked(settings.showTrends());
   m_history->setChecked(settings.historyEnabled());
   m_historyOff->setVisible(!settings.historyEnabled());
+  const std::error_code fileError = m_model.store().historyFileError();
+  m_historyFileError->setText(fileError ? historyFileErrorText(fileError) : QString());
+  m_historyFileError->setVisible(bool(fileError));
   m_historyClear->sync();
 
   const LoginItemControlling& loginItem = m_model.loginItem();

@@ -66,6 +66,7 @@ class SettingsView : public QWidget {
   ToggleSwitch* m_trends = nullptr;
   ToggleSwitch* m_history = nullptr;
   Caption* m_historyOff = nullptr;
+  Caption* m_historyFileError = nullptr;
   HistoryClearRow* m_historyClear = nullptr;
   ToggleSwitch* m_launchAtLogin = nullptr;
   Caption* m_loginUnsupported = nullptr;

@@ -92,7 +92,10 @@ struct HistoryStore::State {
   // Fingerprint of the file's bytes, so that rewriting identical content is skipped.
   std::optional<std::pair<std::size_t, std::size_t>> onDisk;
 
-  Snapshot snapshot() const { return Snapshot{version, entries}; }
+  Snapshot snapshot() const {
+    const int error = setAsideErrno;
+    return Snapshot{version, entries, error == 0 ? std::error_code() : std::error_code(error, std::generic_category())};
+  }
 
   // Runs one call; nothing escapes to the caller, whatever goes wrong inside.
   template <typename Work>
@@ -204,16 +207,26 @@ bool HistoryStore::State::readJournal(Staging& staging, bool& read, TimePoint no
 void HistoryStore::State::merge(Staging staged) {
   for (auto& [key, samples] : staged.series) {
     auto& series = entries[key].edit();
-    series.insert(series.end(), samples.begin(), samples.end());
-    std::stable_sort(series.begin(), series.end(), earlier);
+    if (series.empty()) {
+      series = std::move(samples);
+    } else {
+      series.insert(series.end(), samples.begin(), samples.end());
+    }
+    if (!std::is_sorted(series.begin(), series.end(), earlier)) {
+      std::stable_sort(series.begin(), series.end(), earlier);
+      needsFold = true;
+    }
     // The first of equal times wins.
-    series.erase(std::unique(series.begin(), series.end(),
-                             [](const HistorySample& kept, const HistorySample& next) { return kept.at == next.at; }),
-                 series.end());
+    const auto end =
+        std::unique(series.begin(), series.end(),
+                    [](const HistorySample& kept, const HistorySample& next) { return kept.at == next.at; });
+    if (end != series.end()) {
+      series.erase(end, series.end());
+      needsFold = true;
+    }
     series.shrink_to_fit();
   }
   ++version;
-  needsFold = true;
 }
 
 void HistoryStore::State::prune(TimePoint now) {
@@ -289,8 +302,12 @@ void HistoryStore::State::fold() {
 }
 
 void HistoryStore::State::load(TimePoint now) {
+  const bool first = !loaded;
   ensureLoaded(now);
+  const std::uintmax_t prunedBefore = prunedSamples;
   prune(now);
+  // What aged out while the program was not running leaves the file with the first load.
+  if (first && loaded && prunedSamples != prunedBefore) needsFold = true;
   maintainBackups(now);
   persist();
 }

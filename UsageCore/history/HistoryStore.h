@@ -44,6 +44,8 @@ class HistoryStore {
   struct Snapshot {
     long long version = 0;
     HistoryMap entries;
+    // setAsideError() as it stood when the snapshot was taken.
+    std::error_code setAsideError;
   };
 
   // readOnly reads the file but never changes anything on disk (no write, quarantine,

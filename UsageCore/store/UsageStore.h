@@ -9,6 +9,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "history/HistoryEntry.h"
@@ -58,6 +59,9 @@ class UsageStore : public QObject {
   void setHistoryEnabled(bool enabled);
   bool isClearingHistory() const { return m_isClearingHistory; }
   bool historyClearFailed() const { return m_historyClearFailed; }
+  // Why the history file is not written: a damaged file that could not be moved aside. Empty
+  // otherwise; a successful clear or a later move ends it.
+  std::error_code historyFileError() const { return m_historyFileError; }
   const HistoryMap& history() const { return m_history; }
   std::optional<MockUsageProvider::Scenario> mockScenario() const { return m_mockScenario; }
 
@@ -85,6 +89,7 @@ class UsageStore : public QObject {
   void historyEnabledChanged();
   void isClearingHistoryChanged();
   void historyClearFailedChanged();
+  void historyFileErrorChanged();
   void historyChanged();
   // Anything trend() reads has changed (history, usages, recording, scenario).
   void trendInputsChanged();
@@ -115,6 +120,7 @@ class UsageStore : public QObject {
   void setHistory(HistoryMap history);
   void setIsClearingHistory(bool value);
   void setHistoryClearFailed(bool value);
+  void setHistoryFileError(std::error_code error);
 
   std::vector<std::shared_ptr<UsageProvider>> m_providers;
   std::shared_ptr<HistoryStore> m_historyStore;
@@ -127,6 +133,7 @@ class UsageStore : public QObject {
   bool m_historyEnabled = true;
   bool m_isClearingHistory = false;
   bool m_historyClearFailed = false;
+  std::error_code m_historyFileError;
   HistoryMap m_history;
   std::optional<MockUsageProvider::Scenario> m_mockScenario;
 

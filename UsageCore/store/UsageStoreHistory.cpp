@@ -96,7 +96,9 @@ void UsageStore::afterPendingClear(std::function<void()> next) {
 }
 
 void UsageStore::applySnapshot(long long generation, const HistoryStore::Snapshot& snapshot) {
-  if (generation != m_historyGeneration || snapshot.version < m_appliedHistoryVersion) return;
+  if (generation != m_historyGeneration) return;
+  setHistoryFileError(snapshot.setAsideError);
+  if (snapshot.version < m_appliedHistoryVersion) return;
   m_appliedHistoryVersion = snapshot.version;
   setHistory(snapshot.entries);
 }
@@ -118,6 +120,12 @@ void UsageStore::setHistoryClearFailed(bool value) {
   if (value == m_historyClearFailed) return;
   m_historyClearFailed = value;
   emit historyClearFailedChanged();
+}
+
+void UsageStore::setHistoryFileError(std::error_code error) {
+  if (error == m_historyFileError) return;
+  m_historyFileError = error;
+  emit historyFileErrorChanged();
 }
 
 void UsageStore::setHistoryEnabled(bool enabled) {
@@ -147,10 +155,11 @@ void UsageStore::clearHistory() {
   const std::shared_ptr<HistoryStore> historyStore = m_historyStore;
   const auto runClear = [task, self, historyStore, generation, promise] {
     whenFinished(historyStore->clear(), task,
-                 [task, self, historyStore, generation, promise](const QFuture<HistoryStore::Snapshot>&) {
+                 [task, self, historyStore, generation, promise](const QFuture<HistoryStore::Snapshot>& f) {
                    const bool failed = historyStore->clearFailed();
                    // A newer clear owns the flags.
                    if (self && self->m_clearGeneration == generation) {
+                     if (f.resultCount() > 0) self->setHistoryFileError(f.result().setAsideError);
                      self->setHistoryClearFailed(failed);
                      self->setIsClearingHistory(false);
                    }

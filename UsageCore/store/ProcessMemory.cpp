@@ -1,0 +1,18 @@
+#include "store/ProcessMemory.h"
+
+#include <cstdlib>  // defines __GLIBC__ where glibc is the C library
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace ProcessMemory {
+
+void returnLargeBuffersPromptly() {
+#if defined(__GLIBC__)
+  // glibc's own starting value, now fixed: setting it turns the dynamic raise off.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
+}
+
+}  // namespace ProcessMemory
