@@ -55,6 +55,7 @@ class SettingsViewTest : public SandboxedTest {
   double claudePercent = 40;
 
   fs::path historyFile() const { return sandbox.path("data/Quotabox/history.json"); }
+  std::optional<fs::path> damagedHistory;
 
   // A model over scripted providers and a history file in the sandbox, on the settings page.
   void build(bool withCenter = true) {
@@ -68,7 +69,8 @@ class SettingsViewTest : public SandboxedTest {
         ServiceID::codex, std::vector<ServiceUsage>{failedUsage(ServiceID::codex, ProviderStatus::notSignedIn(), now)});
     AppModel::Parts parts;
     parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{claude, codex},
-                                               std::make_shared<HistoryStore>(historyFile()), clock.clock());
+                                               std::make_shared<HistoryStore>(damagedHistory.value_or(historyFile())),
+                                               clock.clock());
     parts.notifier = std::make_unique<ThresholdNotifier>(defaults, QStringLiteral("mock"),
                                                          withCenter ? center : nullptr, [](const QByteArray&) {});
     parts.loginItem = loginItem;
@@ -421,4 +423,21 @@ TEST_F(SettingsViewTest, PreviewTintsAGlyphWithoutColourWithTheTextColour) {
     }
   }
   EXPECT_GT(drawn, 0);
+}
+
+TEST_F(SettingsViewTest, AHistoryFileThatCannotBeSetAsideIsShownUntilTheHistoryIsCleared) {
+  // The backup's name would be too long for the file system, so the damaged file stays.
+  damagedHistory = sandbox.writeFile("data/Quotabox/" + std::string(240, 'h'), "not json");
+  build();
+  awaitFuture(model->store().refresh());
+  const QString reason = QString::fromStdString(std::make_error_code(std::errc::filename_too_long).message());
+  const QString stuck = QStringLiteral(
+                            "손상된 기록 파일을 옮기지 못해 기록을 멈췄어요(%1). 기록 폴더의 권한을 확인하거나 ‘기록 "
+                            "삭제’를 눌러 주세요.")
+                            .arg(reason);
+  EXPECT_TRUE(shows(stuck));
+  model->store().clearHistory();
+  ASSERT_TRUE(waitUntil([&] { return !model->store().isClearingHistory(); }));
+  EXPECT_FALSE(shows(stuck));
+  EXPECT_FALSE(fs::exists(*damagedHistory));
 }
