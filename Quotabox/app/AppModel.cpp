@@ -10,27 +10,23 @@
 namespace {
 const QString kLoginItemGeneralError =
     QStringLiteral("로그인 항목을 변경하지 못했어요. 앱을 ‘응용 프로그램’ 폴더에서 실행했는지 확인해 주세요.");
-
-QString notifierNamespace(const LaunchOptions& options) {
-  return options.source.kind == LaunchOptions::Source::Kind::live ? QStringLiteral("live") : QStringLiteral("mock");
-}
 }  // namespace
-
-AppModel::AppModel(LaunchOptions options, std::shared_ptr<SettingsDomain> defaults, QObject* parent)
-    : AppModel(std::move(options), std::move(defaults), Parts{}, parent) {}
 
 AppModel::AppModel(LaunchOptions options, std::shared_ptr<SettingsDomain> defaults, Parts parts, QObject* parent)
     : QObject(parent), m_options(std::move(options)), m_clock(parts.clock ? parts.clock : Clock(systemNow)) {
   m_store = parts.store ? std::move(parts.store) : m_options.makeStore();
   m_settings = std::make_unique<AppSettings>(defaults);
   m_notifier = parts.notifier ? std::move(parts.notifier)
-                              : std::make_unique<ThresholdNotifier>(defaults, notifierNamespace(m_options),
-                                                                    NotificationCenter::platform());
+                              : std::make_unique<ThresholdNotifier>(defaults, notifierNamespace(m_options), nullptr);
   m_loginItem = parts.loginItem ? std::move(parts.loginItem) : makeLoginItem();
   m_store->setHistoryEnabled(m_settings->historyEnabled());
 }
 
 AppModel::~AppModel() = default;
+
+QString AppModel::notifierNamespace(const LaunchOptions& options) {
+  return options.source.kind == LaunchOptions::Source::Kind::live ? QStringLiteral("live") : QStringLiteral("mock");
+}
 
 std::shared_ptr<LoginItemControlling> AppModel::makeLoginItem() {
   return std::make_shared<ClosureLoginItem>([] { return LoginItem::isEnabled(); },

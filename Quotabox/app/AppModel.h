@@ -26,7 +26,8 @@ class AppModel : public QObject {
   enum class Page { usage, settings };
   enum class HistoryClearStage { idle, confirming, done };
 
-  // The parts a test may replace; absent parts are built as the running app builds them.
+  // The parts a test or a report may replace; absent parts are built as the running app builds
+  // them, except that a notifier built here has no notification centre.
   struct Parts {
     std::unique_ptr<UsageStore> store;
     std::shared_ptr<LoginItemControlling> loginItem;
@@ -34,10 +35,14 @@ class AppModel : public QObject {
     Clock clock;
   };
 
+  // The desktop program's model, notifying through the platform's notification centre. Defined in
+  // the desktop library: the centre talks D-Bus, which GUI-free programs do not link.
   AppModel(LaunchOptions options, std::shared_ptr<SettingsDomain> defaults, QObject* parent = nullptr);
   AppModel(LaunchOptions options, std::shared_ptr<SettingsDomain> defaults, Parts parts, QObject* parent = nullptr);
   ~AppModel() override;
 
+  // Where the notifier keeps what it has notified: "live", or "mock" for demonstration data.
+  static QString notifierNamespace(const LaunchOptions& options);
   // A ClosureLoginItem over LoginItem::isEnabled / LoginItem::setEnabled.
   static std::shared_ptr<LoginItemControlling> makeLoginItem();
 

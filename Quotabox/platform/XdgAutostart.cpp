@@ -95,9 +95,16 @@ XdgAutostart::XdgAutostart(QString executable, QString autostartDirectory)
 QString XdgAutostart::defaultDirectory() { return XdgPaths::configHome() + QStringLiteral("/autostart"); }
 
 QString XdgAutostart::runningExecutable() {
-  const QString appImage = qEnvironmentVariable("APPIMAGE");
+  return runningExecutable(qEnvironmentVariable("APPIMAGE"), QCoreApplication::arguments().value(0),
+                           QCoreApplication::applicationFilePath());
+}
+
+QString XdgAutostart::runningExecutable(const QString& appImage, const QString& programPath,
+                                        const QString& executable) {
   if (!appImage.isEmpty()) return appImage;
-  return QCoreApplication::applicationFilePath();
+  const QFileInfo program(programPath);
+  if (program.isAbsolute() && program.isFile() && program.isExecutable()) return programPath;
+  return executable;
 }
 
 QString XdgAutostart::entryPath() const { return m_directory + u'/' + kEntryName; }

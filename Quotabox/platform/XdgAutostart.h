@@ -19,8 +19,11 @@ class XdgAutostart : public LoginItemService {
 
   // $XDG_CONFIG_HOME/autostart, or ~/.config/autostart when unset or relative.
   static QString defaultDirectory();
-  // $APPIMAGE when set (the image, not its temporary mount), else this process's executable.
+  // $APPIMAGE when set (the image, not its temporary mount); else the program path the process
+  // was started with when it names an executable by absolute path (the launcher passes its own, so
+  // a login start goes through it); else this process's executable.
   static QString runningExecutable();
+  static QString runningExecutable(const QString& appImage, const QString& programPath, const QString& executable);
 
   QString entryPath() const;
   const QString& executable() const { return m_executable; }

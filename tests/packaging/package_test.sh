@@ -15,7 +15,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 
 dpkg -x "$deb" "$work/root"
 usr="$work/root/usr"
-for f in bin/quotabox share/applications/com.orrisfen.Quotabox.desktop \
+for f in bin/quotabox libexec/quotabox/quotabox-desktop share/applications/com.orrisfen.Quotabox.desktop \
          share/icons/hicolor/scalable/apps/com.orrisfen.Quotabox.svg share/metainfo/com.orrisfen.Quotabox.metainfo.xml; do
   [[ -f "$usr/$f" ]] || fail "missing /usr/$f"
 done
@@ -34,4 +34,9 @@ services = [s["service"] for s in report["services"]]
 assert services == ["claude", "codex"], services
 assert all(s["status"] == "ok" and s["windows"] for s in report["services"])
 PY
+# A snapshot runs in the desktop program, which the installed launcher finds in libexec.
+env -u DISPLAY -u WAYLAND_DISPLAY HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" \
+  XDG_DATA_HOME="$work/home/.local/share" "$usr/bin/quotabox" --snapshot "$work/shots" >/dev/null </dev/null ||
+  fail "--snapshot through the installed launcher failed"
+[[ -f "$work/shots/popover-normal-light.png" ]] || fail "the snapshot wrote no image"
 echo "package test: $(basename "$deb") installs and runs"
