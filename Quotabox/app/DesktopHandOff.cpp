@@ -33,12 +33,14 @@ QString ownExecutable() {
 #endif
 }
 
-QString desktopExecutable(const QString& launcher) {
+QString companionFile(const QString& launcher, const QString& name) {
   const QString folder = QFileInfo(launcher).absolutePath();
-  const QString beside = folder + u'/' + QLatin1String(kDesktopName);
+  const QString beside = folder + u'/' + name;
   if (QFileInfo(beside).isFile()) return beside;
-  return QDir::cleanPath(folder + QStringLiteral("/" QUOTABOX_DESKTOP_FROM_LAUNCHER "/") + QLatin1String(kDesktopName));
+  return QDir::cleanPath(folder + QStringLiteral("/" QUOTABOX_PRIVATE_FROM_LAUNCHER "/") + name);
 }
+
+QString desktopExecutable(const QString& launcher) { return companionFile(launcher, QLatin1String(kDesktopName)); }
 
 QString cannotStartLine(const QString& desktop, const QString& reason) {
   return QStringLiteral("Quotabox 데스크톱 프로그램(%1)을 시작하지 못해 이 모드를 쓸 수 없어요: %2\n")

@@ -9,8 +9,11 @@ namespace DesktopHandOff {
 // This program's file with links resolved; empty when the system cannot tell.
 QString ownExecutable();
 
-// The desktop program of a launcher at `launcher`: beside it (a build tree), else in the
+// A file the launcher at `launcher` runs or loads, by name: beside it (a build tree), else in the
 // install's private folder; that installed path when neither exists.
+QString companionFile(const QString& launcher, const QString& name);
+
+// The desktop program of a launcher at `launcher`, found as companionFile() finds it.
 QString desktopExecutable(const QString& launcher);
 
 // What standard error says when the desktop program could not be started.

@@ -108,8 +108,8 @@ std::unique_ptr<UsageStore> LaunchOptions::makeStore() const {
       return std::make_unique<UsageStore>(onePerService<TrendShowcaseProvider>());
     case Kind::live:
       // One-shot reports read the history but never change it.
-      return UsageStore::live(printReport || jsonReport ? HistoryStore::Access::readOnly
-                                                        : HistoryStore::Access::readWrite);
+      return UsageStore::live(
+          printReport || jsonReport ? HistoryStore::Access::readOnly : HistoryStore::Access::readWrite, claudeRequest);
   }
   return nullptr;
 }

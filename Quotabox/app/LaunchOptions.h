@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "claude/ClaudeUsageTransfer.h"
 #include "mock/MockUsageProvider.h"
 
 class UsageStore;
@@ -39,6 +40,9 @@ struct LaunchOptions {
   bool waybar = false;       // --waybar: headless refresh loop writing status-bar lines
   bool help = false;         // --help
   bool version = false;      // --version
+  // How a live store's Claude provider makes its request; set by the program, not the command
+  // line. Without one, Claude requests fail as network failures.
+  ClaudeUsageRequestFunction claudeRequest;
 
   // `arguments` is the process's argument list, program path first. Unknown arguments are ignored.
   static LaunchOptions parse(const QStringList& arguments);

@@ -12,6 +12,7 @@
 #include "app/TerminalRun.h"
 #include "app/TrayRun.h"
 #include "app/UnixSignalQuit.h"
+#include "http/ClaudeUsageNetwork.h"
 #include "settings/SettingsDomain.h"
 #include "snapshot/ReleaseChecks.h"
 #include "snapshot/Snapshotter.h"
@@ -30,7 +31,8 @@ QuotaboxApp::LaunchAction QuotaboxApp::launchAction(const LaunchOptions& options
 }
 
 int QuotaboxApp::run(int argc, char** argv) {
-  const LaunchOptions options = TerminalRun::parse(argc, argv);
+  LaunchOptions options = TerminalRun::parse(argc, argv);
+  options.claudeRequest = ClaudeUsageTransfer::withLimit(ClaudeUsageTransfer::kExchangeLimit);
   QByteArray platforms;
   if (const auto status = TerminalRun::run(argv[0], options, &platforms)) return *status;
 

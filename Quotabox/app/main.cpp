@@ -1,11 +1,15 @@
+#include "app/ClaudeHttpModule.h"
 #include "app/DesktopHandOff.h"
 #include "app/TerminalRun.h"
 #include "store/ProcessMemory.h"
 
 // `quotabox`: reports without loading the GUI libraries; every other mode runs in the desktop
-// program, which takes over this process.
+// program, which takes over this process. Qt Network comes in with the HTTP module, on the first
+// Claude request only.
 int main(int argc, char** argv) {
   ProcessMemory::returnLargeBuffersPromptly();
-  if (const auto status = TerminalRun::run(argv[0], TerminalRun::parse(argc, argv))) return *status;
+  LaunchOptions options = TerminalRun::parse(argc, argv);
+  options.claudeRequest = ClaudeHttpModule::request(ClaudeUsageTransfer::kExchangeLimit);
+  if (const auto status = TerminalRun::run(argv[0], options)) return *status;
   return DesktopHandOff::exec(argv);
 }

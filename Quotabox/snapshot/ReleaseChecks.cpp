@@ -143,7 +143,7 @@ void ReleaseChecks::scratchChecks(const AppModel& model, const Platform& platfor
     AppModel::Parts parts;
     // The scratch store reads the user's history but never writes it: the live model owns it.
     if (model.options().source.kind == LaunchOptions::Source::Kind::live) {
-      parts.store = UsageStore::live(HistoryStore::Access::readOnly);
+      parts.store = UsageStore::live(HistoryStore::Access::readOnly, model.options().claudeRequest);
     }
     parts.loginItem = platform.loginItem;
     AppModel scratch(model.options(), suite, std::move(parts));

@@ -1,7 +1,6 @@
 #include "claude/ClaudeUsageProvider.h"
 
 #include <QDateTime>
-#include <QHostAddress>
 #include <algorithm>
 #include <condition_variable>
 #include <exception>
@@ -25,10 +24,22 @@ std::string httpMessage(int status) {
   return "Claude 사용량을 조회할 수 없어요 (HTTP " + std::to_string(status) + "). 잠시 후 새로고침하세요";
 }
 
+// QUrl hands hosts over normalized: IPv4 as four decimal parts, IPv6 lower-case and compressed.
+bool isLoopbackIPv4(QStringView host) {
+  const auto parts = host.split(u'.');
+  if (parts.size() != 4) return false;
+  for (const QStringView part : parts) {
+    bool ok = false;
+    if (part.toUInt(&ok) > 255 || !ok) return false;
+  }
+  return parts.front() == u"127";
+}
+
 bool isLoopbackHost(const QString& host) {
   if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0) return true;
-  QHostAddress address;
-  return address.setAddress(host) && address.isLoopback();
+  if (host == QLatin1String("::1")) return true;
+  if (host.startsWith(QLatin1String("::ffff:"))) return isLoopbackIPv4(QStringView(host).mid(7));
+  return isLoopbackIPv4(host);
 }
 
 std::optional<QUrl> acceptedOverride(const QByteArray& value) {
@@ -103,7 +114,7 @@ struct ClaudeUsageProvider::Backoff {
 
 ClaudeUsageProvider::ClaudeUsageProvider()
     : credentials(&ClaudeCredentials::readDefault),
-      request(ClaudeUsageTransfer::withLimit(std::chrono::seconds(15))),
+      request([](const ClaudeUsageRequest&) -> ClaudeUsageResponse { throw TransportError("no HTTP transfer"); }),
       m_backoff(std::make_shared<Backoff>()) {}
 
 QUrl ClaudeUsageProvider::endpoint() {

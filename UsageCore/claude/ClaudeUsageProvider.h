@@ -17,7 +17,8 @@ class ClaudeUsageProvider : public UsageProvider {
  public:
   using CredentialsFunction = std::function<std::optional<QByteArray>()>;
 
-  // Installs the platform credentials source and the network transfer.
+  // Installs the platform credentials source. The core holds no HTTP code: until the owner sets
+  // `request`, every exchange fails as a network failure.
   ClaudeUsageProvider();
 
   // Raw credentials document, or no value when the user is not signed in. Called on a thread of

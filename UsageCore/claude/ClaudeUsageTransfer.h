@@ -47,21 +47,21 @@ using ClaudeUsageRequestFunction = std::function<ClaudeUsageResponse(const Claud
 
 namespace ClaudeUsageTransfer {
 
+// The longest a whole exchange may take.
+constexpr std::chrono::seconds kExchangeLimit{15};
+
 // Real answers are a few kilobytes; reading stops as soon as a body grows past this.
 constexpr qint64 kMaxBodyBytes = 4 * 1024 * 1024;
 
 // Sent as the User-Agent of every request.
-QByteArray userAgent();
+inline QByteArray userAgent() { return QByteArrayLiteral("Quotabox/" QUOTABOX_VERSION); }
 
-// Performs the request on the calling thread with its own event loop and a fresh network manager
-// (no cookies, no cache, no redirects followed), aborting the whole exchange after `limit` or when
-// the request's stop token fires. A status outside 200-299 is returned as an answer whatever else
-// went wrong; otherwise TransportError when no complete answer arrives, ResponseTooLargeError when
-// the body passes kMaxBodyBytes.
-ClaudeUsageResponse perform(const ClaudeUsageRequest& request,
-                            std::chrono::milliseconds limit = std::chrono::seconds(15));
-
-// perform() with the given limit, as a request function.
-ClaudeUsageRequestFunction withLimit(std::chrono::milliseconds limit);
+// The HTTP code lives outside the core: in a static library for the desktop program and in a
+// module the launcher loads on its first request. Exceptions do not cross the module boundary, so
+// its entry point reports how the exchange ended instead.
+enum class Outcome : int { answered = 0, transportFailed = 1, tooLarge = 2 };
+using ModuleEntry = int (*)(const ClaudeUsageRequest* request, long long limitMilliseconds,
+                            ClaudeUsageResponse* response);
+inline constexpr char kModuleEntryName[] = "quotabox_claude_usage_perform";
 
 }  // namespace ClaudeUsageTransfer

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "claude/ClaudeUsageTransfer.h"
 #include "history/HistoryEntry.h"
 #include "history/HistoryStore.h"
 #include "mock/MockUsageProvider.h"
@@ -47,8 +48,10 @@ class UsageStore : public QObject {
   // One scripted provider per service; such a store never touches its history.
   static std::unique_ptr<UsageStore> mock(MockUsageProvider::Scenario scenario);
   // The production store: Claude then Codex, the history file in the user's data folder and the
-  // system clock. A read-only history loads the file but never changes it (report modes).
-  static std::unique_ptr<UsageStore> live(HistoryStore::Access access = HistoryStore::Access::readWrite);
+  // system clock. A read-only history loads the file but never changes it (report modes). Claude
+  // asks through `claudeRequest`; without one its requests fail as network failures.
+  static std::unique_ptr<UsageStore> live(HistoryStore::Access access = HistoryStore::Access::readWrite,
+                                          ClaudeUsageRequestFunction claudeRequest = {});
 
   const UsageMap& usages() const { return m_usages; }
   bool isRefreshing() const { return m_isRefreshing; }

@@ -15,7 +15,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 
 dpkg -x "$deb" "$work/root"
 usr="$work/root/usr"
-for f in bin/quotabox libexec/quotabox/quotabox-desktop share/applications/com.orrisfen.Quotabox.desktop \
+for f in bin/quotabox libexec/quotabox/quotabox-desktop libexec/quotabox/quotabox-http.so share/applications/com.orrisfen.Quotabox.desktop \
          share/icons/hicolor/scalable/apps/com.orrisfen.Quotabox.svg share/metainfo/com.orrisfen.Quotabox.metainfo.xml; do
   [[ -f "$usr/$f" ]] || fail "missing /usr/$f"
 done
@@ -34,6 +34,14 @@ services = [s["service"] for s in report["services"]]
 assert services == ["claude", "codex"], services
 assert all(s["status"] == "ok" and s["windows"] for s in report["services"])
 PY
+# The installed launcher loads its HTTP module from libexec: the request is refused, nothing is missing.
+mkdir -p "$work/claude" && printf '{"claudeAiOauth":{"accessToken":"t"}}' >"$work/claude/.credentials.json"
+status=0
+HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share" \
+  CLAUDE_CONFIG_DIR="$work/claude" QUOTABOX_CLAUDE_USAGE_URL=http://127.0.0.1:9/ \
+  "$usr/bin/quotabox" --json >/dev/null 2>"$work/http.err" </dev/null || status=$?
+[[ $status == 0 ]] && ! grep -q quotabox-http "$work/http.err" ||
+  { cat "$work/http.err"; fail "the installed launcher did not load its HTTP module"; }
 # A snapshot runs in the desktop program, which the installed launcher finds in libexec.
 env -u DISPLAY -u WAYLAND_DISPLAY HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" \
   XDG_DATA_HOME="$work/home/.local/share" "$usr/bin/quotabox" --snapshot "$work/shots" >/dev/null </dev/null ||

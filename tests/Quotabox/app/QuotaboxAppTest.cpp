@@ -183,11 +183,13 @@ TEST_F(QuotaboxAppTest, ReportsMarkDemonstrationDataAndFailWhenEveryServiceFaile
   EXPECT_EQ(run({"--print", "--mock-error"}).exitCode, 3);
 }
 
+// The launcher asks Claude through the HTTP module it loads beside itself.
 TEST_F(QuotaboxAppTest, LiveJsonReadsBothServicesAndLeavesTheHistoryAlone) {
   HttpTestServer server;
   server.respondWith(HttpTestResponse::json(200, fixture("claude-usage-with-limits.json")));
   sandbox.setEnv("QUOTABOX_CLAUDE_USAGE_URL", server.url("/api/oauth/usage").toUtf8());
-  sandbox.writeFile(".claude/.credentials.json", fixture("claude-credentials.json"));
+  sandbox.setEnv("CLAUDE_CONFIG_DIR", inHome("claude").toUtf8());
+  sandbox.writeFile("claude/.credentials.json", fixture("claude-credentials.json"));
   sandbox.writeFile(".codex/auth.json", fixture("codex-auth.json"));
   sandbox.writeFile(".codex/sessions/2026/09/01/rollout-2026-09-01T07-21-58-01a0.jsonl",
                     fixture("codex-rollout-recent.jsonl"));
@@ -201,6 +203,17 @@ TEST_F(QuotaboxAppTest, LiveJsonReadsBothServicesAndLeavesTheHistoryAlone) {
   EXPECT_EQ(report["services"][1]["windows"][1]["usedPercent"], 56.0);
   EXPECT_FALSE(result.out.contains("REDACTED") || result.err.contains("REDACTED"));
   EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == history);
+
+  // A copy without the module: Claude is unreachable, Codex still reports, and the reason names
+  // the file it missed.
+  ASSERT_TRUE(QDir().mkpath(inHome("opt/bin")) && QFile::copy(kLauncher, inHome("opt/bin/quotabox")));
+  const ProgramRun alone = run({"--json"}, {}, inHome("opt/bin/quotabox"));
+  ASSERT_EQ(alone.exitCode, 0) << alone.err.toStdString();
+  const auto partial = nlohmann::json::parse(alone.out.toStdString());
+  EXPECT_EQ(partial["services"][0]["message"], "Claude 사용량에 연결할 수 없어요. 네트워크를 확인하고 새로고침하세요");
+  EXPECT_EQ(partial["services"][1]["windows"][1]["usedPercent"], 56.0);
+  EXPECT_TRUE(alone.err.contains("/libexec/quotabox/quotabox-http.so") && !alone.err.contains("REDACTED"));
+  EXPECT_EQ(server.requests().size(), 1u);
 }
 
 // The status-bar mode runs in the desktop program under the launcher's process id and path: a line

@@ -10,6 +10,7 @@
 #include "HttpTestServer.h"
 #include "TestSandbox.h"
 #include "claude/ClaudeUsageProvider.h"
+#include "http/ClaudeUsageNetwork.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ class ClaudeUsageProviderTest : public SandboxedTest {
   void SetUp() override {
     sandbox.setEnv("QUOTABOX_CLAUDE_USAGE_URL", server.url("/api/oauth/usage").toUtf8());
     provider.credentials = [] { return std::optional<QByteArray>(kCredentials); };
+    provider.request = ClaudeUsageTransfer::withLimit(ClaudeUsageTransfer::kExchangeLimit);
     provider.clock = [this] { return now; };
   }
 
@@ -240,13 +242,23 @@ TEST(ClaudeUsageEndpointTest, OverrideOnlyForHttpsOrLoopback) {
   TestSandbox sandbox;
   const QUrl standard("https://api.anthropic.com/api/oauth/usage");
   EXPECT_EQ(ClaudeUsageProvider::endpoint(), standard);
-  for (const char* accepted : {"https://usage.example.com/u", "http://127.9.8.7/u", "http://[::1]:9000/u"}) {
+  for (const char* accepted : {"https://usage.example.com/u", "http://127.9.8.7/u", "http://[::1]:9000/u",
+                               "http://LocalHost:8/u", "http://[::ffff:127.0.0.2]/u"}) {
     sandbox.setEnv("QUOTABOX_CLAUDE_USAGE_URL", accepted);
     EXPECT_EQ(ClaudeUsageProvider::endpoint(), QUrl(accepted)) << accepted;
   }
-  for (const char* ignored : {"", "http://api.anthropic.com/u", "http://127.0.0.1.example.com/u", "http://10.0.0.1/u",
-                              "ftp://127.0.0.1/u", "https:///nohost", "not a url"}) {
+  for (const char* ignored :
+       {"", "http://api.anthropic.com/u", "http://127.0.0.1.example.com/u", "http://10.0.0.1/u", "http://127.0.0.256/u",
+        "http://[::2]/u", "http://[::ffff:10.0.0.1]/u", "ftp://127.0.0.1/u", "https:///nohost", "not a url"}) {
     sandbox.setEnv("QUOTABOX_CLAUDE_USAGE_URL", ignored);
     EXPECT_EQ(ClaudeUsageProvider::endpoint(), standard) << ignored;
   }
+}
+
+// The core carries no HTTP code: a provider nobody gave a transfer fails as unreachable, not as
+// unreadable credentials.
+TEST(ClaudeUsageProviderWithoutTransfer, ReportsANetworkFailure) {
+  ClaudeUsageProvider provider;
+  provider.credentials = [] { return std::optional<QByteArray>(kCredentials); };
+  EXPECT_EQ(provider.fetch({}).status.message, kNetwork);
 }
