@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 
 #include <QFile>
+#include <memory>
+#include <mutex>
 
 #include "app/DesktopHandOff.h"
 #include "app/TerminalRun.h"
@@ -12,8 +14,8 @@ namespace {
 constexpr char kModuleName[] = "quotabox-http.so";
 
 // Never unloaded: Qt Network keeps global state (plugins, thread-local managers) to the end.
-ClaudeUsageTransfer::ModuleEntry loadModule() {
-  const QString path = ClaudeHttpModule::modulePath(DesktopHandOff::ownExecutable());
+ClaudeUsageTransfer::ModuleEntry loadModule(QString path) {
+  if (path.isEmpty()) path = ClaudeHttpModule::modulePath(DesktopHandOff::ownExecutable());
   void* handle = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
   void* symbol = handle ? ::dlsym(handle, ClaudeUsageTransfer::kModuleEntryName) : nullptr;
   if (symbol == nullptr) {
@@ -29,11 +31,12 @@ ClaudeUsageTransfer::ModuleEntry loadModule() {
   return reinterpret_cast<ClaudeUsageTransfer::ModuleEntry>(symbol);
 }
 
-ClaudeUsageTransfer::ModuleEntry moduleEntry() {
-  // Initialised once, by the first caller, while concurrent callers wait for it.
-  static const ClaudeUsageTransfer::ModuleEntry entry = loadModule();
-  return entry;
-}
+// Shared by the copies of one request function.
+struct Loader {
+  QString path;
+  std::once_flag once;
+  ClaudeUsageTransfer::ModuleEntry entry = nullptr;
+};
 
 }  // namespace
 
@@ -43,13 +46,16 @@ QString modulePath(const QString& launcher) {
   return DesktopHandOff::companionFile(launcher, QLatin1String(kModuleName));
 }
 
-ClaudeUsageRequestFunction request(std::chrono::milliseconds limit) {
-  return [limit](const ClaudeUsageRequest& request) {
+ClaudeUsageRequestFunction request(std::chrono::milliseconds limit, QString path) {
+  auto loader = std::make_shared<Loader>();
+  loader->path = std::move(path);
+  return [limit, loader](const ClaudeUsageRequest& request) {
     using ClaudeUsageTransfer::Outcome;
-    const ClaudeUsageTransfer::ModuleEntry entry = moduleEntry();
-    if (entry == nullptr) throw TransportError("HTTP module unavailable");
+    // Concurrent first callers wait here for the one that loads.
+    std::call_once(loader->once, [&loader] { loader->entry = loadModule(loader->path); });
+    if (loader->entry == nullptr) throw TransportError("HTTP module unavailable");
     ClaudeUsageResponse response;
-    switch (static_cast<Outcome>(entry(&request, limit.count(), &response))) {
+    switch (static_cast<Outcome>(loader->entry(&request, limit.count(), &response))) {
       case Outcome::answered:
         return response;
       case Outcome::tooLarge:

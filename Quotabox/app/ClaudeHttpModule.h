@@ -12,9 +12,10 @@ namespace ClaudeHttpModule {
 // The module's file for a launcher at `launcher` (beside it, or in the install's private folder).
 QString modulePath(const QString& launcher);
 
-// A request function that loads the module once per process, on its first call from any thread,
-// and performs the exchange through it within `limit`. When the module cannot be loaded, this and
-// every later call fail with TransportError; the reason goes to standard error once.
-ClaudeUsageRequestFunction request(std::chrono::milliseconds limit);
+// A request function that loads the module at `path` (by default this program's module) on its
+// first call, from whichever thread, and performs every exchange through it within `limit`. When
+// the module cannot be loaded, that call and every later one fail with TransportError; the reason
+// goes to standard error once.
+ClaudeUsageRequestFunction request(std::chrono::milliseconds limit, QString path = {});
 
 }  // namespace ClaudeHttpModule
