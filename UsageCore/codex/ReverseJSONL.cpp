@@ -94,7 +94,8 @@ bool visitLines(const std::filesystem::path& path, std::size_t chunkSize, std::s
   std::uint64_t remaining = file->size();
   const std::size_t largest = std::max<std::size_t>(chunkSize, 1);
   std::size_t step = std::clamp<std::size_t>(firstChunk, 1, largest);
-  std::vector<char> block(static_cast<std::size_t>(std::min<std::uint64_t>(largest, remaining)));
+  // Not zeroed: most files are done after the first small read, so most of it is never touched.
+  const auto block = std::make_unique_for_overwrite<char[]>(std::min<std::uint64_t>(largest, remaining));
   FrontBuffer pending;  // the block in front of the carry; after splitting, the carry alone
   bool skipping = false;
 
@@ -102,7 +103,7 @@ bool visitLines(const std::filesystem::path& path, std::size_t chunkSize, std::s
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(step, remaining));
     step = std::min(step * 2, largest);
     remaining -= count;
-    return std::string_view(block.data(), file->readAt(remaining, block.data(), count));
+    return std::string_view(block.get(), file->readAt(remaining, block.get(), count));
   };
 
   while (remaining > 0) {
