@@ -4,6 +4,8 @@
 #include <QFile>
 #include <cstdlib>
 
+#include "BuildPaths.h"
+
 namespace {
 const char* const kCleared[] = {"CODEX_HOME", "CLAUDE_CONFIG_DIR", "QUOTABOX_CLAUDE_USAGE_URL", "APPIMAGE"};
 }
@@ -57,7 +59,7 @@ void TestSandbox::unsetEnv(const char* name) {
 }
 
 QByteArray fixture(const std::string& name) {
-  QFile file(QString::fromUtf8(QUOTABOX_FIXTURES) + "/" + QString::fromStdString(name));
+  QFile file(BuildPaths::fixtures() + "/" + QString::fromStdString(name));
   if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("missing fixture " + name);
   return file.readAll();
 }

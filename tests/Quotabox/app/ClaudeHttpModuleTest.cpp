@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <QtConcurrent>
 
+#include "BuildPaths.h"
 #include "EventLoop.h"
 #include "HttpTestServer.h"
 #include "app/ClaudeHttpModule.h"
@@ -12,7 +13,7 @@ using namespace std::chrono_literals;
 // The launcher's request, through the built module: answers come back, and a stop request still
 // aborts a stalled exchange at once.
 TEST(ClaudeHttpModuleTest, AnswersAndCancelsThroughTheModule) {
-  const ClaudeUsageRequestFunction request = ClaudeHttpModule::request(60s, QStringLiteral(QUOTABOX_HTTP_MODULE));
+  const ClaudeUsageRequestFunction request = ClaudeHttpModule::request(60s, BuildPaths::httpModule());
   HttpTestServer server;
   server.respondWith(HttpTestResponse::json(418, "{}"));
   ClaudeUsageRequest description;

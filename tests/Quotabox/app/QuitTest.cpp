@@ -4,6 +4,7 @@
 #include <QProcessEnvironment>
 #include <chrono>
 
+#include "BuildPaths.h"
 #include "EventLoop.h"
 #include "HttpTestServer.h"
 #include "TestSandbox.h"
@@ -29,7 +30,7 @@ TEST(QuitTest, TerminationDoesNotWaitForAStalledRequest) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
   tray.setProcessEnvironment(environment);
-  tray.start(QStringLiteral(QUOTABOX_EXECUTABLE), {});
+  tray.start(BuildPaths::launcher(), {});
   ASSERT_TRUE(waitUntil([&] { return !server.requests().empty() || tray.state() == QProcess::NotRunning; }, 20s));
   ASSERT_EQ(tray.state(), QProcess::Running) << tray.readAllStandardOutput().toStdString();
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "BuildPaths.h"
 #include "EventLoop.h"
 #include "HttpTestServer.h"
 #include "TestSandbox.h"
@@ -23,7 +24,7 @@
 namespace {
 
 using Environment = std::map<QString, QString>;
-const QString kLauncher = QStringLiteral(QUOTABOX_EXECUTABLE);
+const QString kLauncher = BuildPaths::launcher();
 
 // `arguments` are split at spaces and follow the program path.
 LaunchOptions parse(const QString& arguments) {

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <random>
 
+#include "BuildPaths.h"
 #include "EventLoop.h"
 #include "TestSandbox.h"
 #include "history/HistoryCodec.h"
@@ -17,7 +18,7 @@ using nlohmann::json;
 
 TEST(HistoryCrashTest, KilledWriterAlwaysLeavesACompleteHistory) {
   TestSandbox sandbox;
-  const QString child = QStringLiteral(QUOTABOX_HELPER_DIR "/history_crash_child");
+  const QString child = BuildPaths::helperDir() + QStringLiteral("/history_crash_child");
   ASSERT_TRUE(QFile::exists(child)) << child.toStdString();
   const fs::path folder = sandbox.path("data/Quotabox"), file = folder / "history.json";
   // A left-over temporary file must never be taken for the history.
