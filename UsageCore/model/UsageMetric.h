@@ -1,6 +1,6 @@
 #pragma once
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 
 // An extra labelled value shown with a service ("stale", "credits", reset notes).
@@ -12,4 +12,5 @@ struct UsageMetric {
   bool operator==(const UsageMetric&) const = default;
 };
 
-NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(UsageMetric, id, label, value)
+void to_json(nlohmann::json& json, const UsageMetric& metric);
+void from_json(const nlohmann::json& json, UsageMetric& metric);
