@@ -168,15 +168,12 @@ TEST_F(ClaudeUsageProviderTest, StalledEndlessOrRefusedTransfersAreNetworkFailur
   // A silent server ends by the request's own timeout, well before the bound on the exchange.
   provider.requestTimeout = 300ms;
   provider.request = ClaudeUsageTransfer::withLimit(60s);
-  HttpTestResponse stall;
-  stall.mode = HttpTestResponse::Mode::stall;
-  server.respondWith(stall);
+  server.respondWith(withMode(200, HttpTestResponse::Mode::stall));
   EXPECT_EQ(message(), kNetwork);
 
   // Bytes keep arriving, so only the bound on the whole exchange ends it.
   provider.request = ClaudeUsageTransfer::withLimit(1500ms);
-  HttpTestResponse trickle;
-  trickle.mode = HttpTestResponse::Mode::trickle;
+  HttpTestResponse trickle = withMode(200, HttpTestResponse::Mode::trickle);
   trickle.trickleInterval = 50ms;
   server.respondWith(trickle);
   EXPECT_EQ(message(), kNetwork);
