@@ -126,8 +126,7 @@ TEST(CodexEvent, PercentClampedAndPassedResetMarked) {
   EXPECT_EQ(future->windows[0].label, "기본 한도");
   EXPECT_DOUBLE_EQ(future->windows[0].usedPercent, 33.7);
   EXPECT_EQ(future->fetchedAt, distantPast());
-  ASSERT_EQ(future->metrics.size(), 1u);
-  EXPECT_EQ(future->metrics[0].id, "codex_timestamp");
+  EXPECT_EQ(future->metrics, std::vector{expected[2]});
 }
 
 TEST(CodexPlan, ReadsThePlanClaimOfTheIdTokenOnly) {

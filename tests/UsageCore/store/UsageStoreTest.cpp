@@ -139,16 +139,22 @@ TEST_F(UsageStoreTest, TheLoopRefreshesAtOnceThenSleepsAtLeastASecondOnOneTimer)
   ASSERT_TRUE(waitUntil([&] { return provider->calls == 3 && sleeping(*store); }));
 }
 
-TEST_F(UsageStoreTest, StopCancelsTheLoopsRefreshAndDiscardsLateResults) {
-  auto provider = gated(ServiceID::codex, true);
-  auto store = makeStore({provider});
-  store->start();
-  ASSERT_TRUE(waitUntil([&] { return provider->calls == 1; }));
-  store->stop();
-  ASSERT_TRUE(waitUntil([&] { return !store->isRefreshing(); }));
-  EXPECT_TRUE(provider->sawStop);
-  EXPECT_TRUE(store->usages().empty());
-  EXPECT_FALSE(store->lastRefresh().has_value());
+TEST_F(UsageStoreTest, StopCancelsTheLoopsRefreshButNotADirectOne) {
+  for (const bool direct : {false, true}) {
+    SCOPED_TRACE(direct ? "direct refresh" : "the loop's refresh");
+    auto provider = gated(ServiceID::claude, true);
+    auto store = makeStore({provider});
+    if (direct) store->refresh();
+    store->start();
+    ASSERT_TRUE(waitUntil([&] { return provider->calls == 1; }));
+    store->stop();
+    if (direct) gate.open();
+    ASSERT_TRUE(waitUntil([&] { return !store->isRefreshing(); }));
+    EXPECT_EQ(provider->sawStop, !direct);
+    // The cancelled refresh applies nothing; the direct one applies its result.
+    EXPECT_EQ(store->usages().size(), direct ? 1u : 0u);
+    EXPECT_EQ(store->lastRefresh().has_value(), direct);
+  }
 }
 
 TEST_F(UsageStoreTest, StopAndStartDuringARefreshLetTheOldOneWindDown) {
@@ -165,19 +171,6 @@ TEST_F(UsageStoreTest, StopAndStartDuringARefreshLetTheOldOneWindDown) {
   ASSERT_TRUE(waitUntil([&] { return !store->isRefreshing(); }));
   EXPECT_TRUE(provider->sawStop);
   EXPECT_TRUE(store->usages().empty());
-}
-
-TEST_F(UsageStoreTest, StopDoesNotCancelADirectRefresh) {
-  auto provider = gated(ServiceID::claude, true);
-  auto store = makeStore({provider});
-  const QFuture<void> direct = store->refresh();
-  ASSERT_TRUE(waitUntil([&] { return provider->calls == 1; }));
-  store->start();
-  store->stop();
-  gate.open();
-  awaitFuture(direct);
-  EXPECT_FALSE(provider->sawStop);
-  EXPECT_EQ(store->usages().count(ServiceID::claude), 1u);
 }
 
 TEST_F(UsageStoreTest, DroppingTheStoreMidRefreshStopsProvidersAndAppliesNothing) {
