@@ -5,7 +5,6 @@
 #include "EventLoop.h"
 #include "TestSandbox.h"
 #include "UsageStoreFakes.h"
-#include "claude/ClaudeUsageProvider.h"
 #include "codex/CodexUsageProvider.h"
 #include "store/UsageStore.h"
 
@@ -189,16 +188,15 @@ TEST_F(UsageStoreTest, DroppingTheStoreMidRefreshStopsProvidersAndAppliesNothing
   EXPECT_EQ(notified, 1);
 }
 
-TEST_F(UsageStoreTest, LiveReadsClaudeThenCodexFromItsConfiguredHome) {
+// The order of the live services is checked end to end by the app's report test.
+TEST_F(UsageStoreTest, LiveCodexReadsTheConfiguredHomeWithAReaderOfItsOwn) {
   sandbox.setEnv("CODEX_HOME", QByteArray::fromStdString(sandbox.path("codex-home").string()));
-  const auto store = UsageStore::live();
-  ASSERT_EQ(store->providers().size(), 2u);
-  EXPECT_NE(dynamic_cast<ClaudeUsageProvider*>(store->providers()[0].get()), nullptr);
-  const auto* codex = dynamic_cast<CodexUsageProvider*>(store->providers()[1].get());
-  ASSERT_NE(codex, nullptr);
-  EXPECT_EQ(codex->root(), sandbox.path("codex-home"));
-  // Each store has its own reader.
-  EXPECT_NE(store->providers()[1], UsageStore::live()->providers()[1]);
+  const auto codex = [] {
+    return std::dynamic_pointer_cast<CodexUsageProvider>(UsageStore::live()->providers().at(1));
+  };
+  ASSERT_TRUE(codex());
+  EXPECT_EQ(codex()->root(), sandbox.path("codex-home"));
+  EXPECT_NE(codex(), codex());
 }
 
 }  // namespace
