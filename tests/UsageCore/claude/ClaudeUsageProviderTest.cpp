@@ -87,8 +87,7 @@ TEST_F(ClaudeUsageProviderTest, SendsTheThreeHeadersInOrderAndReadsTheAnswer) {
   ASSERT_TRUE(usage.status.isOk()) << usage.status.message;
   EXPECT_EQ(usage.planName, "pro");
 
-  ASSERT_EQ(server.requests().size(), 1u);
-  const HttpTestRequest& request = server.requests()[0];
+  const HttpTestRequest& request = server.requests().at(0);
   EXPECT_EQ(request.method + " " + request.target, "GET /api/oauth/usage");
   const HttpHeaderList ours = {{"Authorization", QByteArray::fromStdString("Bearer " + kToken)},
                                {"anthropic-beta", "oauth-2025-04-20"},
@@ -105,11 +104,7 @@ TEST_F(ClaudeUsageProviderTest, SendsTheThreeHeadersInOrderAndReadsTheAnswer) {
 }
 
 TEST_F(ClaudeUsageProviderTest, AnswersBecomeTheirMessages) {
-  struct Case {
-    HttpTestResponse response;
-    std::string message;
-  };
-  std::vector<Case> cases = {
+  std::vector<std::pair<HttpTestResponse, std::string>> cases = {
       {HttpTestResponse::json(401, R"({"type":"error"})"), kLoginExpired},
       {withHeader(302, "Location", server.url("/elsewhere").toUtf8()), httpMessage(302)},  // not followed
       {HttpTestResponse::json(200, "<html>gateway</html>"), kCredentialsMessage},
@@ -137,10 +132,8 @@ TEST_F(ClaudeUsageProviderTest, AnswersBecomeTheirMessages) {
 }
 
 TEST_F(ClaudeUsageProviderTest, RetryAfterHoldsBackUntilItsTimeAtMostAnHour) {
-  const struct {
-    HttpTestResponse response;
-    int waitSeconds;
-  } cases[] = {
+  // Each answer, and the seconds it holds back the next request.
+  const std::pair<HttpTestResponse, int> cases[] = {
       {withHeader(429, "Retry-After", "120"), 120},
       {withHeader(503, "Retry-After", "Sat, 11 Apr 2026 07:10:00 GMT"), 600},
       {withHeader(429, "Retry-After", "86400"), 3600},
@@ -168,15 +161,12 @@ TEST_F(ClaudeUsageProviderTest, StalledEndlessOrRefusedTransfersAreNetworkFailur
   // A silent server ends by the request's own timeout, well before the bound on the exchange.
   provider.requestTimeout = 300ms;
   provider.request = ClaudeUsageTransfer::withLimit(60s);
-  HttpTestResponse stall;
-  stall.mode = HttpTestResponse::Mode::stall;
-  server.respondWith(stall);
+  server.respondWith(withMode(200, HttpTestResponse::Mode::stall));
   EXPECT_EQ(message(), kNetwork);
 
   // Bytes keep arriving, so only the bound on the whole exchange ends it.
   provider.request = ClaudeUsageTransfer::withLimit(1500ms);
-  HttpTestResponse trickle;
-  trickle.mode = HttpTestResponse::Mode::trickle;
+  HttpTestResponse trickle = withMode(200, HttpTestResponse::Mode::trickle);
   trickle.trickleInterval = 50ms;
   server.respondWith(trickle);
   EXPECT_EQ(message(), kNetwork);

@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <stop_token>
-#include <string>
-#include <vector>
-
 #include "TestSandbox.h"
 #include "codex/ReverseJSONL.h"
 
@@ -92,20 +88,6 @@ TEST_F(ReverseJSONLTest, OverlongLinesAreSkippedInOnePass) {
   EXPECT_EQ(ReverseJSONL::read(write("{\"first\":1}\n" + huge + "\n" + huge + "\nshort\n"), 4096, defaultMaximumLine,
                                firstRecord, {}),
             "{\"first\":1}");
-}
-
-TEST_F(ReverseJSONLTest, ReadsOnlyTheTailInChunksThatGrowFromFourKilobytes) {
-  std::string content;
-  while (content.size() < 4 * 1024 * 1024) content += "{\"type\":\"response_item\"," + std::string(300, 'r') + "}\n";
-  Observed io;
-  EXPECT_TRUE(ReverseJSONL::read(write(content + "tail\n"), 65536, defaultMaximumLine, firstRecord, {}, io.opener()));
-  EXPECT_EQ(io.bytesRead, 4096u);
-  // 20 KB without a record: 4, 8 and 16 KiB.
-  Observed deeper;
-  std::string plain;
-  while (plain.size() < 20000) plain += std::string(99, 'p') + "\n";
-  EXPECT_TRUE(ReverseJSONL::read(write(content + plain), 65536, defaultMaximumLine, firstRecord, {}, deeper.opener()));
-  EXPECT_EQ(deeper.bytesRead, 28672u);
 }
 
 TEST_F(ReverseJSONLTest, CancellationAndFailures) {

@@ -42,9 +42,7 @@ QByteArray authWithMiddle(const QByteArray& middle) {
   return QByteArray::fromStdString(auth.dump());
 }
 
-std::optional<std::string> planOf(const json& claims) {
-  return UsageParsing::codexPlan(authWithMiddle(base64url(claims.dump())));
-}
+QByteArray withClaims(const json& claims) { return authWithMiddle(base64url(claims.dump())); }
 
 }  // namespace
 
@@ -128,39 +126,33 @@ TEST(CodexEvent, PercentClampedAndPassedResetMarked) {
   EXPECT_EQ(future->windows[0].label, "기본 한도");
   EXPECT_DOUBLE_EQ(future->windows[0].usedPercent, 33.7);
   EXPECT_EQ(future->fetchedAt, distantPast());
-  ASSERT_EQ(future->metrics.size(), 1u);
-  EXPECT_EQ(future->metrics[0].id, "codex_timestamp");
+  EXPECT_EQ(future->metrics, std::vector{expected[2]});
 }
 
-TEST(CodexPlan, ReadsPlanClaimOfIdToken) {
+TEST(CodexPlan, ReadsThePlanClaimOfTheIdTokenOnly) {
   EXPECT_EQ(UsageParsing::codexPlan(fixture("codex-auth.json")), "plus");
   const std::string key = "https://api.openai.com/auth";
-  EXPECT_EQ(planOf({{"chatgpt_plan_type", "team"}}), "team");
-  EXPECT_EQ(planOf({{"chatgpt_plan_type", "team"}, {key, {{"chatgpt_plan_type", "Pro"}}}}), "Pro");
-  EXPECT_EQ(planOf({{"chatgpt_plan_type", "team"}, {key, {{"user_id", "u"}}}}), "team");
-  // A nested claim of the wrong type is not replaced by the top-level one.
-  EXPECT_EQ(planOf({{"chatgpt_plan_type", "team"}, {key, {{"chatgpt_plan_type", 1}}}}), std::nullopt);
-  EXPECT_EQ(planOf({{"chatgpt_plan_type", nullptr}}), std::nullopt);
-
-  // Claims of lengths 3k, 3k+1 and 3k+2 need no, two or one padding characters; "~~~???" puts
-  // '-' and '_' into the url alphabet.
-  for (const std::string plan : {"~~~???", "~~~???a", "~~~???ab"}) {
-    EXPECT_EQ(planOf({{"chatgpt_plan_type", plan}}), plan);
-  }
-}
-
-TEST(CodexPlan, BadAuthFilesGiveNoPlan) {
   const QByteArray claims = base64url(R"({"chatgpt_plan_type":"plus"})");
-  for (const QByteArray& auth : {
-           QByteArray("not json"),
-           QByteArray(R"({"tokens":{"id_token":42}})"),
-           QByteArray(R"({"tokens":{"id_token":"a.)" + claims + R"("}})"),
-           QByteArray(R"({"tokens":{"id_token":"a.)" + claims + R"(.b.c"}})"),
-           QByteArray(R"({"tokens":{"access_token":"a.)" + claims + R"(.b"}})"),
-           authWithMiddle(QByteArray("!!not base64!!")),
-           authWithMiddle(claims.left(claims.size() - 1) + "A"),  // damaged JSON
-           authWithMiddle(base64url("\"plus\"")),
-       }) {
-    EXPECT_EQ(UsageParsing::codexPlan(auth), std::nullopt) << auth.toStdString();
-  }
+  const std::pair<QByteArray, std::optional<std::string>> cases[] = {
+      {withClaims({{"chatgpt_plan_type", "team"}}), "team"},
+      {withClaims({{"chatgpt_plan_type", "team"}, {key, {{"chatgpt_plan_type", "Pro"}}}}), "Pro"},
+      {withClaims({{"chatgpt_plan_type", "team"}, {key, {{"user_id", "u"}}}}), "team"},
+      // A nested claim of the wrong type is not replaced by the top-level one.
+      {withClaims({{"chatgpt_plan_type", "team"}, {key, {{"chatgpt_plan_type", 1}}}}), std::nullopt},
+      {withClaims({{"chatgpt_plan_type", nullptr}}), std::nullopt},
+      // Claims of lengths 3k, 3k+1 and 3k+2 need no, two or one padding characters; "~~~???" puts
+      // '-' and '_' into the url alphabet.
+      {withClaims({{"chatgpt_plan_type", "~~~???"}}), "~~~???"},
+      {withClaims({{"chatgpt_plan_type", "~~~???a"}}), "~~~???a"},
+      {withClaims({{"chatgpt_plan_type", "~~~???ab"}}), "~~~???ab"},
+      {"not json", std::nullopt},
+      {R"({"tokens":{"id_token":42}})", std::nullopt},
+      {R"({"tokens":{"id_token":"a.)" + claims + R"("}})", std::nullopt},
+      {R"({"tokens":{"id_token":"a.)" + claims + R"(.b.c"}})", std::nullopt},
+      {R"({"tokens":{"access_token":"a.)" + claims + R"(.b"}})", std::nullopt},
+      {authWithMiddle("!!not base64!!"), std::nullopt},
+      {authWithMiddle(claims.left(claims.size() - 1) + "A"), std::nullopt},  // damaged JSON
+      {authWithMiddle(base64url("\"plus\"")), std::nullopt},
+  };
+  for (const auto& [auth, plan] : cases) EXPECT_EQ(UsageParsing::codexPlan(auth), plan) << auth.toStdString();
 }
