@@ -108,25 +108,17 @@ TEST_F(AppSettingsTest, EveryAssignmentIsWrittenWithItsTypeButNotifiesOnlyOnChan
 }
 
 TEST_F(AppSettingsTest, ThresholdCollisionsMoveTheOtherThresholdToTheNextChoice) {
-  store(R"({"warningThreshold": 60, "criticalThreshold": 80})");
-  const auto domain = SettingsDomain::standard();
-  AppSettings settings(domain);
+  AppSettings settings(defaults);
   SignalLog log(settings);
-  settings.setWarningThreshold(80);   // pushes critical up
-  settings.setCriticalThreshold(80);  // pulls warning down
-  EXPECT_EQ(log.events, (Events{"warning=80", "critical=85", "critical=80", "warning=70"}));
-  EXPECT_EQ(summary(AppSettings(SettingsDomain::standard())), "120 both 111 70/80");
-
-  settings.setWarningThreshold(97);  // above every critical choice: critical 95, then warning 80
-  EXPECT_EQ(settings.thresholds(), (Thresholds{80, 95}));
+  settings.setWarningThreshold(97);   // above every critical choice: critical 95, then warning 80
   settings.setCriticalThreshold(40);  // below every warning choice: warning 50, then critical 80
-  EXPECT_EQ(settings.thresholds(), (Thresholds{50, 80}));
-  EXPECT_EQ(onDisk()["warningThreshold"], 50);
-  EXPECT_EQ(onDisk()["criticalThreshold"], 80);
+  EXPECT_EQ(log.events,
+            (Events{"warning=97", "critical=95", "warning=80", "critical=40", "warning=50", "critical=80"}));
+  EXPECT_EQ(summary(AppSettings(SettingsDomain::standard())), "120 both 111 50/80");
 
   // Without a collision the other threshold is taken as given and not rewritten.
-  domain->remove("criticalThreshold");
+  defaults->remove("criticalThreshold");
   settings.setWarningThreshold(65);
   EXPECT_EQ(settings.thresholds(), (Thresholds{65, 80}));
-  EXPECT_FALSE(domain->contains("criticalThreshold"));
+  EXPECT_FALSE(defaults->contains("criticalThreshold"));
 }
