@@ -71,9 +71,7 @@ ChatGPT (Codex)
                          KoreanTime::absolute(kNow + Seconds(259200), kNow), KoreanTime::absolute(kNow, kNow).mid(3)));
 
   // Outdated values pause the forecast.
-  ServiceUsage old = claudeHigh();
-  old.fetchedAt = kNow - Seconds(901);
-  input.usages[0].second = old;
+  input.usages[0].second->fetchedAt = kNow - Seconds(901);
   EXPECT_EQ(TerminalReport::text(input).count("    최신 값을 받으면 다시 예측해요\n"), 3);
 }
 

@@ -20,8 +20,7 @@ nlohmann::json readJson(const QString& path) {
 std::shared_ptr<SettingsDomain> reopenFromDisk(const std::shared_ptr<SettingsDomain>& domain) {
   static int copies = 0;
   const QString name = QStringLiteral("copy-%1").arg(++copies);
-  if (QFile::exists(domain->filePath()))
-    QFile::copy(domain->filePath(), SettingsDomain::directory() + "/" + name + ".json");
+  QFile::copy(domain->filePath(), SettingsDomain::directory() + "/" + name + ".json");
   return SettingsDomain::suite(name);
 }
 
