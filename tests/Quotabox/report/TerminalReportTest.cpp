@@ -70,9 +70,11 @@ ChatGPT (Codex)
             expected.arg(KoreanTime::absolute(kNow + Seconds(8040), kNow),
                          KoreanTime::absolute(kNow + Seconds(259200), kNow), KoreanTime::absolute(kNow, kNow).mid(3)));
 
-  // Outdated values pause the forecast.
+  // Outdated values pause the forecast; with trends hidden there is no row at all.
   input.usages[0].second->fetchedAt = kNow - Seconds(901);
   EXPECT_EQ(TerminalReport::text(input).count("    최신 값을 받으면 다시 예측해요\n"), 3);
+  input.showTrends = false;
+  EXPECT_FALSE(TerminalReport::text(input).contains("예측해요"));
 }
 
 TEST_F(TerminalReportTest, BothReportsShowRetainedOutdatedDemonstrationValues) {
