@@ -45,11 +45,9 @@ TEST_F(ThresholdNotifierTest, DisabledNotAllowedUnshowablePassedOrFailedLeavesEv
   failed.status = ProviderStatus::unavailable("사용량을 불러오지 못했어요.");
   evaluate({claude(99, kNow), claude(99, kNow - Seconds(600)), failed});
   notifier->evaluate({claude(95)}, {70, 90}, false, kNow);
-  for (auto status : {Auth::denied, Auth::notDetermined, Auth::other}) {
-    center->status = status;
-    notifier->refreshAuthorization();
-    evaluate({claude(95)});
-  }
+  center->status = Auth::denied;  // every answer but "allowed" takes the same way
+  notifier->refreshAuthorization();
+  evaluate({claude(95)});
   center->status = Auth::allowed;
   notifier->refreshAuthorization();
   center->showable = false;  // no server yet: not recorded as shown
@@ -94,18 +92,16 @@ TEST_F(ThresholdNotifierTest, ResetDriftStaysInTheCycleButANewResetRearms) {
 }
 
 TEST_F(ThresholdNotifierTest, WindowsAndServicesAreTrackedApart) {
-  ThresholdNotifier mock(defaults, "mock", center);
-  mock.refreshAuthorization();
-  const auto codex =
-      okUsage(ServiceID::codex,
-              {UsageWindow("codex_primary", "5시간", 91, kReset), UsageWindow("codex_secondary", "주간", 72, kReset)},
-              toEpochSeconds(kNow));
-  mock.evaluate({codex, claude(72)}, {70, 90}, true, kNow);
+  evaluate(
+      {okUsage(ServiceID::codex,
+               {UsageWindow("codex_primary", "5시간", 91, kReset), UsageWindow("codex_secondary", "주간", 72, kReset)},
+               toEpochSeconds(kNow)),
+       claude(72)});
   ASSERT_EQ(center->added.size(), 3u);
   EXPECT_EQ(center->added[0].first, QStringLiteral("usage.codex.codex_primary"));
   EXPECT_EQ(title(0), QStringLiteral("ChatGPT 한도 임박 · 91% 사용"));
   EXPECT_EQ(center->added[1].first, QStringLiteral("usage.codex.codex_secondary"));
-  EXPECT_FALSE(defaults->contains(notifier->stateKey()));
+  EXPECT_EQ(notifier->loadState().size(), 3u);
 }
 
 TEST_F(ThresholdNotifierTest, NotificationTextsAreExact) {
@@ -116,8 +112,6 @@ TEST_F(ThresholdNotifierTest, NotificationTextsAreExact) {
   EXPECT_EQ(content(84.6, 3 * 3600 + 5 * 60, UsageLevel::warning),
             (NotificationContent{"Claude 사용량 주의 · 85% 사용",
                                  "주간 한도의 85%를 사용했어요.\n3시간 5분 후 초기화 · 오늘 오후 3:05", false}));
-  EXPECT_EQ(content(97.2, 59, UsageLevel::critical)->body,
-            QStringLiteral("주간 한도의 97%를 사용했어요.\n곧 초기화 · 오늘 오후 12:00"));
   EXPECT_EQ(content(90, 60, UsageLevel::critical),
             (NotificationContent{"Claude 한도 임박 · 90% 사용",
                                  "주간 한도의 90%를 사용했어요.\n1분 후 초기화 · 오늘 오후 12:01", true}));

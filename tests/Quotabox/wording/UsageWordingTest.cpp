@@ -16,16 +16,13 @@ TEST_F(UsageWordingTest, FailureDetailEndsTheSentenceOnceAndAddsTheRetryLine) {
   EXPECT_EQ(UsageWording::failureDetail("", 30), "\n30초마다 자동으로 다시 시도해요.");
 }
 
-TEST_F(UsageWordingTest, ResetLineCoversAheadSoonPassedAndAbsent) {
+TEST_F(UsageWordingTest, ResetLineCoversAheadSoonAndAbsent) {
   const UsageWindow ahead("five_hour", "5시간", 38, kNow + Seconds(2 * 3600 + 14 * 60 + 30), 300);
   EXPECT_EQ(UsageWording::resetLine(ahead, kNow),
             "2시간 14분 후 초기화 · " + KoreanTime::absolute(*ahead.resetsAt, kNow));
 
   const UsageWindow soon("five_hour", "5시간", 38, kNow + Seconds(45), 300);
   EXPECT_TRUE(UsageWording::resetLine(soon, kNow).startsWith("곧 초기화 · "));
-
-  const UsageWindow passed("five_hour", "5시간", 95, kNow, 300);
-  EXPECT_EQ(UsageWording::resetLine(passed, kNow), KoreanTime::absolute(kNow, kNow) + "에 초기화됨 · 새로고침 필요");
 
   EXPECT_TRUE(UsageWording::resetLine(UsageWindow("codex_primary", "기본 한도", 5), kNow).isEmpty());
 }
