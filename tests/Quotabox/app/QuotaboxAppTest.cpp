@@ -16,9 +16,7 @@
 #include "app/QuotaboxApp.h"
 #include "app/TerminalRun.h"
 #include "platform/XdgAutostart.h"
-#include "scenarios/RetainedMockProvider.h"
 #include "scenarios/StaleMockProvider.h"
-#include "scenarios/TrendShowcaseProvider.h"
 #include "store/UsageStore.h"
 
 namespace {
@@ -66,7 +64,7 @@ class QuotaboxAppTest : public SandboxedTest {
 
 }  // namespace
 
-TEST(LaunchOptionsParse, SourcesValuesFlagsAndTheModesTheyStart) {
+TEST(LaunchOptions, SourcesValuesFlagsModesAndProviders) {
   for (const char* name : {"high", "error", "signedout", "stale", "mixed", "retained", "trends"}) {
     EXPECT_EQ(source(QStringLiteral("--mock-") + name), name);
   }
@@ -74,7 +72,6 @@ TEST(LaunchOptionsParse, SourcesValuesFlagsAndTheModesTheyStart) {
   EXPECT_EQ(source("--Mock --mock=high mock"), "live");  // exact, case-sensitive arguments only
   // The option tested later wins, wherever it stands.
   EXPECT_EQ(source("--mock-high --mock"), "high");
-  EXPECT_EQ(source("--mock-stale --mock-mixed --mock"), "mixed");
   // A snapshot turns only the live source into the normal mock; verification keeps it live.
   EXPECT_EQ(source("--snapshot /tmp/s"), "normal");
   EXPECT_EQ(source("--verify-system /tmp/v"), "live");
@@ -95,17 +92,11 @@ TEST(LaunchOptionsParse, SourcesValuesFlagsAndTheModesTheyStart) {
   using Action = QuotaboxApp::LaunchAction;
   EXPECT_EQ(QuotaboxApp::launchAction(parse("--open --snapshot")), Action::openPopover);
   EXPECT_EQ(QuotaboxApp::launchAction(parse("--snapshot /tmp/s --verify-system /tmp/v")), Action::verification);
-}
-
-TEST(LaunchOptionsStore, EachSourceBuildsItsProvidersInServiceOrder) {
-  const auto providers = [](const char* arguments) { return parse(arguments).makeStore()->providers(); };
-  ASSERT_EQ(providers("--mock-stale").size(), 2u);
-  EXPECT_EQ(providers("--mock-trends")[0]->service(), ServiceID::claude);
-  EXPECT_TRUE(dynamic_cast<const StaleMockProvider*>(providers("--mock-stale")[1].get()));
-  EXPECT_TRUE(dynamic_cast<const RetainedMockProvider*>(providers("--mock-retained")[0].get()));
-  EXPECT_TRUE(dynamic_cast<const TrendShowcaseProvider*>(providers("--mock-trends")[1].get()));
-  EXPECT_EQ(dynamic_cast<const MockUsageProvider&>(*providers("--mock-mixed")[1]).scenario(),
-            MockUsageProvider::Scenario::notSignedIn);
+  // A source builds its providers in service order.
+  const auto providers = parse("--mock-stale").makeStore()->providers();
+  ASSERT_EQ(providers.size(), 2u);
+  EXPECT_TRUE(providers[0]->service() == ServiceID::claude &&
+              dynamic_cast<const StaleMockProvider*>(providers[1].get()));
 }
 
 // The desktop program is found beside the launcher (a build tree) before the installed layout; the
@@ -133,9 +124,9 @@ TEST_F(QuotaboxAppTest, TerminalModesAndTheFallbackReportWithoutADisplay) {
   const std::pair<QStringList, Environment> cases[] = {
       {{}, {}},
       {{}, {{"DISPLAY", ":77"}}},
-      {{}, {{"WAYLAND_DISPLAY", "wayland-77"}, {"XDG_SESSION_TYPE", "wayland"}, {"XDG_RUNTIME_DIR", inHome("run")}}},
       {{"-platform", "nope", "-display", ":9"}, {}},
-      {{}, {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":77"}}}};
+      {{}, {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":77"}}},
+  };
   for (const auto& [arguments, environment] : cases) {
     const ProgramRun result = run(arguments, environment);
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
@@ -156,23 +147,11 @@ TEST_F(QuotaboxAppTest, TerminalModesAndTheFallbackReportWithoutADisplay) {
   EXPECT_TRUE(QFile::exists(inHome("shots") + "/popover-normal-light.png"));
 }
 
-// A launcher whose desktop program is missing still reports, and names the file it missed.
-TEST_F(QuotaboxAppTest, ALauncherWithoutItsDesktopProgramReportsAndRefusesTheRest) {
-  ASSERT_TRUE(QDir().mkpath(inHome("opt/bin")) && QFile::copy(kLauncher, inHome("opt/bin/quotabox")));
-  const ProgramRun waybar = run({"--waybar", "--mock"}, {}, inHome("opt/bin/quotabox"));
-  const QString missing = QFileInfo(inHome("opt")).canonicalFilePath() + "/libexec/quotabox/quotabox-desktop";
-  EXPECT_TRUE(waybar.exitCode == 2 && waybar.out.isEmpty()) << waybar.exitCode;
-  EXPECT_TRUE(waybar.err.startsWith(DesktopHandOff::cannotStartLine(missing, {}).chopped(1).toUtf8()));
-  EXPECT_EQ(run({"--print", "--mock-error"}, {}, inHome("opt/bin/quotabox")).exitCode, 3);
-}
-
 // The exit status tells whether any service answered; demonstration data says so in both reports.
 TEST_F(QuotaboxAppTest, ReportsMarkDemonstrationDataAndFailWhenEveryServiceFailed) {
-  const std::tuple<QStringList, int, std::string> jsonCases[] = {
-      {{"--json", "--mock-retained"}, 3, "mock:retained"},
-      {{"--json", "--mock-signedout"}, 0, "mock:signedout"},
-      {{"--json", "--snapshot", inHome("s")}, 0, "mock:normal"},
-      {{"--json"}, 0, "live"}};
+  const std::tuple<QStringList, int, std::string> jsonCases[] = {{{"--json", "--mock-retained"}, 3, "mock:retained"},
+                                                                 {{"--json", "--mock-signedout"}, 0, "mock:signedout"},
+                                                                 {{"--json"}, 0, "live"}};
   for (const auto& [arguments, status, source] : jsonCases) {
     const ProgramRun result = run(arguments);
     EXPECT_EQ(result.exitCode, status) << arguments.join(' ').toStdString();
@@ -205,8 +184,8 @@ TEST_F(QuotaboxAppTest, LiveJsonReadsBothServicesAndLeavesTheHistoryAlone) {
   EXPECT_FALSE(result.out.contains("REDACTED") || result.err.contains("REDACTED"));
   EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == history);
 
-  // A copy without the module: Claude is unreachable, Codex still reports, and the reason names
-  // the file it missed.
+  // A copy without the module or the desktop program: Claude is unreachable, Codex still reports, and
+  // the reason names the file it missed; the desktop modes refuse to start, naming theirs.
   ASSERT_TRUE(QDir().mkpath(inHome("opt/bin")) && QFile::copy(kLauncher, inHome("opt/bin/quotabox")));
   const ProgramRun alone = run({"--json"}, {}, inHome("opt/bin/quotabox"));
   ASSERT_EQ(alone.exitCode, 0) << alone.err.toStdString();
@@ -215,6 +194,10 @@ TEST_F(QuotaboxAppTest, LiveJsonReadsBothServicesAndLeavesTheHistoryAlone) {
   EXPECT_EQ(partial["services"][1]["windows"][1]["usedPercent"], 56.0);
   EXPECT_TRUE(alone.err.contains("/libexec/quotabox/quotabox-http.so") && !alone.err.contains("REDACTED"));
   EXPECT_EQ(server.requests().size(), 1u);
+  const ProgramRun waybar = run({"--waybar", "--mock"}, {}, inHome("opt/bin/quotabox"));
+  const QString missing = QFileInfo(inHome("opt")).canonicalFilePath() + "/libexec/quotabox/quotabox-desktop";
+  EXPECT_TRUE(waybar.exitCode == 2 && waybar.out.isEmpty()) << waybar.exitCode;
+  EXPECT_TRUE(waybar.err.startsWith(DesktopHandOff::cannotStartLine(missing, {}).chopped(1).toUtf8()));
 }
 
 // The status-bar mode runs in the desktop program under the launcher's process id and path: a line
