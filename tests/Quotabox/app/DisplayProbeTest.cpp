@@ -52,7 +52,6 @@ TEST(DisplayProbe, WaylandSocketFollowsTheRuntimeFolderAndRefusesRelativeOnes) {
   EXPECT_EQ(DisplayProbe::waylandSocketPath("", "/run/user/5"), "/run/user/5/wayland-0");
   EXPECT_EQ(DisplayProbe::waylandSocketPath("wayland-2", "/run/user/5"), "/run/user/5/wayland-2");
   EXPECT_EQ(DisplayProbe::waylandSocketPath("/tmp/compositor", ""), "/tmp/compositor");
-  EXPECT_EQ(DisplayProbe::waylandSocketPath("wayland-2", ""), "");
   EXPECT_EQ(DisplayProbe::waylandSocketPath("wayland-2", "relative/run"), "");
 }
 
@@ -68,5 +67,4 @@ TEST(DisplayProbe, RealProbesConnectOnlyToListeningSockets) {
 
   EXPECT_FALSE(DisplayProbe::canConnectX11(""));
   EXPECT_FALSE(DisplayProbe::canConnectX11(":77"));
-  EXPECT_FALSE(DisplayProbe::canConnectX11("not a display"));
 }

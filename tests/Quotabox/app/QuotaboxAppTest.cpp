@@ -99,20 +99,14 @@ TEST(LaunchOptions, SourcesValuesFlagsModesAndProviders) {
               dynamic_cast<const StaleMockProvider*>(providers[1].get()));
 }
 
-// The desktop program is found beside the launcher (a build tree) before the installed layout; the
-// login item names the path the desktop program was started under, which is the launcher's.
-TEST(QuotaboxLauncher, FindsTheDesktopProgramAndLetsTheLoginItemNameTheLauncher) {
-  QTemporaryDir root;
-  const QString launcher = root.filePath("bin/quotabox");
-  EXPECT_EQ(DesktopHandOff::desktopExecutable(launcher), root.filePath("libexec/quotabox/quotabox-desktop"));
-  ASSERT_TRUE(QDir(root.path()).mkpath("bin") && QFile(launcher + "-desktop").open(QIODevice::WriteOnly));
-  EXPECT_EQ(DesktopHandOff::desktopExecutable(launcher), launcher + "-desktop");
+// The login item names the path the desktop program was started under, which is the launcher's.
+TEST(QuotaboxLauncher, TheLoginItemNamesTheLauncher) {
   const QString desktop = DesktopHandOff::desktopExecutable(kLauncher);
   EXPECT_EQ(XdgAutostart::runningExecutable({}, kLauncher, desktop), kLauncher);
   EXPECT_EQ(XdgAutostart::runningExecutable("/tmp/Quotabox.AppImage", kLauncher, desktop), "/tmp/Quotabox.AppImage");
   // A bare name, or a path to nothing runnable, is not trusted.
   EXPECT_EQ(XdgAutostart::runningExecutable({}, "quotabox", desktop), desktop);
-  EXPECT_EQ(XdgAutostart::runningExecutable({}, root.path(), desktop), desktop);
+  EXPECT_EQ(XdgAutostart::runningExecutable({}, QDir::tempPath(), desktop), desktop);
 }
 
 // Without a reachable display, also with Qt's own options given, the command falls back to the text
@@ -224,4 +218,26 @@ TEST_F(QuotaboxAppTest, WaybarModeWritesLinesAndRefreshesOnSignal) {
   process->terminate();
   ASSERT_TRUE(waitUntil([&] { return process->state() == QProcess::NotRunning; }));
   EXPECT_TRUE(process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0);
+}
+
+// The tray run ends promptly on SIGTERM while its Claude request hangs on a silent server.
+TEST_F(QuotaboxAppTest, TrayTerminationDoesNotWaitForAStalledRequest) {
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "the tray run needs a graphical session";
+  HttpTestServer server;
+  HttpTestResponse stall;
+  stall.mode = HttpTestResponse::Mode::stall;
+  server.respondWith(stall);
+  sandbox.setEnv("QUOTABOX_CLAUDE_USAGE_URL", server.url("/api/oauth/usage").toUtf8());
+  sandbox.writeFile(".claude/.credentials.json", R"({"claudeAiOauth":{"accessToken":"t"}})");
+  QProcess* tray = start({}, {{"DISPLAY", qEnvironmentVariable("DISPLAY")}});
+  ASSERT_TRUE(waitUntil([&] { return !server.requests().empty() || tray->state() == QProcess::NotRunning; }));
+  ASSERT_EQ(tray->state(), QProcess::Running) << tray->readAllStandardError().toStdString();
+
+  const auto terminated = std::chrono::steady_clock::now();
+  tray->terminate();
+  // The request itself would hold on for 10 s (the idle timeout).
+  EXPECT_TRUE(waitUntil([&] { return tray->state() == QProcess::NotRunning; }, std::chrono::seconds(5)));
+  EXPECT_LT(std::chrono::steady_clock::now() - terminated, std::chrono::seconds(3));
+  EXPECT_TRUE(tray->exitStatus() == QProcess::NormalExit && tray->exitCode() == 0)
+      << tray->readAllStandardError().toStdString();
 }

@@ -19,7 +19,7 @@ QDBusMessage callServer(const QString& interface, const QString& method, const Q
 }
 
 // Closes the notification and, once it is in dunst's history, returns the history entries that
-// have its id or hold `token` in their summary or body.
+// hold `token` in their summary.
 QList<QVariantMap> closeAndReadHistory(quint32 id, const QString& token) {
   callServer(QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("CloseNotification"),
              {QVariant::fromValue(id)});
@@ -31,10 +31,7 @@ QList<QVariantMap> closeAndReadHistory(quint32 id, const QString& token) {
     const auto entries = qdbus_cast<QList<QVariantMap>>(reply.arguments().first());
     ours.clear();
     for (const QVariantMap& entry : entries) {
-      if (entry.value("id").toUInt() == id || entry.value("summary").toString().contains(token) ||
-          entry.value("body").toString().contains(token)) {
-        ours.append(entry);
-      }
+      if (entry.value("summary").toString().contains(token)) ours.append(entry);
     }
     return std::any_of(ours.begin(), ours.end(), [&](const QVariantMap& e) { return e.value("id").toUInt() == id; });
   });
