@@ -16,7 +16,6 @@ class AppModelTest : public SandboxedTest {
   ManualClock clock;
   std::shared_ptr<FakeNotificationCenter> center = std::make_shared<FakeNotificationCenter>();
   std::shared_ptr<FakeProvider> claude;
-  std::shared_ptr<FakeProvider> codex;
 
   // A model over two scripted providers: Claude's five-hour window at `percent`.
   std::unique_ptr<AppModel> makeModel(double percent = 40, std::shared_ptr<LoginItemControlling> loginItem = nullptr) {
@@ -25,7 +24,7 @@ class AppModelTest : public SandboxedTest {
         ServiceID::claude,
         std::vector<ServiceUsage>{okUsage(
             ServiceID::claude, {UsageWindow("five_hour", "5시간", percent, clock.now() + Seconds(3600), 300)}, now)});
-    codex = std::make_shared<FakeProvider>(
+    const auto codex = std::make_shared<FakeProvider>(
         ServiceID::codex, std::vector<ServiceUsage>{failedUsage(ServiceID::codex, ProviderStatus::notSignedIn(), now)});
     AppModel::Parts parts;
     parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{claude, codex},
@@ -35,8 +34,6 @@ class AppModelTest : public SandboxedTest {
     parts.clock = clock.clock();
     return std::make_unique<AppModel>(LaunchOptions{}, defaults, std::move(parts));
   }
-
-  static void refreshOnce(AppModel& model) { awaitFuture(model.store().refresh()); }
 };
 
 }  // namespace
@@ -69,7 +66,7 @@ TEST_F(AppModelTest, StartRefreshesEvaluatesOncePerRefreshAndRestartsOnlyOnANewI
   EXPECT_TRUE(center->added[0].second.sound);
 
   clock.advance(120);
-  refreshOnce(*model);
+  awaitFuture(model->store().refresh());
   ASSERT_TRUE(waitUntil([&] { return *evaluations == 3; }));
   model->applyRefreshInterval(600);  // the stored interval: no restart
   spinFor(std::chrono::milliseconds(50));
@@ -108,12 +105,10 @@ TEST_F(AppModelTest, ClosingThePopoverOrClearingHistoryResetsTheTransientState) 
   EXPECT_EQ(model->historyClear(), AppModel::HistoryClearStage::idle);
   EXPECT_TRUE(model->expandedTrends().empty());
 
-  model->setPage(AppModel::Page::settings);
   model->toggleTrend(ServiceID::claude, "five_hour");
   model->confirmClearHistory();
   EXPECT_EQ(model->historyClear(), AppModel::HistoryClearStage::done);
-  EXPECT_TRUE(model->expandedTrends().empty());
-  EXPECT_TRUE(model->store().isClearingHistory());
+  EXPECT_TRUE(model->expandedTrends().empty() && model->store().isClearingHistory());
   ASSERT_TRUE(waitUntil([&] { return !model->store().isClearingHistory(); }));
 }
 
@@ -141,7 +136,7 @@ TEST_F(AppModelTest, SwitchingNotificationsOnAsksForPermissionOffOnlyStores) {
   center->status = NotificationCenter::Authorization::notDetermined;
   defaults->setValue(QStringLiteral("notificationsEnabled"), false);
   auto model = makeModel(75);
-  refreshOnce(*model);
+  awaitFuture(model->store().refresh());
   const auto evaluations = countSignal(model.get(), &AppModel::notificationsEvaluated);
 
   model->setNotificationsEnabled(true);

@@ -25,7 +25,7 @@ class LoginAgentFileTest : public SandboxedTest {
 };
 }  // namespace
 
-TEST_F(LoginAgentFileTest, WritesAPrivateAgentThatOnlyItsExactTextAndBundleMatch) {
+TEST_F(LoginAgentFileTest, WritesAPrivateAgentThatOnlyItsExactTextAndBundleMatchAndThrowsFailures) {
   EXPECT_NO_THROW(agent.remove());
   const QString app = makeBundle("Apps & <Tools>/Quo\"ta'box.app");
   EXPECT_FALSE(agent.matches(app));
@@ -55,10 +55,9 @@ TEST_F(LoginAgentFileTest, WritesAPrivateAgentThatOnlyItsExactTextAndBundleMatch
   agent.write(app);
   ASSERT_TRUE(QFile::setPermissions(app + "/Contents/MacOS/Quotabox", QFile::ReadOwner | QFile::WriteOwner));
   EXPECT_FALSE(agent.matches(app));
-}
 
-TEST_F(LoginAgentFileTest, WriteAndRemoveFailuresAreThrown) {
-  QDir().mkpath(agent.filePath());  // a folder in the file's place can be neither replaced nor unlinked
+  agent.remove();
+  ASSERT_TRUE(QDir().mkpath(agent.filePath()));  // a folder in the file's place can be neither replaced nor unlinked
   EXPECT_THROW(agent.remove(), std::system_error);
-  EXPECT_THROW(agent.write(makeBundle("Applications/Quotabox.app")), std::system_error);
+  EXPECT_THROW(agent.write(app), std::system_error);
 }

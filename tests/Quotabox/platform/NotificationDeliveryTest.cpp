@@ -2,7 +2,7 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusMessage>
+#include <QDBusInterface>
 #include <QUuid>
 #include <algorithm>
 
@@ -10,27 +10,22 @@
 #include "platform/FreedesktopNotificationCenter.h"
 
 namespace {
-QDBusMessage callServer(const QString& interface, const QString& method, const QVariantList& arguments = {}) {
-  QDBusMessage call =
-      QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
-                                     QStringLiteral("/org/freedesktop/Notifications"), interface, method);
-  call.setArguments(arguments);
-  return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+QDBusMessage callServer(const char* interface, const QString& method, const QVariantList& arguments = {}) {
+  return QDBusInterface(QStringLiteral("org.freedesktop.Notifications"),
+                        QStringLiteral("/org/freedesktop/Notifications"), QString::fromLatin1(interface))
+      .callWithArgumentList(QDBus::Block, method, arguments);
 }
 
 // Closes the notification and, once it is in dunst's history, returns the history entries that
 // hold `token` in their summary.
 QList<QVariantMap> closeAndReadHistory(quint32 id, const QString& token) {
-  callServer(QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("CloseNotification"),
-             {QVariant::fromValue(id)});
+  callServer("org.freedesktop.Notifications", QStringLiteral("CloseNotification"), {QVariant::fromValue(id)});
   QList<QVariantMap> ours;
   const bool arrived = waitUntil([&] {
-    const QDBusMessage reply =
-        callServer(QStringLiteral("org.dunstproject.cmd0"), QStringLiteral("NotificationListHistory"));
+    const QDBusMessage reply = callServer("org.dunstproject.cmd0", QStringLiteral("NotificationListHistory"));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return false;
-    const auto entries = qdbus_cast<QList<QVariantMap>>(reply.arguments().first());
     ours.clear();
-    for (const QVariantMap& entry : entries) {
+    for (const QVariantMap& entry : qdbus_cast<QList<QVariantMap>>(reply.arguments().first())) {
       if (entry.value("summary").toString().contains(token)) ours.append(entry);
     }
     return std::any_of(ours.begin(), ours.end(), [&](const QVariantMap& e) { return e.value("id").toUInt() == id; });
@@ -38,24 +33,18 @@ QList<QVariantMap> closeAndReadHistory(quint32 id, const QString& token) {
   EXPECT_TRUE(arrived) << "the notification never reached dunst's history";
   return ours;
 }
-
-class NotificationDeliveryTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!FreedesktopNotificationCenter::isAvailable(QDBusConnection::sessionBus())) {
-      GTEST_SKIP() << "no notification server on the session bus; run the tests under scripts/with-session";
-    }
-  }
-  // Unique per run, so parallel runs against the same server cannot be mistaken for ours.
-  const QString token = QUuid::createUuid().toString(QUuid::Id128);
-};
 }  // namespace
 
 TEST(NotificationDelivery, ADisconnectedBusHasNoNotificationServer) {
   EXPECT_FALSE(FreedesktopNotificationCenter::isAvailable(QDBusConnection(QStringLiteral("quotabox-not-connected"))));
 }
 
-TEST_F(NotificationDeliveryTest, NotificationsForOneIdentifierReplaceTheirPredecessor) {
+TEST(NotificationDelivery, NotificationsForOneIdentifierReplaceTheirPredecessor) {
+  if (!FreedesktopNotificationCenter::isAvailable(QDBusConnection::sessionBus())) {
+    GTEST_SKIP() << "no notification server on the session bus; run the tests under scripts/with-session";
+  }
+  // Unique per run, so parallel runs against the same server cannot be mistaken for ours.
+  const QString token = QUuid::createUuid().toString(QUuid::Id128);
   FreedesktopNotificationCenter center(QDBusConnection::sessionBus());
   const QString identifier = QStringLiteral("usage.codex.burst_") + token;
   // Sent without waiting: the later ones must wait for the first answer to replace it.

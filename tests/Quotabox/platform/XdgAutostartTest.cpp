@@ -24,20 +24,17 @@ class XdgAutostartTest : public SandboxedTest {
 };
 }  // namespace
 
-TEST_F(XdgAutostartTest, ARelativeConfigHomeIsIgnoredBySettingsAndAutostart) {
+// Another local user must not be able to plant an entry or read the settings. A relative config
+// home is ignored.
+TEST_F(XdgAutostartTest, FoldersAndFilesWeCreateArePrivateWhateverTheUmask) {
   sandbox.setEnv("XDG_CONFIG_HOME", "relative/config");
   const QString config = QString::fromStdString(sandbox.path(".config").string());
   EXPECT_EQ(XdgAutostart::defaultDirectory(), config + "/autostart");
   EXPECT_EQ(SettingsDomain::standard()->filePath(), config + "/Quotabox/com.orrisfen.Quotabox.json");
-}
-
-// Another local user must not be able to plant an entry or read the settings.
-TEST_F(XdgAutostartTest, FoldersAndFilesWeCreateArePrivateWhateverTheUmask) {
   const mode_t previous = ::umask(0);
   LoginItem::setEnabled(true);
   SettingsDomain::standard()->setValue("showTrends", false);
   ::umask(previous);
-  const QString config = QString::fromStdString(sandbox.path(".config").string());
   for (const QString& folder : {config, config + "/autostart", config + "/Quotabox"}) {
     EXPECT_EQ(modeOf(folder), 0700u) << folder.toStdString();
   }

@@ -3,28 +3,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "login/LoginItemControlling.h"
+#include "login/ClosureLoginItem.h"
 #include "login/LoginItemError.h"
 #include "snapshot/ReleaseChecks.h"
 
 namespace {
-
-// A login item whose switching can fail or not take effect; records every switch.
-class FakeLoginItem : public LoginItemControlling {
- public:
-  bool enabled = false;
-  bool takesEffect = true;
-  std::function<void(bool)> onSet;
-  std::vector<bool> switches;
-
-  bool isSupported() const override { return true; }
-  bool isEnabled() const override { return enabled; }
-  void setEnabled(bool value) override {
-    switches.push_back(value);
-    if (onSet) onSet(value);
-    if (takesEffect) enabled = value;
-  }
-};
 
 // Throws `error` when switched to `state`.
 template <typename Error>
@@ -59,16 +42,20 @@ TEST(ReleaseChecksLoginTest, RoundTripIsVerifiedRestoredAndFailuresAreWordedByCa
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(&c - cases.data());
-    auto item = std::make_shared<FakeLoginItem>();
-    item->enabled = c.initial;
-    item->onSet = c.onSet;
-    item->takesEffect = c.takesEffect;
+    // Switching can fail or not take effect; every switch is recorded.
+    bool enabled = c.initial;
+    std::vector<bool> switches;
+    const auto setter = [&](bool on) {
+      switches.push_back(on);
+      if (c.onSet) c.onSet(on);
+      if (c.takesEffect) enabled = on;
+    };
     ReleaseChecks::Platform platform;
-    platform.loginItem = item;
+    platform.loginItem = std::make_shared<ClosureLoginItem>([&] { return enabled; }, setter);
     platform.loginNativeStatus = [] { return 7; };
     nlohmann::json report;
     ReleaseChecks::loginRoundTrip(platform, report);
-    EXPECT_EQ(item->switches, (std::vector<bool>{!c.initial, c.initial}));
+    EXPECT_EQ(switches, (std::vector<bool>{!c.initial, c.initial}));
     nlohmann::json expected{{"loginInitiallyEnabled", c.initial},
                             {"loginToggleVerified", c.error == nullptr},
                             {"loginRestored", c.restored},
