@@ -65,19 +65,6 @@ class LoginItemTest : public SandboxedTest {
 };
 }  // namespace
 
-TEST_F(LoginItemTest, OnlyAUsableApplicationCanBeRegistered) {
-  const QString plain = QString::fromStdString(sandbox.writeFile("bin/plain", "#!/bin/sh\n").string());
-  EXPECT_TRUE(LoginItem::isUsableExecutable(makeExecutable("bin/quotabox")));
-  for (const QString& unusable :
-       {plain, QStringLiteral("bin/quotabox"), QString::fromStdString(sandbox.home().string())}) {
-    EXPECT_FALSE(LoginItem::isUsableExecutable(unusable)) << unusable.toStdString();
-  }
-
-  EXPECT_EQ(enable(makeBundle("Applications/Quotabox.dir")), Code::appBundleRequired);
-  EXPECT_EQ(enable(QString::fromStdString(sandbox.path("Applications/Empty.app").string())), Code::appBundleRequired);
-  EXPECT_EQ(service->registerCalls, 0);
-}
-
 TEST_F(LoginItemTest, EnablingFollowsTheRegistrationOutcome) {
   struct Case {
     std::optional<int> registerError;
@@ -99,6 +86,11 @@ TEST_F(LoginItemTest, EnablingFollowsTheRegistrationOutcome) {
       {5, {Status::notRegistered, Status::requiresApproval}, Code::approvalRequired, false},
       {11, {Status::notRegistered, Status::enabled}, std::nullopt, false},
   };
+  // Without a usable bundle nothing is registered.
+  EXPECT_EQ(enable(makeBundle("Applications/Quotabox.dir")), Code::appBundleRequired);
+  EXPECT_EQ(enable(QString::fromStdString(sandbox.path("Applications/Empty.app").string())), Code::appBundleRequired);
+  EXPECT_EQ(service->registerCalls, 0);
+
   const QString app = makeBundle("Applications/Quotabox.app");
   const QString other = makeBundle("Other/Quotabox.app");
   for (const Case& c : cases) {
@@ -136,8 +128,17 @@ TEST_F(LoginItemTest, TheAgentCountsForItsOwnCopyAndDisablingUnregistersOnlyWhat
   EXPECT_FALSE(agentExists());
 }
 
-TEST_F(LoginItemTest, WithoutAFallbackARegistrationThatDidNotTakeEffectIsAnError) {
-  const LoginItemPlatform linux{service, makeExecutable("bin/quotabox"), &LoginItem::isUsableExecutable, std::nullopt};
+// The executable itself is registered, and nothing else would start it.
+TEST_F(LoginItemTest, AnExecutableMustBeUsableAndWithoutAFallbackARegistrationMustTakeEffect) {
+  const QString executable = makeExecutable("bin/quotabox");
+  EXPECT_TRUE(LoginItem::isUsableExecutable(executable));
+  const QString plain = QString::fromStdString(sandbox.writeFile("bin/plain", "#!/bin/sh\n").string());
+  for (const QString& unusable :
+       {plain, QStringLiteral("bin/quotabox"), QString::fromStdString(sandbox.home().string())}) {
+    EXPECT_FALSE(LoginItem::isUsableExecutable(unusable)) << unusable.toStdString();
+  }
+
+  const LoginItemPlatform linux{service, executable, &LoginItem::isUsableExecutable, std::nullopt};
   service->registerErrorCode = 5;
   EXPECT_THAT([&] { LoginItem::setEnabled(true, linux); },
               ::testing::Throws<LoginItemServiceError>(::testing::Property(&LoginItemServiceError::code, 5)));

@@ -66,29 +66,24 @@ TEST(ReleaseChecksLoginTest, RoundTripIsVerifiedRestoredAndFailuresAreWordedByCa
 }
 
 TEST(ReleaseChecksNotificationTest, DeliveryIsCheckedOnlyWhenAuthorisedAndNeedsTheClose) {
-  struct Case {
-    int authorization;
-    std::optional<quint32> posted;
-    bool closed;
-    std::optional<bool> delivered;
-  };
-  const std::vector<Case> cases{
+  // The authorization (2: authorised), the id the post returns, whether closing succeeds, the delivery reported.
+  const std::tuple<int, std::optional<quint32>, bool, std::optional<bool>> cases[] = {
       {1, 5, true, std::nullopt},
       {2, std::nullopt, true, false},
       {2, 5, false, false},
       {2, 5, true, true},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases.data());
+  for (const auto& [authorization, posted, closes, delivered] : cases) {
+    SCOPED_TRACE(::testing::Message() << authorization << ' ' << posted.value_or(0) << ' ' << closes);
     ReleaseChecks::Platform platform;
-    platform.notificationAuthorization = [&c] { return c.authorization; };
-    platform.postNotification = [&c](const NotificationContent&) { return c.posted; };
+    platform.notificationAuthorization = [a = authorization] { return a; };
+    platform.postNotification = [id = posted](const NotificationContent&) { return id; };
     // Only the posted notification counts as closed.
-    platform.closeNotification = [&c](quint32 id) { return c.closed && id == c.posted; };
+    platform.closeNotification = [closes = closes, posted = posted](quint32 id) { return closes && id == posted; };
     nlohmann::json report;
     ReleaseChecks::notificationCheck(platform, report);
-    nlohmann::json expected{{"notificationAuthorization", c.authorization}};
-    if (c.delivered) expected["notificationDelivered"] = *c.delivered;
+    nlohmann::json expected{{"notificationAuthorization", authorization}};
+    if (delivered) expected["notificationDelivered"] = *delivered;
     EXPECT_EQ(report, expected);
   }
 }
