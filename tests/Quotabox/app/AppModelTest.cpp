@@ -42,8 +42,7 @@ TEST_F(AppModelTest, BuildsFromSettingsAndPicksTheNotifierNamespaceBySource) {
   defaults->setValue(QStringLiteral("historyEnabled"), false);
   EXPECT_FALSE(makeModel()->store().historyEnabled());
 
-  LaunchOptions mock;
-  mock.source = LaunchOptions::Source::of(LaunchOptions::Source::Kind::stale);
+  const LaunchOptions mock = LaunchOptions::parse({QStringLiteral("quotabox"), QStringLiteral("--mock-stale")});
   AppModel::Parts parts;
   parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{});
   EXPECT_EQ(AppModel(LaunchOptions{}, defaults, std::move(parts)).notifier().stateKey(), "notifiedLevels.live");
@@ -95,9 +94,8 @@ TEST_F(AppModelTest, OpeningThePopoverRefreshesOnlyAMinuteAfterTheLastRefresh) {
 
 TEST_F(AppModelTest, ClosingThePopoverOrClearingHistoryResetsTheTransientState) {
   auto model = makeModel();
-  model->setPage(AppModel::Page::settings);
   model->setHistoryClear(AppModel::HistoryClearStage::confirming);
-  model->setPage(AppModel::Page::settings);
+  model->setPage(AppModel::Page::settings);  // the settings page keeps a pending confirmation
   EXPECT_EQ(model->historyClear(), AppModel::HistoryClearStage::confirming);
   model->toggleTrend(ServiceID::claude, "five_hour");
   model->popoverDidDisappear();

@@ -2,7 +2,7 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QUuid>
 #include <algorithm>
 
@@ -11,9 +11,11 @@
 
 namespace {
 QDBusMessage callServer(const char* interface, const QString& method, const QVariantList& arguments = {}) {
-  return QDBusInterface(QStringLiteral("org.freedesktop.Notifications"),
-                        QStringLiteral("/org/freedesktop/Notifications"), QString::fromLatin1(interface))
-      .callWithArgumentList(QDBus::Block, method, arguments);
+  QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
+                                                     QStringLiteral("/org/freedesktop/Notifications"),
+                                                     QString::fromLatin1(interface), method);
+  call.setArguments(arguments);
+  return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
 }
 
 // Closes the notification and, once it is in dunst's history, returns the history entries that
