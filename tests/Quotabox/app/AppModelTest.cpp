@@ -16,7 +16,6 @@ class AppModelTest : public SandboxedTest {
   ManualClock clock;
   std::shared_ptr<FakeNotificationCenter> center = std::make_shared<FakeNotificationCenter>();
   std::shared_ptr<FakeProvider> claude;
-  std::shared_ptr<FakeProvider> codex;
 
   // A model over two scripted providers: Claude's five-hour window at `percent`.
   std::unique_ptr<AppModel> makeModel(double percent = 40, std::shared_ptr<LoginItemControlling> loginItem = nullptr) {
@@ -25,7 +24,7 @@ class AppModelTest : public SandboxedTest {
         ServiceID::claude,
         std::vector<ServiceUsage>{okUsage(
             ServiceID::claude, {UsageWindow("five_hour", "5시간", percent, clock.now() + Seconds(3600), 300)}, now)});
-    codex = std::make_shared<FakeProvider>(
+    const auto codex = std::make_shared<FakeProvider>(
         ServiceID::codex, std::vector<ServiceUsage>{failedUsage(ServiceID::codex, ProviderStatus::notSignedIn(), now)});
     AppModel::Parts parts;
     parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{claude, codex},
@@ -35,8 +34,6 @@ class AppModelTest : public SandboxedTest {
     parts.clock = clock.clock();
     return std::make_unique<AppModel>(LaunchOptions{}, defaults, std::move(parts));
   }
-
-  static void refreshOnce(AppModel& model) { awaitFuture(model.store().refresh()); }
 };
 
 }  // namespace
@@ -45,21 +42,19 @@ TEST_F(AppModelTest, BuildsFromSettingsAndPicksTheNotifierNamespaceBySource) {
   defaults->setValue(QStringLiteral("historyEnabled"), false);
   EXPECT_FALSE(makeModel()->store().historyEnabled());
 
-  LaunchOptions mock;
-  mock.source = LaunchOptions::Source::of(LaunchOptions::Source::Kind::stale);
+  const LaunchOptions mock = LaunchOptions::parse({QStringLiteral("quotabox"), QStringLiteral("--mock-stale")});
   AppModel::Parts parts;
   parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{});
   EXPECT_EQ(AppModel(LaunchOptions{}, defaults, std::move(parts)).notifier().stateKey(), "notifiedLevels.live");
   EXPECT_EQ(AppModel(mock, defaults).notifier().stateKey(), "notifiedLevels.mock");
 }
 
-TEST_F(AppModelTest, StartRefreshesAndEvaluatesOncePerCompletedRefresh) {
+TEST_F(AppModelTest, StartRefreshesEvaluatesOncePerRefreshAndRestartsOnlyOnANewInterval) {
   defaults->setValue(QStringLiteral("refreshInterval"), 600.0);
   center->status = NotificationCenter::Authorization::notDetermined;
   auto model = makeModel(95);
   const auto evaluations = countSignal(model.get(), &AppModel::notificationsEvaluated);
   model->start();
-  EXPECT_EQ(model->store().refreshInterval(), 600);
   EXPECT_TRUE(model->store().isRunning());
   // The first refresh and the start-up evaluation both lead to an evaluation.
   ASSERT_TRUE(waitUntil([&] { return *evaluations == 2 && !model->store().isRefreshing(); }));
@@ -70,11 +65,17 @@ TEST_F(AppModelTest, StartRefreshesAndEvaluatesOncePerCompletedRefresh) {
   EXPECT_TRUE(center->added[0].second.sound);
 
   clock.advance(120);
-  refreshOnce(*model);
+  awaitFuture(model->store().refresh());
   ASSERT_TRUE(waitUntil([&] { return *evaluations == 3; }));
+  model->applyRefreshInterval(600);  // the stored interval: no restart
   spinFor(std::chrono::milliseconds(50));
   EXPECT_EQ(*evaluations, 3);
+  EXPECT_EQ(claude->calls, 2);
   EXPECT_EQ(center->added.size(), 1u);  // same level, same cycle
+
+  model->applyRefreshInterval(300);
+  EXPECT_EQ(model->store().refreshInterval(), 300);
+  ASSERT_TRUE(waitUntil([&] { return claude->calls == 3; }));
   model->store().stop();
 }
 
@@ -93,9 +94,8 @@ TEST_F(AppModelTest, OpeningThePopoverRefreshesOnlyAMinuteAfterTheLastRefresh) {
 
 TEST_F(AppModelTest, ClosingThePopoverOrClearingHistoryResetsTheTransientState) {
   auto model = makeModel();
-  model->setPage(AppModel::Page::settings);
   model->setHistoryClear(AppModel::HistoryClearStage::confirming);
-  model->setPage(AppModel::Page::settings);
+  model->setPage(AppModel::Page::settings);  // the settings page keeps a pending confirmation
   EXPECT_EQ(model->historyClear(), AppModel::HistoryClearStage::confirming);
   model->toggleTrend(ServiceID::claude, "five_hour");
   model->popoverDidDisappear();
@@ -103,12 +103,10 @@ TEST_F(AppModelTest, ClosingThePopoverOrClearingHistoryResetsTheTransientState) 
   EXPECT_EQ(model->historyClear(), AppModel::HistoryClearStage::idle);
   EXPECT_TRUE(model->expandedTrends().empty());
 
-  model->setPage(AppModel::Page::settings);
   model->toggleTrend(ServiceID::claude, "five_hour");
   model->confirmClearHistory();
   EXPECT_EQ(model->historyClear(), AppModel::HistoryClearStage::done);
-  EXPECT_TRUE(model->expandedTrends().empty());
-  EXPECT_TRUE(model->store().isClearingHistory());
+  EXPECT_TRUE(model->expandedTrends().empty() && model->store().isClearingHistory());
   ASSERT_TRUE(waitUntil([&] { return !model->store().isClearingHistory(); }));
 }
 
@@ -132,31 +130,16 @@ TEST_F(AppModelTest, LaunchAtLoginErrorsBecomeMessagesAndEveryAttemptCounts) {
   }
 }
 
-TEST_F(AppModelTest, ANewRefreshIntervalRestartsTheStoreOnlyWhenItChanged) {
-  auto model = makeModel();
-  model->start();
-  ASSERT_TRUE(waitUntil([&] { return claude->calls == 1 && !model->store().isRefreshing(); }));
-  model->applyRefreshInterval(120);  // unchanged: no restart
-  spinFor(std::chrono::milliseconds(50));
-  EXPECT_EQ(claude->calls, 1);
-
-  model->applyRefreshInterval(300);
-  EXPECT_EQ(model->store().refreshInterval(), 300);
-  ASSERT_TRUE(waitUntil([&] { return claude->calls == 2; }));
-  model->store().stop();
-}
-
 TEST_F(AppModelTest, SwitchingNotificationsOnAsksForPermissionOffOnlyStores) {
   center->status = NotificationCenter::Authorization::notDetermined;
   defaults->setValue(QStringLiteral("notificationsEnabled"), false);
   auto model = makeModel(75);
-  refreshOnce(*model);
+  awaitFuture(model->store().refresh());
   const auto evaluations = countSignal(model.get(), &AppModel::notificationsEvaluated);
 
   model->setNotificationsEnabled(true);
   ASSERT_TRUE(waitUntil([&] { return *evaluations == 1; }));
   EXPECT_EQ(center->requests, 1);
-  EXPECT_EQ(model->notifier().authorization(), ThresholdNotifier::Authorization::allowed);
   ASSERT_EQ(center->added.size(), 1u);
   EXPECT_FALSE(center->added[0].second.sound);  // warning
 

@@ -10,16 +10,13 @@
 
 using namespace std::chrono_literals;
 
-// The launcher's request, through the built module: answers come back, and a stop request still
-// aborts a stalled exchange at once.
-TEST(ClaudeHttpModuleTest, AnswersAndCancelsThroughTheModule) {
+// The launcher's request, through the built module: a stop request aborts a stalled exchange at once.
+// The launcher's tests cover answers through the module.
+TEST(ClaudeHttpModuleTest, CancelsAStalledRequestThroughTheModule) {
   const ClaudeUsageRequestFunction request = ClaudeHttpModule::request(60s, BuildPaths::httpModule());
   HttpTestServer server;
-  server.respondWith(HttpTestResponse::json(418, "{}"));
   ClaudeUsageRequest description;
   description.url = QUrl(server.url("/u"));
-  EXPECT_EQ(awaitFuture(QtConcurrent::run([&] { return request(description).statusCode; }), 30s), 418);
-
   HttpTestResponse stalled;
   stalled.mode = HttpTestResponse::Mode::stall;
   server.respondWith(stalled);
@@ -30,4 +27,5 @@ TEST(ClaudeHttpModuleTest, AnswersAndCancelsThroughTheModule) {
   const QFuture<void> cancelled = QtConcurrent::run([&] { EXPECT_THROW(request(description), TransportError); });
   ASSERT_TRUE(waitUntil([&] { return cancelled.isFinished(); }, 30s));
   EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+  EXPECT_EQ(server.requests().size(), 1u);  // the module did send it
 }

