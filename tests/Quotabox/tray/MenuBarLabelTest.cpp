@@ -16,14 +16,10 @@ UsageWindow window(const char* id, double percent, std::optional<double> resetsI
   return UsageWindow(id, id, percent, resetsAt);
 }
 
-ServiceUsage fetched(std::vector<UsageWindow> windows, double ago) {
-  return okUsage(ServiceID::claude, std::move(windows), kNow - ago);
-}
-
-// Windows kept from the last success of a service whose latest fetch failed.
-ServiceUsage retained() {
-  ServiceUsage usage = fetched({window("a", 50, 3600)}, 0);
-  usage.status = ProviderStatus::unavailable("x");
+// Claude's usage fetched `ago` seconds before now; a failed status with windows means they were retained.
+ServiceUsage fetched(std::vector<UsageWindow> windows, double ago, ProviderStatus status = ProviderStatus::ok()) {
+  ServiceUsage usage = okUsage(ServiceID::claude, std::move(windows), kNow - ago);
+  usage.status = std::move(status);
   return usage;
 }
 
@@ -42,7 +38,8 @@ TEST(MenuBarLabelSlot, OneSlotPerSnapshot) {
       {"not signed in", failedUsage(ServiceID::claude, ProviderStatus::notSignedIn(), kNow), Kind::signedOut()},
       {"failed", failedUsage(ServiceID::claude, ProviderStatus::unavailable("x"), kNow), Kind::error()},
       {"success without windows", fetched({}, 0), Kind::error()},
-      {"retained windows still show the failure", retained(), Kind::error()},
+      {"retained windows still show the failure", fetched({window("a", 50, 3600)}, 0, ProviderStatus::unavailable("x")),
+       Kind::error()},
       {"largest current window",
        fetched({window("a", 30, 3600), window("b", 85, 60), window("c", 40, std::nullopt)}, 0),
        Kind::value(85, UsageLevel::warning, false)},
@@ -70,17 +67,15 @@ TEST_F(MenuBarLabelModel, FollowsTheModelsSnapshotsAndSettings) {
   TrayTestModel data(75);
   AppModel& model = *data.model;
   const ManualClock& clock = data.clock;
-
-  const std::vector<StatusSlot> loading{{ServiceID::claude, Kind::loading()}, {ServiceID::codex, Kind::loading()}};
-  EXPECT_EQ(MenuBarLabel::slots(model, clock.now()), loading);
+  EXPECT_EQ(MenuBarLabel::slots(model, clock.now()),
+            std::vector<StatusSlot>({{ServiceID::claude, Kind::loading()}, {ServiceID::codex, Kind::loading()}}));
 
   data.refreshOnce();
   model.settings().setMenuBarStyle(MenuBarStyle::percent);
   const StatusGlyph glyph = MenuBarLabel::glyph(model, clock.now());
-  EXPECT_EQ(glyph.style, MenuBarStyle::percent);
-  const std::vector<StatusSlot> expected{{ServiceID::claude, Kind::value(75, UsageLevel::warning, false)},
-                                         {ServiceID::codex, Kind::signedOut()}};
-  EXPECT_EQ(glyph.slots, expected);
+  EXPECT_EQ(glyph, StatusGlyph({{ServiceID::claude, Kind::value(75, UsageLevel::warning, false)},
+                                {ServiceID::codex, Kind::signedOut()}},
+                               MenuBarStyle::percent));
 
   // The settings' thresholds and interval decide level and freshness.
   model.settings().setWarningThreshold(80);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "tray/GlyphFace.h"
 #include "tray/StatusGlyph.h"
 
 namespace {
@@ -64,21 +65,27 @@ TEST(StatusGlyphWidth, IconAndBothAreFixedWhilePercentFollowsTheDigits) {
   EXPECT_LT(two, glyph(MenuBarStyle::percent, {claude(fresh(100))}).width());
   // Tabular digits: every two-digit value is equally wide.
   EXPECT_EQ(glyph(MenuBarStyle::percent, {claude(fresh(11))}).width(), two);
+  EXPECT_EQ(glyph(MenuBarStyle::percent, {claude(fresh(43))}).image(false, 2).width(), two * 2);
   // Two slots sit 7 apart.
   EXPECT_NEAR(glyph(MenuBarStyle::percent, {claude(fresh(43)), codex(Kind::signedOut())}).width(),
               two + 7 + glyph(MenuBarStyle::percent, {codex(Kind::signedOut())}).width(), 2);
 }
 
-TEST(StatusGlyphImage, HasTheGlyphSizeAtEachPixelRatio) {
-  const StatusGlyph icon = glyph(MenuBarStyle::icon, {claude(fresh(40)), codex(fresh(10))});
+TEST(StatusGlyphImage, TrayFaceCarriesTheGlyphAtBothRatiosInThePanelsColour) {
+  const StatusGlyph icon = glyph(MenuBarStyle::icon, {claude(fresh(43)), codex(Kind::signedOut())});
   const QImage image = icon.image(false, 2);
   EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
   EXPECT_EQ(std::pair(image.size(), image.devicePixelRatio()), std::pair(QSize(44, 36), 2.0));
-  const StatusGlyph percent = glyph(MenuBarStyle::percent, {claude(fresh(40)), codex(fresh(10))});
-  EXPECT_EQ(percent.image(true, 2).size(), QSize(percent.width() * 2, 36));
   EXPECT_EQ(icon.image(false).text(QStringLiteral("Description")), icon.accessibilityText());
   // A nonsensical ratio draws at 1x rather than an empty or enormous image.
   EXPECT_EQ(icon.image(false, 0).size(), QSize(22, 18));
+
+  // Hosts do not tint tray icons: even a template glyph comes in the panel's own colour.
+  const TrayFace face = GlyphFace::make(icon, true);
+  EXPECT_EQ(face.image, icon.image(true, 1));
+  EXPECT_EQ(face.image2x, icon.image(true, 2));
+  EXPECT_EQ(std::tuple(face.label, face.tooltip, face.labelGuide),
+            std::tuple(icon.textLabel(), icon.accessibilityText(), QStringLiteral("C 100% · G 100%")));
 }
 
 TEST(StatusGlyphImage, BarFillsFollowLevelFreshnessAndMenuBar) {
@@ -129,21 +136,16 @@ TEST(StatusGlyphImage, BarsWithoutValueAreOutlinesOrAFaintTrack) {
   EXPECT_EQ(at(failed, 3, 8.5).alpha(), 0);
 }
 
-TEST(StatusGlyphImage, ValueTextTakesTheLevelColourOnlyWhenColoured) {
-  const auto orangeIn = [](const StatusGlyph& g) {
-    return count(g.image(false, 2), QRectF(0, 0, g.width(), 18), isOrange);
-  };
-  const StatusGlyph warning = glyph(MenuBarStyle::percent, {claude(fresh(75, UsageLevel::warning))});
-  EXPECT_GT(orangeIn(warning), 0);
-  EXPECT_EQ(orangeIn(glyph(MenuBarStyle::percent, {claude(stale(75, UsageLevel::warning))})), 0);
-
+TEST(StatusGlyphImage, ValueTextTakesTheLevelColourOnlyWhenFreshInItsOwnRow) {
   // In rows, the value sits right of the bar (from x 26) in its own row: Claude above, ChatGPT below.
   const StatusGlyph rows = glyph(MenuBarStyle::both, {claude(fresh(10)), codex(fresh(80, UsageLevel::warning))});
   const QImage image = rows.image(false, 2);
-  const qreal right = rows.width();
-  EXPECT_EQ(count(image, QRectF(26, 0, right - 26, 9), isOrange), 0);
-  EXPECT_GT(count(image, QRectF(26, 0, right - 26, 9), isOpaqueBlack), 0);
-  EXPECT_GT(count(image, QRectF(26, 9, right - 26, 9), isOrange), 0);
+  const QRectF top(26, 0, rows.width() - 26, 9), bottom(26, 9, rows.width() - 26, 9);
+  EXPECT_EQ(count(image, top, isOrange), 0);
+  EXPECT_GT(count(image, top, isOpaqueBlack), 0);
+  EXPECT_GT(count(image, bottom, isOrange), 0);
+  const StatusGlyph old = glyph(MenuBarStyle::percent, {claude(stale(75, UsageLevel::warning))});
+  EXPECT_EQ(count(old.image(false, 2), QRectF(0, 0, old.width(), 18), isOrange), 0);
 }
 
 TEST(StatusGlyphText, SpokenAndLabelTextsAndWhetherColourIsNeeded) {

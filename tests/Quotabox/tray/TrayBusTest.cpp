@@ -65,16 +65,21 @@ class FakeService : public QDBusVirtualObject {
   QStringList received;
 };
 
+// Serves `object` at `path` under the bus name `name` from a new peer connection.
+QDBusConnection serve(const char* connection, const char* path, FakeService& object, const QString& name) {
+  QDBusConnection bus = peer(connection);
+  EXPECT_TRUE(bus.registerVirtualObject(QString::fromLatin1(path), &object));
+  EXPECT_TRUE(bus.registerService(name));
+  return bus;
+}
+
 TrayFace face(QColor color, const QString& label) {
-  TrayFace f;
-  f.image = QImage(30, 18, QImage::Format_ARGB32);
-  f.image.fill(color);
-  f.image2x = QImage(60, 36, QImage::Format_ARGB32);
-  f.image2x.fill(color);
-  f.label = label;
-  f.labelGuide = QStringLiteral("C 100% · G 100%");
-  f.tooltip = QStringLiteral("사용량: ") + label;
-  return f;
+  const auto filled = [&](int scale) {
+    QImage image(30 * scale, 18 * scale, QImage::Format_ARGB32);
+    image.fill(color);
+    return image;
+  };
+  return {filled(1), filled(2), label, QStringLiteral("C 100% · G 100%"), QStringLiteral("사용량: ") + label};
 }
 
 }  // namespace
@@ -82,10 +87,8 @@ TrayFace face(QColor color, const QString& label) {
 TEST(StatusNotifierItemTest, ServesTheFaceAndRegistersAgainWhenTheHostRestarts) {
   registerSniTypes();
   const QString watcherName = uniqueName("Watcher");
-  QDBusConnection host = peer("sni-host");
   FakeService watcher("RegisterStatusNotifierItem");
-  ASSERT_TRUE(host.registerVirtualObject(QStringLiteral("/StatusNotifierWatcher"), &watcher));
-  ASSERT_TRUE(host.registerService(watcherName));
+  QDBusConnection host = serve("sni-host", "/StatusNotifierWatcher", watcher, watcherName);
 
   StatusNotifierItem item(QDBusConnection::sessionBus(), watcherName);
   ASSERT_TRUE(item.isServed());
@@ -133,10 +136,8 @@ TEST(StatusNotifierItemTest, ServesTheFaceAndRegistersAgainWhenTheHostRestarts) 
 
   // The host restarts: a new owner of the watcher name gets the item registered again.
   host.unregisterService(watcherName);
-  QDBusConnection restarted = peer("sni-host-restarted");
   FakeService secondWatcher("RegisterStatusNotifierItem");
-  ASSERT_TRUE(restarted.registerVirtualObject(QStringLiteral("/StatusNotifierWatcher"), &secondWatcher));
-  ASSERT_TRUE(restarted.registerService(watcherName));
+  QDBusConnection restarted = serve("sni-host-restarted", "/StatusNotifierWatcher", secondWatcher, watcherName);
   EXPECT_TRUE(waitUntil([&] { return secondWatcher.received == QStringList{item.serviceName()}; }));
 
   restarted.unregisterService(watcherName);
@@ -196,10 +197,8 @@ TEST(PanelColorSchemeTest, FollowsThePortalAndStaysDarkWithoutPreference) {
   EXPECT_TRUE(absent.isDark());
 
   const QString portalName = uniqueName("Portal");
-  QDBusConnection portalBus = peer("portal");
   FakeService portal("ReadOne", QVariant::fromValue(QDBusVariant(QVariant::fromValue(2u))));
-  ASSERT_TRUE(portalBus.registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal));
-  ASSERT_TRUE(portalBus.registerService(portalName));
+  QDBusConnection portalBus = serve("portal", "/org/freedesktop/portal/desktop", portal, portalName);
   PanelColorScheme light(QDBusConnection::sessionBus(), portalName);
   EXPECT_TRUE(waitUntil([&] { return !light.isDark(); }));
   portalBus.unregisterService(portalName);
