@@ -10,27 +10,21 @@
 
 namespace {
 
-// A page whose content height the test changes, as a card that gains or loses a banner would.
-struct GrowingPage {
-  QWidget* page = nullptr;
-  QWidget* content = nullptr;
-};
-
 class PopoverWindowTest : public SandboxedTest {
  protected:
   TrayTestModel data;
-  std::shared_ptr<GrowingPage> growing = std::make_shared<GrowingPage>();
+  // The usage page's content, whose height a test changes as a card that gains or loses a banner would.
+  std::shared_ptr<QWidget*> content = std::make_shared<QWidget*>();
 
   PopoverWindow::Pages growingPages() {
     PopoverWindow::Pages pages = TrayTestModel::labelPages();
-    pages.usage = [g = growing](AppModel&, QWidget* parent) -> QWidget* {
-      g->page = new QWidget(parent);
-      auto* layout = new QVBoxLayout(g->page);
+    pages.usage = [content = content](AppModel&, QWidget* parent) -> QWidget* {
+      auto* page = new QWidget(parent);
+      auto* layout = new QVBoxLayout(page);
       layout->setContentsMargins(0, 0, 0, 0);
-      g->content = new QWidget;
-      g->content->setFixedHeight(300);
-      layout->addWidget(g->content);
-      return g->page;
+      layout->addWidget(*content = new QWidget);
+      (*content)->setFixedHeight(300);
+      return page;
     };
     return pages;
   }
@@ -54,12 +48,12 @@ TEST_F(PopoverWindowTest, HeightFollowsTheContentWithTheTraySideEdgeFixed) {
   EXPECT_EQ(popover.geometry().top(), belowPanel.y());
   ASSERT_TRUE(waitUntil([&] { return popover.height() == 300; }));
 
-  growing->content->setFixedHeight(180);
+  (*content)->setFixedHeight(180);
   ASSERT_TRUE(waitUntil([&] { return popover.height() == 180; }));
   EXPECT_EQ(popover.geometry().top(), belowPanel.y());
 
   // Taller than the screen: the window stops at the available area and the page scrolls.
-  growing->content->setFixedHeight(screen.height() * 3);
+  (*content)->setFixedHeight(screen.height() * 3);
   ASSERT_TRUE(waitUntil([&] { return popover.height() == screen.height(); }));
   EXPECT_TRUE(screen.contains(popover.geometry()));
   popover.dismiss();
@@ -68,7 +62,7 @@ TEST_F(PopoverWindowTest, HeightFollowsTheContentWithTheTraySideEdgeFixed) {
   const QPoint abovePanel(screen.center().x(), screen.bottom() - 5);
   popover.openAt(abovePanel);
   EXPECT_EQ(popover.fixedEdge(), PopoverEdge::bottom);
-  growing->content->setFixedHeight(250);
+  (*content)->setFixedHeight(250);
   ASSERT_TRUE(waitUntil([&] { return popover.height() == 250; }));
   EXPECT_EQ(popover.geometry().bottom() + 1, abovePanel.y());
 }

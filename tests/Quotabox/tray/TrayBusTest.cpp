@@ -25,11 +25,6 @@ QString uniqueName(const char* base) {
       .arg(QCoreApplication::applicationPid());
 }
 
-// Another client of the session bus, as a tray host or a portal would be.
-QDBusConnection peer(const char* name) {
-  return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QString::fromLatin1(name));
-}
-
 // Calls without blocking the thread that serves the callee.
 QDBusMessage callAsync(const QDBusConnection& bus, const QDBusMessage& call) {
   QDBusPendingCallWatcher watcher(bus.asyncCall(call, 3000));
@@ -65,13 +60,19 @@ class FakeService : public QDBusVirtualObject {
   QStringList received;
 };
 
-// Serves `object` at `path` under the bus name `name` from a new peer connection.
-QDBusConnection serve(const char* connection, const char* path, FakeService& object, const QString& name) {
-  QDBusConnection bus = peer(connection);
-  EXPECT_TRUE(bus.registerVirtualObject(QString::fromLatin1(path), &object));
-  EXPECT_TRUE(bus.registerService(name));
-  return bus;
-}
+// Another client of the session bus, as a tray host or a portal would be; it leaves the bus with the test.
+struct Peer {
+  explicit Peer(const char* connection)
+      : name(QString::fromLatin1(connection)), bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)) {}
+  // Also serves `object` at `path` under the bus name `service`.
+  Peer(const char* connection, const char* path, FakeService& object, const QString& service) : Peer(connection) {
+    EXPECT_TRUE(bus.registerVirtualObject(QString::fromLatin1(path), &object));
+    EXPECT_TRUE(bus.registerService(service));
+  }
+  ~Peer() { QDBusConnection::disconnectFromBus(name); }
+  QString name;
+  QDBusConnection bus;
+};
 
 TrayFace face(QColor color, const QString& label) {
   const auto filled = [&](int scale) {
@@ -88,7 +89,7 @@ TEST(StatusNotifierItemTest, ServesTheFaceAndRegistersAgainWhenTheHostRestarts) 
   registerSniTypes();
   const QString watcherName = uniqueName("Watcher");
   FakeService watcher("RegisterStatusNotifierItem");
-  QDBusConnection host = serve("sni-host", "/StatusNotifierWatcher", watcher, watcherName);
+  Peer host("sni-host", "/StatusNotifierWatcher", watcher, watcherName);
 
   StatusNotifierItem item(QDBusConnection::sessionBus(), watcherName);
   ASSERT_TRUE(item.isServed());
@@ -108,16 +109,16 @@ TEST(StatusNotifierItemTest, ServesTheFaceAndRegistersAgainWhenTheHostRestarts) 
   EXPECT_EQ(newIcons, 1);
   EXPECT_EQ(newLabels, 2);
 
-  const auto pixmaps = qdbus_cast<SniPixmapList>(property(host, item.serviceName(), "IconPixmap"));
+  const auto pixmaps = qdbus_cast<SniPixmapList>(property(host.bus, item.serviceName(), "IconPixmap"));
   ASSERT_EQ(pixmaps.size(), 2);
   EXPECT_EQ(std::pair(pixmaps[1].width, pixmaps[1].height), std::pair(60, 36));
   // ARGB in network byte order: alpha first.
   EXPECT_EQ(pixmaps[0].bytes.left(4), QByteArray::fromHex("ffff9500"));
 
-  const auto toolTip = qdbus_cast<SniToolTip>(property(host, item.serviceName(), "ToolTip"));
+  const auto toolTip = qdbus_cast<SniToolTip>(property(host.bus, item.serviceName(), "ToolTip"));
   EXPECT_EQ(toolTip.description, QStringLiteral("사용량: C 86% · G 12%"));
-  EXPECT_EQ(property(host, item.serviceName(), "XAyatanaLabel").toString(), QStringLiteral("C 86% · G 12%"));
-  EXPECT_EQ(property(host, item.serviceName(), "ItemIsMenu").toBool(), false);
+  EXPECT_EQ(property(host.bus, item.serviceName(), "XAyatanaLabel").toString(), QStringLiteral("C 86% · G 12%"));
+  EXPECT_EQ(property(host.bus, item.serviceName(), "ItemIsMenu").toBool(), false);
 
   // The host calls Activate with the pointer position; (0, 0) means it has none.
   std::vector<std::pair<QPoint, bool>> activations;
@@ -127,7 +128,7 @@ TEST(StatusNotifierItemTest, ServesTheFaceAndRegistersAgainWhenTheHostRestarts) 
         QDBusMessage::createMethodCall(item.serviceName(), QStringLiteral("/StatusNotifierItem"),
                                        QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
     activate << x << y;
-    EXPECT_EQ(callAsync(host, activate).type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(callAsync(host.bus, activate).type(), QDBusMessage::ReplyMessage);
   }
   ASSERT_EQ(activations.size(), 2u);
   EXPECT_EQ(activations[0], std::pair(QPoint(1200, 12), true));
@@ -135,14 +136,10 @@ TEST(StatusNotifierItemTest, ServesTheFaceAndRegistersAgainWhenTheHostRestarts) 
   EXPECT_EQ(item.anchorPoint(), QPoint(1200, 12));
 
   // The host restarts: a new owner of the watcher name gets the item registered again.
-  host.unregisterService(watcherName);
+  host.bus.unregisterService(watcherName);
   FakeService secondWatcher("RegisterStatusNotifierItem");
-  QDBusConnection restarted = serve("sni-host-restarted", "/StatusNotifierWatcher", secondWatcher, watcherName);
+  Peer restarted("sni-host-restarted", "/StatusNotifierWatcher", secondWatcher, watcherName);
   EXPECT_TRUE(waitUntil([&] { return secondWatcher.received == QStringList{item.serviceName()}; }));
-
-  restarted.unregisterService(watcherName);
-  QDBusConnection::disconnectFromBus(QStringLiteral("sni-host"));
-  QDBusConnection::disconnectFromBus(QStringLiteral("sni-host-restarted"));
 }
 
 TEST(SwitchingTrayItemTest, FollowsTheWatcherAndCarriesTheFaceOver) {
@@ -162,8 +159,8 @@ TEST(SwitchingTrayItemTest, FollowsTheWatcherAndCarriesTheFaceOver) {
   item.show(face(Qt::white, QStringLiteral("C 40%")));
   items.back()->point = QPoint(10, 790);
 
-  QDBusConnection host = peer("switch-host");
-  ASSERT_TRUE(host.registerService(watcherName));
+  Peer host("switch-host");
+  ASSERT_TRUE(host.bus.registerService(watcherName));
   ASSERT_TRUE(waitUntil([&] { return item.kind() == SwitchingTrayItem::Kind::statusNotifier; }));
   ASSERT_EQ(items.size(), 2u);
   ASSERT_EQ(items.back()->shown.size(), 1u);
@@ -176,11 +173,10 @@ TEST(SwitchingTrayItemTest, FollowsTheWatcherAndCarriesTheFaceOver) {
   emit items.back()->activated(QPoint(5, 5), true);
   EXPECT_EQ(activations, 1);
 
-  host.unregisterService(watcherName);
+  host.bus.unregisterService(watcherName);
   ASSERT_TRUE(waitUntil([&] { return item.kind() == SwitchingTrayItem::Kind::systemTray; }));
   EXPECT_EQ(built.size(), 3u);
   EXPECT_EQ(item.anchorPoint(), QPoint(5, 5));
-  QDBusConnection::disconnectFromBus(QStringLiteral("switch-host"));
 }
 
 TEST(PanelColorSchemeTest, FollowsThePortalAndStaysDarkWithoutPreference) {
@@ -198,28 +194,24 @@ TEST(PanelColorSchemeTest, FollowsThePortalAndStaysDarkWithoutPreference) {
 
   const QString portalName = uniqueName("Portal");
   FakeService portal("ReadOne", QVariant::fromValue(QDBusVariant(QVariant::fromValue(2u))));
-  QDBusConnection portalBus = serve("portal", "/org/freedesktop/portal/desktop", portal, portalName);
+  Peer portalBus("portal", "/org/freedesktop/portal/desktop", portal, portalName);
   PanelColorScheme light(QDBusConnection::sessionBus(), portalName);
   EXPECT_TRUE(waitUntil([&] { return !light.isDark(); }));
-  portalBus.unregisterService(portalName);
-  QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
 }
 
 // Reaching a running first start is covered end to end; this is the case a real run cannot stage.
 TEST(SingleInstanceTest, AskingAfterTheFirstRunEndedFails) {
-  QDBusConnection firstBus = peer("first-instance");
-  QDBusConnection secondBus = peer("second-instance");
-  auto first = std::make_unique<SingleInstance>(firstBus);
+  Peer firstBus("first-instance");
+  Peer secondBus("second-instance");
+  auto first = std::make_unique<SingleInstance>(firstBus.bus);
   ASSERT_EQ(first->claim(), SingleInstance::Claim::owned);
-  SingleInstance second(secondBus);
+  SingleInstance second(secondBus.bus);
   EXPECT_EQ(second.claim(), SingleInstance::Claim::taken);
 
   // The first run ends and gives the name up; asking now fails instead of pretending it worked.
   first.reset();
   EXPECT_TRUE(waitUntil([&] {
-    return !secondBus.interface()->isServiceRegistered(QString::fromLatin1(SingleInstance::serviceName)).value();
+    return !secondBus.bus.interface()->isServiceRegistered(QString::fromLatin1(SingleInstance::serviceName)).value();
   }));
-  EXPECT_FALSE(SingleInstance::askRunningToOpen(secondBus));
-  QDBusConnection::disconnectFromBus(QStringLiteral("first-instance"));
-  QDBusConnection::disconnectFromBus(QStringLiteral("second-instance"));
+  EXPECT_FALSE(SingleInstance::askRunningToOpen(secondBus.bus));
 }

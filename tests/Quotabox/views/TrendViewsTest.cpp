@@ -45,23 +45,13 @@ TEST_F(TrendViewsTest, SparklinePointsEndAtNowOnAFixedScale) {
   EXPECT_EQ(Sparkline::points(samplesAt({{0, 20}}), plot, kNow).front().x(), 0);
   EXPECT_TRUE(Sparkline::points({}, plot, kNow).isEmpty());
   EXPECT_EQ(Sparkline::yFor(-5, plot), plot.bottom());
-}
 
-TEST_F(TrendViewsTest, SparklineDrawsItsDotAndDashedThresholds) {
+  // The drawn chart ends in a dot of its colour at the last point.
   const QColor red = ViewStyle::red(QApplication::palette());
   const auto samples = samplesAt({{-3600, 20}, {0, 95}});
-  const QRectF plot = Sparkline::plotRect(QSizeF(130, 64), Sparkline::Style::detail);
   Sparkline chart(samples, kThresholds, red, kNow, Sparkline::Style::detail);
   chart.resize(130, 64);
-  const QImage image = render(chart);
-  EXPECT_TRUE(near(image.pixelColor(Sparkline::points(samples, plot, kNow).back().toPoint()), red, 30));
-  // The warning line is dashed: along it some pixels are orange-tinted, some are not.
-  const int y = static_cast<int>(Sparkline::yFor(70, plot));
-  const QColor background = QApplication::palette().color(QPalette::Window);
-  int tinted = 0;
-  for (int x = 2; x < 40; ++x) tinted += near(image.pixelColor(x, y), background, 6) ? 0 : 1;
-  EXPECT_GT(tinted, 5);
-  EXPECT_LT(tinted, 35);
+  EXPECT_TRUE(near(render(chart).pixelColor(Sparkline::points(samples, plot, kNow).back().toPoint()), red, 30));
 }
 
 TEST_F(TrendViewsTest, RowInteractionFollowsDetailAndSampleCount) {
@@ -78,8 +68,6 @@ TEST_F(TrendViewsTest, RowInteractionFollowsDetailAndSampleCount) {
   EXPECT_TRUE(fullRow.toolTip().isEmpty());
   fullRow.click();
   EXPECT_EQ(toggles, 0);
-  EXPECT_TRUE(near(render(fullRow).pixelColor(2, fullRow.height() / 2),
-                   over(QApplication::palette().color(QPalette::Window), ViewStyle::red(fullRow.palette()), 0.12), 6));
   EXPECT_EQ(fullRow.accessibleName(), "예측");
   EXPECT_EQ(fullRow.accessibleDescription(), fullPresentation.spoken + " " + TrendPhrasing::spoken(full.samples, kNow));
 
