@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <functional>
 
+#include "TrayTestModel.h"
 #include "tray/GlyphFace.h"
+#include "tray/MenuBarLabel.h"
 #include "tray/StatusGlyph.h"
 
 namespace {
@@ -51,6 +53,22 @@ int count(const QImage& image, const QRectF& logical, const std::function<bool(c
 
 bool isOrange(const QColor& c) { return c.alpha() > 200 && near(c, kOrange, 12); }
 bool isOpaqueBlack(const QColor& c) { return c.alpha() > 200 && c.red() < 40 && c.green() < 40 && c.blue() < 40; }
+
+constexpr double kNow = 1760000000;
+const Thresholds kDefault{70, 90};
+
+UsageWindow window(const char* id, double percent, std::optional<double> resetsIn) {
+  std::optional<TimePoint> resetsAt;
+  if (resetsIn) resetsAt = fromEpochSeconds(kNow + *resetsIn);
+  return UsageWindow(id, id, percent, resetsAt);
+}
+
+// Claude's usage fetched `ago` seconds before now; a failed status with windows means they were retained.
+ServiceUsage fetched(std::vector<UsageWindow> windows, double ago, ProviderStatus status = ProviderStatus::ok()) {
+  ServiceUsage usage = okUsage(ServiceID::claude, std::move(windows), kNow - ago);
+  usage.status = std::move(status);
+  return usage;
+}
 
 }  // namespace
 
@@ -178,4 +196,59 @@ TEST(StatusGlyphText, SpokenAndLabelTextsAndWhetherColourIsNeeded) {
   const StatusGlyph both = glyph(MenuBarStyle::percent, {claude(fresh(43)), codex(Kind::signedOut())});
   EXPECT_EQ(both.accessibilityText(), QStringLiteral("사용량: Claude 43퍼센트 사용, ChatGPT 로그인 필요"));
   EXPECT_EQ(both.textLabel(), QStringLiteral("C 43% \u00B7 G \u2013"));
+}
+
+TEST(MenuBarLabelSlot, OneSlotPerSnapshot) {
+  struct Case {
+    const char* name;
+    std::optional<ServiceUsage> usage;
+    Kind expected;
+    Thresholds thresholds = kDefault;
+    double interval = 120;
+  };
+  const Case cases[] = {
+      {"no snapshot yet", std::nullopt, Kind::loading()},
+      {"not signed in", failedUsage(ServiceID::claude, ProviderStatus::notSignedIn(), kNow), Kind::signedOut()},
+      {"failed", failedUsage(ServiceID::claude, ProviderStatus::unavailable("x"), kNow), Kind::error()},
+      {"success without windows", fetched({}, 0), Kind::error()},
+      {"retained windows still show the failure", fetched({window("a", 50, 3600)}, 0, ProviderStatus::unavailable("x")),
+       Kind::error()},
+      {"largest current window",
+       fetched({window("a", 30, 3600), window("b", 85, 60), window("c", 40, std::nullopt)}, 0),
+       fresh(85, UsageLevel::warning)},
+      {"the given thresholds decide the level", fetched({window("a", 75, 3600)}, 0), fresh(75), Thresholds{80, 90}},
+      {"a window reset at this instant belongs to the past cycle",
+       fetched({window("a", 95, 0), window("b", 20, 600)}, 0), fresh(20)},
+      {"only past windows: the highest old share, stale", fetched({window("a", 95, -10), window("b", 20, -600)}, 0),
+       stale(95, UsageLevel::critical)},
+      {"stale just past the limit", fetched({window("a", 10, 3600)}, 901), stale(10)},
+      {"a long interval widens the limit", fetched({window("a", 10, 3600)}, 1800), fresh(10), kDefault, 600},
+  };
+  for (const Case& c : cases) {
+    const StatusSlot slot =
+        MenuBarLabel::slot(ServiceID::codex, c.usage, c.thresholds, c.interval, fromEpochSeconds(kNow));
+    EXPECT_EQ(slot.kind, c.expected) << c.name;
+    EXPECT_EQ(slot.service, ServiceID::codex) << c.name;
+  }
+}
+
+class MenuBarLabelModel : public SandboxedTest {};
+
+TEST_F(MenuBarLabelModel, FollowsTheModelsSnapshotsAndSettings) {
+  TrayTestModel data(75);
+  AppModel& model = *data.model;
+  const ManualClock& clock = data.clock;
+  EXPECT_EQ(MenuBarLabel::slots(model, clock.now()),
+            std::vector<StatusSlot>({claude(Kind::loading()), codex(Kind::loading())}));
+
+  data.refreshOnce();
+  model.settings().setMenuBarStyle(MenuBarStyle::percent);
+  EXPECT_EQ(MenuBarLabel::glyph(model, clock.now()),
+            StatusGlyph({claude(fresh(75, UsageLevel::warning)), codex(Kind::signedOut())}, MenuBarStyle::percent));
+
+  // The settings' thresholds and interval decide level and freshness.
+  model.settings().setWarningThreshold(80);
+  model.settings().setRefreshInterval(900);
+  EXPECT_EQ(MenuBarLabel::slots(model, clock.now() + Seconds(2700)).front().kind, fresh(75));
+  EXPECT_TRUE(MenuBarLabel::slots(model, clock.now() + Seconds(2701)).front().kind.stale);
 }
