@@ -84,15 +84,11 @@ TEST(StatusGlyphWidth, IconAndBothAreFixedWhilePercentFollowsTheDigits) {
   // Tabular digits: every two-digit value is equally wide.
   EXPECT_EQ(glyph(MenuBarStyle::percent, {claude(fresh(11))}).width(), two);
   EXPECT_EQ(glyph(MenuBarStyle::percent, {claude(fresh(43))}).image(false, 2).width(), two * 2);
-  // Two slots sit 7 apart.
-  EXPECT_NEAR(glyph(MenuBarStyle::percent, {claude(fresh(43)), codex(Kind::signedOut())}).width(),
-              two + 7 + glyph(MenuBarStyle::percent, {codex(Kind::signedOut())}).width(), 2);
 }
 
 TEST(StatusGlyphImage, TrayFaceCarriesTheGlyphAtBothRatiosInThePanelsColour) {
   const StatusGlyph icon = glyph(MenuBarStyle::icon, {claude(fresh(43)), codex(Kind::signedOut())});
   const QImage image = icon.image(false, 2);
-  EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
   EXPECT_EQ(std::pair(image.size(), image.devicePixelRatio()), std::pair(QSize(44, 36), 2.0));
   EXPECT_EQ(icon.image(false).text(QStringLiteral("Description")), icon.accessibilityText());
   // A nonsensical ratio draws at 1x rather than an empty or enormous image.

@@ -3,32 +3,18 @@
 #include <QMenu>
 
 #include "TrayTestModel.h"
-#include "settings/UsageLevel.h"
+#include "tray/GlyphFace.h"
 #include "tray/TrayController.h"
 
 namespace {
-
-// A face that depends on what the real glyph depends on: Claude's percentage and freshness, the
-// menu-bar style's effect is left out on purpose (an unchanged face must not be re-sent).
-TrayFace testFace(const AppModel& model, TimePoint now, bool dark) {
-  TrayFace face;
-  face.image = QImage(4, 2, QImage::Format_ARGB32);
-  face.image.fill(dark ? Qt::white : Qt::black);
-  face.label = QStringLiteral("C …");
-  if (const auto it = model.store().usages().find(ServiceID::claude); it != model.store().usages().end()) {
-    face.label = QStringLiteral("C %1%").arg(it->second.peakUsedPercent());
-    if (!isFresh(it->second.fetchedAt, now, model.settings().refreshInterval())) face.label += QStringLiteral(" old");
-  }
-  face.tooltip = face.label;
-  return face;
-}
 
 class TrayControllerTest : public SandboxedTest {
  protected:
   void SetUp() override {
     item = std::make_unique<FakeTrayItem>();
     popover = std::make_unique<PopoverWindow>(*data.model, TrayTestModel::labelPages());
-    controller = std::make_unique<TrayController>(*data.model, *item, *popover, testFace, data.clock.clock());
+    controller =
+        std::make_unique<TrayController>(*data.model, *item, *popover, GlyphFace::fromModel, data.clock.clock());
   }
 
   TrayTestModel data{40, std::make_shared<Gate>()};
@@ -46,27 +32,27 @@ UsageWindow window(double percent, std::optional<double> resetsAt) {
 
 TEST_F(TrayControllerTest, FollowsStoreAndSettingsAndSendsOnlyChangedFaces) {
   ASSERT_EQ(item->shown.size(), 1u);
-  EXPECT_EQ(item->shown.back().label, QStringLiteral("C …"));
+  EXPECT_EQ(item->shown.back().label, QStringLiteral("C … · G …"));
 
   data.refreshOnce();
-  ASSERT_EQ(item->shown.size(), 2u);
-  EXPECT_EQ(item->shown.back().label, QStringLiteral("C 40%"));
+  EXPECT_EQ(item->shown.back().label, QStringLiteral("C 40% · G –"));
+  const std::size_t sent = item->shown.size();
 
   // A settings change that leaves the face as it was sends nothing.
   data.model->settings().setWarningThreshold(50);
-  EXPECT_EQ(item->shown.size(), 2u);
+  EXPECT_EQ(item->shown.size(), sent);
 
   // Time alone makes the data outdated once a redraw judges it again.
   data.clock.advance(901);
   data.model->settings().setRefreshInterval(60);
-  ASSERT_EQ(item->shown.size(), 3u);
-  EXPECT_EQ(item->shown.back().label, QStringLiteral("C 40% old"));
+  ASSERT_EQ(item->shown.size(), sent + 1);
+  EXPECT_TRUE(item->shown.back().tooltip.contains(QStringLiteral("오래된 데이터")));
 
   controller->setDarkPanel(false);
-  ASSERT_EQ(item->shown.size(), 4u);
-  EXPECT_EQ(item->shown.back().image.pixelColor(0, 0), QColor(Qt::black));
+  ASSERT_EQ(item->shown.size(), sent + 2);
+  EXPECT_EQ(item->shown.back(), GlyphFace::fromModel(*data.model, data.clock.now(), false));
   controller->setDarkPanel(false);
-  EXPECT_EQ(item->shown.size(), 4u);
+  EXPECT_EQ(item->shown.size(), sent + 2);
 }
 
 TEST_F(TrayControllerTest, RejudgesStalenessOnlyWhileTheLabelCanStillChange) {

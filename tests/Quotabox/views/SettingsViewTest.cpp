@@ -191,26 +191,26 @@ TEST_F(SettingsViewTest, SwitchesWriteThroughShowTheirCaptionsAndWorkFromTheKeyb
 }
 
 TEST_F(SettingsViewTest, NotificationStatusFollowsTheAuthorization) {
+  using Authorization = NotificationCenter::Authorization;
   const QString denied = QStringLiteral("시스템 설정에서 Quotabox 알림이 꺼져 있어요.");
-  const QString unsupported = PlatformWording::notificationsUnavailable();
   const QString test = QStringLiteral("테스트 알림 보내기");
+  // Whether the test button, the denial and the missing-server caption are on screen.
+  const auto shown = [&] {
+    return std::tuple(shows<QAbstractButton>(test), shows(denied), shows(PlatformWording::notificationsUnavailable()));
+  };
 
-  center->status = NotificationCenter::Authorization::notDetermined;
+  center->status = Authorization::notDetermined;
   build();
-  EXPECT_FALSE(shows<QAbstractButton>(test));
-  EXPECT_FALSE(shows(denied));
-  EXPECT_FALSE(shows(unsupported));
+  EXPECT_EQ(shown(), std::tuple(false, false, false));
 
   // The page asks again each time it is shown.
-  center->status = NotificationCenter::Authorization::denied;
+  center->status = Authorization::denied;
   view->show();
-  ASSERT_TRUE(waitUntil([&] { return shows(denied); }));
-  EXPECT_FALSE(shows<QAbstractButton>(test));
+  ASSERT_TRUE(waitUntil([&] { return shown() == std::tuple(false, true, false); }));
 
-  center->status = NotificationCenter::Authorization::allowed;
+  center->status = Authorization::allowed;
   model->notifier().refreshAuthorization();
-  EXPECT_FALSE(shows(denied));
-  ASSERT_TRUE(shows<QAbstractButton>(test));
+  ASSERT_EQ(shown(), std::tuple(true, false, false));
   for (QAbstractButton* button : view->findChildren<QAbstractButton*>()) {
     if (button->text() == test) button->click();
   }
@@ -218,10 +218,9 @@ TEST_F(SettingsViewTest, NotificationStatusFollowsTheAuthorization) {
   EXPECT_EQ(center->added[0].first, QStringLiteral("usage.test"));
 
   build(false);
-  EXPECT_TRUE(shows(unsupported));
-  EXPECT_FALSE(shows<QAbstractButton>(test));
+  EXPECT_EQ(shown(), std::tuple(false, false, true));
   child<ToggleSwitch>("notificationsEnabled")->click();
-  EXPECT_FALSE(shows(unsupported));
+  EXPECT_EQ(shown(), std::tuple(false, false, false));
 }
 
 TEST_F(SettingsViewTest, HistoryClearRowPassesThroughAllFiveStates) {
