@@ -150,9 +150,7 @@ TEST(SwitchingTrayItemTest, FollowsTheWatcherAndCarriesTheFaceOver) {
       QDBusConnection::sessionBus(),
       [&](SwitchingTrayItem::Kind kind) {
         built.push_back(kind);
-        auto fake = std::make_unique<FakeTrayItem>();
-        items.push_back(fake.get());
-        return fake;
+        return std::unique_ptr<TrayItem>(items.emplace_back(new FakeTrayItem));
       },
       watcherName);
   ASSERT_EQ(built, std::vector{SwitchingTrayItem::Kind::systemTray});
