@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <functional>
 
+#include "TrayTestModel.h"
+#include "tray/GlyphFace.h"
+#include "tray/MenuBarLabel.h"
 #include "tray/StatusGlyph.h"
 
 namespace {
@@ -51,6 +54,22 @@ int count(const QImage& image, const QRectF& logical, const std::function<bool(c
 bool isOrange(const QColor& c) { return c.alpha() > 200 && near(c, kOrange, 12); }
 bool isOpaqueBlack(const QColor& c) { return c.alpha() > 200 && c.red() < 40 && c.green() < 40 && c.blue() < 40; }
 
+constexpr double kNow = 1760000000;
+const Thresholds kDefault{70, 90};
+
+UsageWindow window(const char* id, double percent, std::optional<double> resetsIn) {
+  std::optional<TimePoint> resetsAt;
+  if (resetsIn) resetsAt = fromEpochSeconds(kNow + *resetsIn);
+  return UsageWindow(id, id, percent, resetsAt);
+}
+
+// Claude's usage fetched `ago` seconds before now; a failed status with windows means they were retained.
+ServiceUsage fetched(std::vector<UsageWindow> windows, double ago, ProviderStatus status = ProviderStatus::ok()) {
+  ServiceUsage usage = okUsage(ServiceID::claude, std::move(windows), kNow - ago);
+  usage.status = std::move(status);
+  return usage;
+}
+
 }  // namespace
 
 TEST(StatusGlyphWidth, IconAndBothAreFixedWhilePercentFollowsTheDigits) {
@@ -64,21 +83,23 @@ TEST(StatusGlyphWidth, IconAndBothAreFixedWhilePercentFollowsTheDigits) {
   EXPECT_LT(two, glyph(MenuBarStyle::percent, {claude(fresh(100))}).width());
   // Tabular digits: every two-digit value is equally wide.
   EXPECT_EQ(glyph(MenuBarStyle::percent, {claude(fresh(11))}).width(), two);
-  // Two slots sit 7 apart.
-  EXPECT_NEAR(glyph(MenuBarStyle::percent, {claude(fresh(43)), codex(Kind::signedOut())}).width(),
-              two + 7 + glyph(MenuBarStyle::percent, {codex(Kind::signedOut())}).width(), 2);
+  EXPECT_EQ(glyph(MenuBarStyle::percent, {claude(fresh(43))}).image(false, 2).width(), two * 2);
 }
 
-TEST(StatusGlyphImage, HasTheGlyphSizeAtEachPixelRatio) {
-  const StatusGlyph icon = glyph(MenuBarStyle::icon, {claude(fresh(40)), codex(fresh(10))});
+TEST(StatusGlyphImage, TrayFaceCarriesTheGlyphAtBothRatiosInThePanelsColour) {
+  const StatusGlyph icon = glyph(MenuBarStyle::icon, {claude(fresh(43)), codex(Kind::signedOut())});
   const QImage image = icon.image(false, 2);
-  EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
   EXPECT_EQ(std::pair(image.size(), image.devicePixelRatio()), std::pair(QSize(44, 36), 2.0));
-  const StatusGlyph percent = glyph(MenuBarStyle::percent, {claude(fresh(40)), codex(fresh(10))});
-  EXPECT_EQ(percent.image(true, 2).size(), QSize(percent.width() * 2, 36));
   EXPECT_EQ(icon.image(false).text(QStringLiteral("Description")), icon.accessibilityText());
   // A nonsensical ratio draws at 1x rather than an empty or enormous image.
   EXPECT_EQ(icon.image(false, 0).size(), QSize(22, 18));
+
+  // Hosts do not tint tray icons: even a template glyph comes in the panel's own colour.
+  const TrayFace face = GlyphFace::make(icon, true);
+  EXPECT_EQ(face.image, icon.image(true, 1));
+  EXPECT_EQ(face.image2x, icon.image(true, 2));
+  EXPECT_EQ(std::tuple(face.label, face.tooltip, face.labelGuide),
+            std::tuple(icon.textLabel(), icon.accessibilityText(), QStringLiteral("C 100% · G 100%")));
 }
 
 TEST(StatusGlyphImage, BarFillsFollowLevelFreshnessAndMenuBar) {
@@ -129,21 +150,16 @@ TEST(StatusGlyphImage, BarsWithoutValueAreOutlinesOrAFaintTrack) {
   EXPECT_EQ(at(failed, 3, 8.5).alpha(), 0);
 }
 
-TEST(StatusGlyphImage, ValueTextTakesTheLevelColourOnlyWhenColoured) {
-  const auto orangeIn = [](const StatusGlyph& g) {
-    return count(g.image(false, 2), QRectF(0, 0, g.width(), 18), isOrange);
-  };
-  const StatusGlyph warning = glyph(MenuBarStyle::percent, {claude(fresh(75, UsageLevel::warning))});
-  EXPECT_GT(orangeIn(warning), 0);
-  EXPECT_EQ(orangeIn(glyph(MenuBarStyle::percent, {claude(stale(75, UsageLevel::warning))})), 0);
-
+TEST(StatusGlyphImage, ValueTextTakesTheLevelColourOnlyWhenFreshInItsOwnRow) {
   // In rows, the value sits right of the bar (from x 26) in its own row: Claude above, ChatGPT below.
   const StatusGlyph rows = glyph(MenuBarStyle::both, {claude(fresh(10)), codex(fresh(80, UsageLevel::warning))});
   const QImage image = rows.image(false, 2);
-  const qreal right = rows.width();
-  EXPECT_EQ(count(image, QRectF(26, 0, right - 26, 9), isOrange), 0);
-  EXPECT_GT(count(image, QRectF(26, 0, right - 26, 9), isOpaqueBlack), 0);
-  EXPECT_GT(count(image, QRectF(26, 9, right - 26, 9), isOrange), 0);
+  const QRectF top(26, 0, rows.width() - 26, 9), bottom(26, 9, rows.width() - 26, 9);
+  EXPECT_EQ(count(image, top, isOrange), 0);
+  EXPECT_GT(count(image, top, isOpaqueBlack), 0);
+  EXPECT_GT(count(image, bottom, isOrange), 0);
+  const StatusGlyph old = glyph(MenuBarStyle::percent, {claude(stale(75, UsageLevel::warning))});
+  EXPECT_EQ(count(old.image(false, 2), QRectF(0, 0, old.width(), 18), isOrange), 0);
 }
 
 TEST(StatusGlyphText, SpokenAndLabelTextsAndWhetherColourIsNeeded) {
@@ -176,4 +192,59 @@ TEST(StatusGlyphText, SpokenAndLabelTextsAndWhetherColourIsNeeded) {
   const StatusGlyph both = glyph(MenuBarStyle::percent, {claude(fresh(43)), codex(Kind::signedOut())});
   EXPECT_EQ(both.accessibilityText(), QStringLiteral("사용량: Claude 43퍼센트 사용, ChatGPT 로그인 필요"));
   EXPECT_EQ(both.textLabel(), QStringLiteral("C 43% \u00B7 G \u2013"));
+}
+
+TEST(MenuBarLabelSlot, OneSlotPerSnapshot) {
+  struct Case {
+    const char* name;
+    std::optional<ServiceUsage> usage;
+    Kind expected;
+    Thresholds thresholds = kDefault;
+    double interval = 120;
+  };
+  const Case cases[] = {
+      {"no snapshot yet", std::nullopt, Kind::loading()},
+      {"not signed in", failedUsage(ServiceID::claude, ProviderStatus::notSignedIn(), kNow), Kind::signedOut()},
+      {"failed", failedUsage(ServiceID::claude, ProviderStatus::unavailable("x"), kNow), Kind::error()},
+      {"success without windows", fetched({}, 0), Kind::error()},
+      {"retained windows still show the failure", fetched({window("a", 50, 3600)}, 0, ProviderStatus::unavailable("x")),
+       Kind::error()},
+      {"largest current window",
+       fetched({window("a", 30, 3600), window("b", 85, 60), window("c", 40, std::nullopt)}, 0),
+       fresh(85, UsageLevel::warning)},
+      {"the given thresholds decide the level", fetched({window("a", 75, 3600)}, 0), fresh(75), Thresholds{80, 90}},
+      {"a window reset at this instant belongs to the past cycle",
+       fetched({window("a", 95, 0), window("b", 20, 600)}, 0), fresh(20)},
+      {"only past windows: the highest old share, stale", fetched({window("a", 95, -10), window("b", 20, -600)}, 0),
+       stale(95, UsageLevel::critical)},
+      {"stale just past the limit", fetched({window("a", 10, 3600)}, 901), stale(10)},
+      {"a long interval widens the limit", fetched({window("a", 10, 3600)}, 1800), fresh(10), kDefault, 600},
+  };
+  for (const Case& c : cases) {
+    const StatusSlot slot =
+        MenuBarLabel::slot(ServiceID::codex, c.usage, c.thresholds, c.interval, fromEpochSeconds(kNow));
+    EXPECT_EQ(slot.kind, c.expected) << c.name;
+    EXPECT_EQ(slot.service, ServiceID::codex) << c.name;
+  }
+}
+
+class MenuBarLabelModel : public SandboxedTest {};
+
+TEST_F(MenuBarLabelModel, FollowsTheModelsSnapshotsAndSettings) {
+  TrayTestModel data(75);
+  AppModel& model = *data.model;
+  const ManualClock& clock = data.clock;
+  EXPECT_EQ(MenuBarLabel::slots(model, clock.now()),
+            std::vector<StatusSlot>({claude(Kind::loading()), codex(Kind::loading())}));
+
+  data.refreshOnce();
+  model.settings().setMenuBarStyle(MenuBarStyle::percent);
+  EXPECT_EQ(MenuBarLabel::glyph(model, clock.now()),
+            StatusGlyph({claude(fresh(75, UsageLevel::warning)), codex(Kind::signedOut())}, MenuBarStyle::percent));
+
+  // The settings' thresholds and interval decide level and freshness.
+  model.settings().setWarningThreshold(80);
+  model.settings().setRefreshInterval(900);
+  EXPECT_EQ(MenuBarLabel::slots(model, clock.now() + Seconds(2700)).front().kind, fresh(75));
+  EXPECT_TRUE(MenuBarLabel::slots(model, clock.now() + Seconds(2701)).front().kind.stale);
 }

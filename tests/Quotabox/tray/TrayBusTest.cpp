@@ -25,11 +25,6 @@ QString uniqueName(const char* base) {
       .arg(QCoreApplication::applicationPid());
 }
 
-// Another client of the session bus, as a tray host or a portal would be.
-QDBusConnection peer(const char* name) {
-  return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QString::fromLatin1(name));
-}
-
 // Calls without blocking the thread that serves the callee.
 QDBusMessage callAsync(const QDBusConnection& bus, const QDBusMessage& call) {
   QDBusPendingCallWatcher watcher(bus.asyncCall(call, 3000));
@@ -65,16 +60,27 @@ class FakeService : public QDBusVirtualObject {
   QStringList received;
 };
 
+// Another client of the session bus, as a tray host or a portal would be; it leaves the bus with the test.
+struct Peer {
+  explicit Peer(const char* connection)
+      : name(QString::fromLatin1(connection)), bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)) {}
+  // Also serves `object` at `path` under the bus name `service`.
+  Peer(const char* connection, const char* path, FakeService& object, const QString& service) : Peer(connection) {
+    EXPECT_TRUE(bus.registerVirtualObject(QString::fromLatin1(path), &object));
+    EXPECT_TRUE(bus.registerService(service));
+  }
+  ~Peer() { QDBusConnection::disconnectFromBus(name); }
+  QString name;
+  QDBusConnection bus;
+};
+
 TrayFace face(QColor color, const QString& label) {
-  TrayFace f;
-  f.image = QImage(30, 18, QImage::Format_ARGB32);
-  f.image.fill(color);
-  f.image2x = QImage(60, 36, QImage::Format_ARGB32);
-  f.image2x.fill(color);
-  f.label = label;
-  f.labelGuide = QStringLiteral("C 100% · G 100%");
-  f.tooltip = QStringLiteral("사용량: ") + label;
-  return f;
+  const auto filled = [&](int scale) {
+    QImage image(30 * scale, 18 * scale, QImage::Format_ARGB32);
+    image.fill(color);
+    return image;
+  };
+  return {filled(1), filled(2), label, QStringLiteral("C 100% · G 100%"), QStringLiteral("사용량: ") + label};
 }
 
 }  // namespace
@@ -82,10 +88,8 @@ TrayFace face(QColor color, const QString& label) {
 TEST(StatusNotifierItemTest, ServesTheFaceAndRegistersAgainWhenTheHostRestarts) {
   registerSniTypes();
   const QString watcherName = uniqueName("Watcher");
-  QDBusConnection host = peer("sni-host");
   FakeService watcher("RegisterStatusNotifierItem");
-  ASSERT_TRUE(host.registerVirtualObject(QStringLiteral("/StatusNotifierWatcher"), &watcher));
-  ASSERT_TRUE(host.registerService(watcherName));
+  Peer host("sni-host", "/StatusNotifierWatcher", watcher, watcherName);
 
   StatusNotifierItem item(QDBusConnection::sessionBus(), watcherName);
   ASSERT_TRUE(item.isServed());
@@ -105,16 +109,16 @@ TEST(StatusNotifierItemTest, ServesTheFaceAndRegistersAgainWhenTheHostRestarts) 
   EXPECT_EQ(newIcons, 1);
   EXPECT_EQ(newLabels, 2);
 
-  const auto pixmaps = qdbus_cast<SniPixmapList>(property(host, item.serviceName(), "IconPixmap"));
+  const auto pixmaps = qdbus_cast<SniPixmapList>(property(host.bus, item.serviceName(), "IconPixmap"));
   ASSERT_EQ(pixmaps.size(), 2);
   EXPECT_EQ(std::pair(pixmaps[1].width, pixmaps[1].height), std::pair(60, 36));
   // ARGB in network byte order: alpha first.
   EXPECT_EQ(pixmaps[0].bytes.left(4), QByteArray::fromHex("ffff9500"));
 
-  const auto toolTip = qdbus_cast<SniToolTip>(property(host, item.serviceName(), "ToolTip"));
+  const auto toolTip = qdbus_cast<SniToolTip>(property(host.bus, item.serviceName(), "ToolTip"));
   EXPECT_EQ(toolTip.description, QStringLiteral("사용량: C 86% · G 12%"));
-  EXPECT_EQ(property(host, item.serviceName(), "XAyatanaLabel").toString(), QStringLiteral("C 86% · G 12%"));
-  EXPECT_EQ(property(host, item.serviceName(), "ItemIsMenu").toBool(), false);
+  EXPECT_EQ(property(host.bus, item.serviceName(), "XAyatanaLabel").toString(), QStringLiteral("C 86% · G 12%"));
+  EXPECT_EQ(property(host.bus, item.serviceName(), "ItemIsMenu").toBool(), false);
 
   // The host calls Activate with the pointer position; (0, 0) means it has none.
   std::vector<std::pair<QPoint, bool>> activations;
@@ -124,7 +128,7 @@ TEST(StatusNotifierItemTest, ServesTheFaceAndRegistersAgainWhenTheHostRestarts) 
         QDBusMessage::createMethodCall(item.serviceName(), QStringLiteral("/StatusNotifierItem"),
                                        QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
     activate << x << y;
-    EXPECT_EQ(callAsync(host, activate).type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(callAsync(host.bus, activate).type(), QDBusMessage::ReplyMessage);
   }
   ASSERT_EQ(activations.size(), 2u);
   EXPECT_EQ(activations[0], std::pair(QPoint(1200, 12), true));
@@ -132,16 +136,10 @@ TEST(StatusNotifierItemTest, ServesTheFaceAndRegistersAgainWhenTheHostRestarts) 
   EXPECT_EQ(item.anchorPoint(), QPoint(1200, 12));
 
   // The host restarts: a new owner of the watcher name gets the item registered again.
-  host.unregisterService(watcherName);
-  QDBusConnection restarted = peer("sni-host-restarted");
+  host.bus.unregisterService(watcherName);
   FakeService secondWatcher("RegisterStatusNotifierItem");
-  ASSERT_TRUE(restarted.registerVirtualObject(QStringLiteral("/StatusNotifierWatcher"), &secondWatcher));
-  ASSERT_TRUE(restarted.registerService(watcherName));
+  Peer restarted("sni-host-restarted", "/StatusNotifierWatcher", secondWatcher, watcherName);
   EXPECT_TRUE(waitUntil([&] { return secondWatcher.received == QStringList{item.serviceName()}; }));
-
-  restarted.unregisterService(watcherName);
-  QDBusConnection::disconnectFromBus(QStringLiteral("sni-host"));
-  QDBusConnection::disconnectFromBus(QStringLiteral("sni-host-restarted"));
 }
 
 TEST(SwitchingTrayItemTest, FollowsTheWatcherAndCarriesTheFaceOver) {
@@ -152,17 +150,15 @@ TEST(SwitchingTrayItemTest, FollowsTheWatcherAndCarriesTheFaceOver) {
       QDBusConnection::sessionBus(),
       [&](SwitchingTrayItem::Kind kind) {
         built.push_back(kind);
-        auto fake = std::make_unique<FakeTrayItem>();
-        items.push_back(fake.get());
-        return fake;
+        return std::unique_ptr<TrayItem>(items.emplace_back(new FakeTrayItem));
       },
       watcherName);
   ASSERT_EQ(built, std::vector{SwitchingTrayItem::Kind::systemTray});
   item.show(face(Qt::white, QStringLiteral("C 40%")));
   items.back()->point = QPoint(10, 790);
 
-  QDBusConnection host = peer("switch-host");
-  ASSERT_TRUE(host.registerService(watcherName));
+  Peer host("switch-host");
+  ASSERT_TRUE(host.bus.registerService(watcherName));
   ASSERT_TRUE(waitUntil([&] { return item.kind() == SwitchingTrayItem::Kind::statusNotifier; }));
   ASSERT_EQ(items.size(), 2u);
   ASSERT_EQ(items.back()->shown.size(), 1u);
@@ -175,11 +171,10 @@ TEST(SwitchingTrayItemTest, FollowsTheWatcherAndCarriesTheFaceOver) {
   emit items.back()->activated(QPoint(5, 5), true);
   EXPECT_EQ(activations, 1);
 
-  host.unregisterService(watcherName);
+  host.bus.unregisterService(watcherName);
   ASSERT_TRUE(waitUntil([&] { return item.kind() == SwitchingTrayItem::Kind::systemTray; }));
   EXPECT_EQ(built.size(), 3u);
   EXPECT_EQ(item.anchorPoint(), QPoint(5, 5));
-  QDBusConnection::disconnectFromBus(QStringLiteral("switch-host"));
 }
 
 TEST(PanelColorSchemeTest, FollowsThePortalAndStaysDarkWithoutPreference) {
@@ -196,31 +191,25 @@ TEST(PanelColorSchemeTest, FollowsThePortalAndStaysDarkWithoutPreference) {
   EXPECT_TRUE(absent.isDark());
 
   const QString portalName = uniqueName("Portal");
-  QDBusConnection portalBus = peer("portal");
   FakeService portal("ReadOne", QVariant::fromValue(QDBusVariant(QVariant::fromValue(2u))));
-  ASSERT_TRUE(portalBus.registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal));
-  ASSERT_TRUE(portalBus.registerService(portalName));
+  Peer portalBus("portal", "/org/freedesktop/portal/desktop", portal, portalName);
   PanelColorScheme light(QDBusConnection::sessionBus(), portalName);
   EXPECT_TRUE(waitUntil([&] { return !light.isDark(); }));
-  portalBus.unregisterService(portalName);
-  QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
 }
 
 // Reaching a running first start is covered end to end; this is the case a real run cannot stage.
 TEST(SingleInstanceTest, AskingAfterTheFirstRunEndedFails) {
-  QDBusConnection firstBus = peer("first-instance");
-  QDBusConnection secondBus = peer("second-instance");
-  auto first = std::make_unique<SingleInstance>(firstBus);
+  Peer firstBus("first-instance");
+  Peer secondBus("second-instance");
+  auto first = std::make_unique<SingleInstance>(firstBus.bus);
   ASSERT_EQ(first->claim(), SingleInstance::Claim::owned);
-  SingleInstance second(secondBus);
+  SingleInstance second(secondBus.bus);
   EXPECT_EQ(second.claim(), SingleInstance::Claim::taken);
 
   // The first run ends and gives the name up; asking now fails instead of pretending it worked.
   first.reset();
   EXPECT_TRUE(waitUntil([&] {
-    return !secondBus.interface()->isServiceRegistered(QString::fromLatin1(SingleInstance::serviceName)).value();
+    return !secondBus.bus.interface()->isServiceRegistered(QString::fromLatin1(SingleInstance::serviceName)).value();
   }));
-  EXPECT_FALSE(SingleInstance::askRunningToOpen(secondBus));
-  QDBusConnection::disconnectFromBus(QStringLiteral("first-instance"));
-  QDBusConnection::disconnectFromBus(QStringLiteral("second-instance"));
+  EXPECT_FALSE(SingleInstance::askRunningToOpen(secondBus.bus));
 }

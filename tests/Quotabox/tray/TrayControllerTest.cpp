@@ -3,45 +3,24 @@
 #include <QMenu>
 
 #include "TrayTestModel.h"
-#include "settings/UsageLevel.h"
+#include "tray/GlyphFace.h"
 #include "tray/TrayController.h"
 
 namespace {
-
-// A face that depends on what the real glyph depends on: Claude's percentage and freshness, the
-// menu-bar style's effect is left out on purpose (an unchanged face must not be re-sent).
-TrayFace testFace(const AppModel& model, TimePoint now, bool dark) {
-  TrayFace face;
-  face.image = QImage(4, 2, QImage::Format_ARGB32);
-  face.image.fill(dark ? Qt::white : Qt::black);
-  face.label = QStringLiteral("C …");
-  if (const auto it = model.store().usages().find(ServiceID::claude); it != model.store().usages().end()) {
-    face.label = QStringLiteral("C %1%").arg(it->second.peakUsedPercent());
-    if (!isFresh(it->second.fetchedAt, now, model.settings().refreshInterval())) face.label += QStringLiteral(" old");
-  }
-  face.tooltip = face.label;
-  return face;
-}
 
 class TrayControllerTest : public SandboxedTest {
  protected:
   void SetUp() override {
     item = std::make_unique<FakeTrayItem>();
     popover = std::make_unique<PopoverWindow>(*data.model, TrayTestModel::labelPages());
-    controller = std::make_unique<TrayController>(
-        *data.model, *item, *popover,
-        [this](const AppModel& model, TimePoint now, bool dark) {
-          ++faces;
-          return testFace(model, now, dark);
-        },
-        data.clock.clock());
+    controller =
+        std::make_unique<TrayController>(*data.model, *item, *popover, GlyphFace::fromModel, data.clock.clock());
   }
 
   TrayTestModel data{40, std::make_shared<Gate>()};
   std::unique_ptr<FakeTrayItem> item;
   std::unique_ptr<PopoverWindow> popover;
   std::unique_ptr<TrayController> controller;
-  int faces = 0;
 };
 
 UsageWindow window(double percent, std::optional<double> resetsAt) {
@@ -53,47 +32,40 @@ UsageWindow window(double percent, std::optional<double> resetsAt) {
 
 TEST_F(TrayControllerTest, FollowsStoreAndSettingsAndSendsOnlyChangedFaces) {
   ASSERT_EQ(item->shown.size(), 1u);
-  EXPECT_EQ(item->shown.back().label, QStringLiteral("C …"));
+  EXPECT_EQ(item->shown.back().label, QStringLiteral("C … · G …"));
 
   data.refreshOnce();
-  ASSERT_EQ(item->shown.size(), 2u);
-  EXPECT_EQ(item->shown.back().label, QStringLiteral("C 40%"));
+  EXPECT_EQ(item->shown.back().label, QStringLiteral("C 40% · G –"));
+  const std::size_t sent = item->shown.size();
 
-  // Redrawn for a settings change, but the same face is not sent again.
-  const int before = faces;
-  data.model->settings().setMenuBarStyle(MenuBarStyle::percent);
+  // A settings change that leaves the face as it was sends nothing.
   data.model->settings().setWarningThreshold(50);
-  EXPECT_EQ(faces, before + 2);
-  EXPECT_EQ(item->shown.size(), 2u);
+  EXPECT_EQ(item->shown.size(), sent);
 
   // Time alone makes the data outdated once a redraw judges it again.
   data.clock.advance(901);
   data.model->settings().setRefreshInterval(60);
-  ASSERT_EQ(item->shown.size(), 3u);
-  EXPECT_EQ(item->shown.back().label, QStringLiteral("C 40% old"));
+  ASSERT_EQ(item->shown.size(), sent + 1);
+  EXPECT_TRUE(item->shown.back().tooltip.contains(QStringLiteral("오래된 데이터")));
 
   controller->setDarkPanel(false);
-  ASSERT_EQ(item->shown.size(), 4u);
-  EXPECT_EQ(item->shown.back().image.pixelColor(0, 0), QColor(Qt::black));
+  ASSERT_EQ(item->shown.size(), sent + 2);
+  EXPECT_EQ(item->shown.back(), GlyphFace::fromModel(*data.model, data.clock.now(), false));
   controller->setDarkPanel(false);
-  EXPECT_EQ(item->shown.size(), 4u);
+  EXPECT_EQ(item->shown.size(), sent + 2);
 }
 
 TEST_F(TrayControllerTest, RejudgesStalenessOnlyWhileTheLabelCanStillChange) {
   // Nothing loaded yet: nothing can change with time.
-  EXPECT_FALSE(controller->rejudgeScheduled());
-
-  data.refreshOnce();  // fresh for 900 s, reset in 3600 s
-  ASSERT_TRUE(controller->rejudgeScheduled());
-  EXPECT_EQ(controller->rejudgeInMs(), TrayController::rejudgeIntervalMs);
-
+  EXPECT_EQ(controller->rejudgeInMs(), -1);
+  data.refreshOnce();       // fresh for 900 s, reset in 3600 s
   data.clock.advance(890);  // 10 s before the data turns outdated
   controller->redraw();
   EXPECT_NEAR(controller->rejudgeInMs(), 10000, 2);
 
   data.clock.advance(4000);  // outdated, and the window's reset has passed: the label is final
   controller->redraw();
-  EXPECT_FALSE(controller->rejudgeScheduled());
+  EXPECT_EQ(controller->rejudgeInMs(), -1);
 }
 
 TEST(TrayControllerJudgementTest, NextChangeIsTheEarliestFreshnessLimitOrReset) {
@@ -123,10 +95,7 @@ TEST(TrayControllerJudgementTest, NextChangeIsTheEarliestFreshnessLimitOrReset) 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const auto next = TrayController::nextJudgementChange(c.usages, 120, fromEpochSeconds(now));
-    ASSERT_EQ(next.has_value(), c.next.has_value());
-    if (next) {
-      EXPECT_DOUBLE_EQ(toEpochSeconds(*next), *c.next);
-    }
+    EXPECT_EQ(next ? std::optional(toEpochSeconds(*next)) : std::nullopt, c.next);
   }
 }
 
@@ -148,22 +117,17 @@ TEST_F(TrayControllerTest, ActivationTogglesThePopoverAndSecondaryActivationRefr
 }
 
 TEST_F(TrayControllerTest, ContextMenuOffersRefreshSettingsAndQuit) {
-  QList<QAction*> actions;
+  QList<QAction*> actions = controller->contextMenu()->actions();
+  actions.removeIf([](const QAction* action) { return action->isSeparator(); });
   QStringList texts;
-  for (QAction* action : controller->contextMenu()->actions()) {
-    if (action->isSeparator()) continue;
-    actions << action;
-    texts << action->text();
-  }
-  ASSERT_EQ(texts, (QStringList{QStringLiteral("새로고침"), QStringLiteral("설정"), QStringLiteral("종료")}));
-  QAction* refreshAction = actions[0];
-  QAction* settingsAction = actions[1];
+  for (const QAction* action : actions) texts << action->text();
+  ASSERT_EQ(texts, QStringList({"새로고침", "설정", "종료"}));
 
   data.gate->open();
-  refreshAction->trigger();
+  actions[0]->trigger();
   ASSERT_TRUE(waitUntil([&] { return data.claude->calls == 1 && !data.model->store().isRefreshing(); }));
 
-  settingsAction->trigger();
+  actions[1]->trigger();
   ASSERT_TRUE(popover->isOpen());
   EXPECT_EQ(data.model->page(), AppModel::Page::settings);
   EXPECT_EQ(popover->page()->objectName(), QStringLiteral("settingsPage"));

@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QShortcut>
+#include <array>
 
 #include "EventLoop.h"
 #include "TestSandbox.h"
@@ -53,82 +54,58 @@ std::vector<T*> visible(const QWidget& root) {
 }
 std::vector<ServiceCard*> cards(const QWidget& view) { return visible<ServiceCard>(view); }
 
-struct CardExpectation {
-  int windowRows;
-  int levelBadges;
-  bool planBadge;
-  bool stateMessage;
-  bool staleBanner;
-  QStringList texts;
-};
-
 }  // namespace
 
-TEST_F(UsageViewTest, EveryDemonstrationScenarioShowsItsCardStates) {
+TEST_F(UsageViewTest, DemonstrationScenariosShowEachCardState) {
   // A failure keeps the provider's sentence and adds the retry line.
   const QString retryDetail = StateMessage::markup("네트워크에 연결할 수 없어요.\n2분마다 자동으로 다시 시도해요.");
   const struct {
     const char* name;
     LaunchOptions::Source source;
-    CardExpectation claude;
-    CardExpectation codex;
+    // The card's window rows, level badges, plan badges, state messages, stale banners.
+    std::array<qsizetype, 5> counts;
+    QStringList texts;
+    int card = 0;  // Claude's, or ChatGPT's
   } cases[] = {
-      {"--mock",
-       LaunchOptions::Source::mock(Scenario::normal),
-       {3, 0, true, false, false, {"5시간", "38% 사용", "62% 남음"}},
-       {1, 0, true, false, false, {"주간", "7% 사용"}}},
-      {"--mock-high",
-       LaunchOptions::Source::mock(Scenario::high),
-       {3, 3, true, false, false, {"주의", "한도 임박"}},
-       {1, 1, true, false, false, {"한도 임박", "92% 사용"}}},
+      {"--mock", LaunchOptions::Source::mock(Scenario::normal), {3, 0, 1, 0, 0}, {"5시간", "38% 사용", "62% 남음"}},
+      {"--mock-high", LaunchOptions::Source::mock(Scenario::high), {3, 3, 1, 0, 0}, {"주의", "한도 임박"}},
       {"--mock-error",
        LaunchOptions::Source::mock(Scenario::error),
-       {0, 0, false, true, false, {"사용량을 불러오지 못했어요", "다시 시도", retryDetail}},
-       {0, 0, false, true, false, {"사용량을 불러오지 못했어요"}}},
+       {0, 0, 0, 1, 0},
+       {"사용량을 불러오지 못했어요", "다시 시도", retryDetail}},
       {"--mock-signedout",
        LaunchOptions::Source::mock(Scenario::notSignedIn),
-       {0, 0, false, true, false, {"로그인되어 있지 않아요", "새로고침"}},
-       {0, 0, false, true, false, {"로그인되어 있지 않아요"}}},
-      {"--mock-stale",
-       LaunchOptions::Source::of(Kind::stale),
-       {3, 0, true, false, true, {"오래된 데이터예요", "이전 주기 값"}},
-       {1, 0, true, false, true, {"오래된 데이터예요"}}},
-      {"--mock-mixed",
-       LaunchOptions::Source::of(Kind::mixed),
-       {3, 0, true, false, false, {"주간 (Opus)"}},
-       {0, 0, false, true, false, {"로그인되어 있지 않아요"}}},
+       {0, 0, 0, 1, 0},
+       {"로그인되어 있지 않아요", "새로고침"}},
+      {"--mock-stale", LaunchOptions::Source::of(Kind::stale), {3, 0, 1, 0, 1}, {"오래된 데이터예요", "이전 주기 값"}},
       {"--mock-retained",
        LaunchOptions::Source::of(Kind::retained),
-       {3, 0, false, true, false, {"갱신 실패 · 마지막 성공값이에요", "다시 시도", "38% 사용"}},
-       {1, 0, false, true, false, {"갱신 실패 · 마지막 성공값이에요"}}},
-      {"--mock-trends",
-       LaunchOptions::Source::of(Kind::trends),
-       {3, 1, true, false, false, {"한도에 도달했어요"}},
-       {2, 0, true, false, false, {"초기화 전까지 여유 있어 보여요"}}},
+       {3, 0, 0, 1, 0},
+       {"갱신 실패 · 마지막 성공값이에요", "다시 시도", "38% 사용"}},
+      // Each card shows its own service's state.
+      {"--mock-mixed", LaunchOptions::Source::of(Kind::mixed), {0, 0, 0, 1, 0}, {"로그인되어 있지 않아요"}, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     auto model = modelFor(c.source);
     UsageView view(*model);
     showAt(view, 360);
-    const auto shown = cards(view);
-    ASSERT_EQ(shown.size(), 2u);
-    for (const auto& [card, expected] : {std::pair{shown[0], c.claude}, std::pair{shown[1], c.codex}}) {
-      EXPECT_EQ(card->findChildren<WindowRow*>().size(), expected.windowRows);
-      EXPECT_EQ(card->findChildren<LevelBadge*>().size(), expected.levelBadges);
-      EXPECT_EQ(card->findChildren<PlanBadge*>().size(), expected.planBadge ? 1 : 0);
-      EXPECT_EQ(card->findChildren<StateMessage*>().size(), expected.stateMessage ? 1 : 0);
-      EXPECT_EQ(card->findChildren<StaleBanner*>().size(), expected.staleBanner ? 1 : 0);
-      const QStringList shownTexts = texts(card);
-      for (const QString& text : expected.texts) EXPECT_TRUE(shownTexts.contains(text)) << text.toStdString();
-    }
+    ASSERT_EQ(cards(view).size(), 2u);
+    const ServiceCard* card = cards(view)[c.card];
+    const std::array<qsizetype, 5> counts{
+        card->findChildren<WindowRow*>().size(), card->findChildren<LevelBadge*>().size(),
+        card->findChildren<PlanBadge*>().size(), card->findChildren<StateMessage*>().size(),
+        card->findChildren<StaleBanner*>().size()};
+    EXPECT_EQ(counts, c.counts);
+    for (const QString& text : c.texts) EXPECT_TRUE(texts(card).contains(text)) << text.toStdString();
   }
 }
 
-TEST_F(UsageViewTest, LoadingCardsAndTheFooterBeforeAndAfterTheFirstRefresh) {
+TEST_F(UsageViewTest, LoadingCardsFooterShortcutsAndTheClock) {
   auto model = modelFor(LaunchOptions::Source::mock(Scenario::normal), false);
   UsageView view(*model);
   showAt(view, 360);
+  EXPECT_TRUE(view.isTicking());  // relative times move on while shown
   for (auto* card : cards(view)) EXPECT_TRUE(texts(card).contains("사용량을 불러오는 중…"));
   EXPECT_TRUE(texts(&view).contains("아직 갱신 전"));
 
@@ -139,9 +116,22 @@ TEST_F(UsageViewTest, LoadingCardsAndTheFooterBeforeAndAfterTheFirstRefresh) {
   const QString footer = view.lastRefreshText(model->now());
   EXPECT_TRUE(footer.endsWith(" · 방금")) << footer.toStdString();
   EXPECT_TRUE(texts(&view).contains(footer));
+
+  QShortcut* settings = nullptr;
+  QShortcut* refresh = nullptr;
+  for (auto* shortcut : view.findChildren<QShortcut*>()) {
+    if (shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_Comma)) settings = shortcut;
+    if (shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_R)) refresh = shortcut;
+  }
+  ASSERT_TRUE(settings && refresh);
+  emit refresh->activated();
+  EXPECT_TRUE(model->store().isRefreshing());
+  ASSERT_TRUE(waitUntil([&] { return !model->store().isRefreshing(); }));
+  emit settings->activated();
+  EXPECT_EQ(model->page(), AppModel::Page::settings);
 }
 
-TEST_F(UsageViewTest, ExpandingATrendKeepsOneOpenAcrossCardsAndGrowsThePage) {
+TEST_F(UsageViewTest, OneTrendOpensAtATimeAndRowsFollowTheSettings) {
   auto model = modelFor(LaunchOptions::Source::of(Kind::trends));
   UsageView view(*model);
   showAt(view, 360);
@@ -172,44 +162,15 @@ TEST_F(UsageViewTest, ExpandingATrendKeepsOneOpenAcrossCardsAndGrowsThePage) {
   interactiveRows().back()->click();
   ASSERT_TRUE(waitUntil([&] { return openDetails() == 0u; }));
   EXPECT_EQ(view.sizeHint().height(), collapsedHeight);
-}
 
-TEST_F(UsageViewTest, TrendsNeedBothTheTrendAndTheHistorySetting) {
-  auto model = modelFor(LaunchOptions::Source::of(Kind::trends));
-  UsageView view(*model);
-  showAt(view, 360);
+  // Trend rows need both the trend and the history setting.
   const auto visibleRows = [&view] { return visible<TrendRow>(view).size(); };
-  EXPECT_EQ(visibleRows(), 5u);
   model->settings().setShowTrends(false);
   ASSERT_TRUE(waitUntil([&] { return visibleRows() == 0u; }));
   model->settings().setShowTrends(true);
   ASSERT_TRUE(waitUntil([&] { return visibleRows() == 5u; }));
   model->applyHistoryEnabled(false);
   ASSERT_TRUE(waitUntil([&] { return visibleRows() == 0u; }));
-}
-
-TEST_F(UsageViewTest, ShortcutsAndTheTimerFollowThePage) {
-  auto model = modelFor(LaunchOptions::Source::mock(Scenario::normal));
-  UsageView view(*model);
-  EXPECT_FALSE(view.isTicking());
-  showAt(view, 360);
-  EXPECT_TRUE(view.isTicking());
-
-  QShortcut* settings = nullptr;
-  QShortcut* refresh = nullptr;
-  for (auto* shortcut : view.findChildren<QShortcut*>()) {
-    if (shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_Comma)) settings = shortcut;
-    if (shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_R)) refresh = shortcut;
-  }
-  ASSERT_TRUE(settings && refresh);
-  emit refresh->activated();
-  EXPECT_TRUE(model->store().isRefreshing());
-  ASSERT_TRUE(waitUntil([&] { return !model->store().isRefreshing(); }));
-  emit settings->activated();
-  EXPECT_EQ(model->page(), AppModel::Page::settings);
-
-  view.hide();
-  EXPECT_FALSE(view.isTicking());
 }
 
 TEST_F(UsageViewTest, AssistiveTechnologyReadsHeadingsAndTheSpokenValues) {
@@ -228,12 +189,12 @@ TEST_F(UsageViewTest, AssistiveTechnologyReadsHeadingsAndTheSpokenValues) {
 
   const auto usage = model->orderedUsages().front().second;
   ASSERT_TRUE(usage);
-  const UsageWindow& fiveHour = usage->windows.front();
   const QWidget* summary = nullptr;
   for (auto* widget : cards(view)[0]->findChildren<QWidget*>()) {
     if (widget->accessibleName() == "5시간 한도") summary = widget;
   }
   ASSERT_TRUE(summary);
-  EXPECT_EQ(summary->accessibleDescription(), WindowRow::spokenValue(fiveHour, UsageLevel::warning, model->now()));
+  EXPECT_EQ(summary->accessibleDescription(),
+            WindowRow::spokenValue(usage->windows.front(), UsageLevel::warning, model->now()));
   for (auto* badge : cards(view)[0]->findChildren<PlanBadge*>()) EXPECT_EQ(badge->accessibleName(), "Max 5x 플랜");
 }

@@ -48,13 +48,4 @@ inline QColor over(QColor background, QColor color, double opacity) {
                 mix(background.blue(), color.blue()));
 }
 
-// Pixels of `image` within `tolerance` of `color`.
-inline int countNear(const QImage& image, QColor color, int tolerance = 24) {
-  int count = 0;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) count += near(image.pixelColor(x, y), color, tolerance) ? 1 : 0;
-  }
-  return count;
-}
-
 }  // namespace ViewTestSupport
