@@ -6,8 +6,7 @@
 #include "SeoulTime.h"
 
 namespace {
-const TimePoint kNow = kSeoulAfternoon;
-TimePoint at(double seconds) { return kNow + Seconds(seconds); }
+TimePoint at(double seconds) { return kSeoulAfternoon + Seconds(seconds); }
 
 // ICU may put a narrow no-break space before the clock time.
 ::testing::AssertionResult matches(const QString& text, const QString& pattern) {
@@ -38,16 +37,17 @@ TEST_F(KoreanTimeTest, AgoPhraseStepsAndFallsBackToTheClockAtSixHours) {
   // 120 s ahead is a date ahead of the clock.
   const std::pair<double, const char*> cases[] = {{-59, "방금"},      {120, "방금"},       {-60, "1분 전"},
                                                   {-3599, "59분 전"}, {-3600, "1시간 전"}, {-21540, "5시간 전"}};
-  for (const auto& [offset, expected] : cases) EXPECT_EQ(KoreanTime::agoPhrase(at(offset), kNow), expected) << offset;
-  EXPECT_TRUE(matches(KoreanTime::agoPhrase(at(-6 * 3600), kNow), "^오늘 오전\\s9:05$"));
+  for (const auto& [offset, expected] : cases)
+    EXPECT_EQ(KoreanTime::agoPhrase(at(offset), kSeoulAfternoon), expected) << offset;
+  EXPECT_TRUE(matches(KoreanTime::agoPhrase(at(-6 * 3600), kSeoulAfternoon), "^오늘 오전\\s9:05$"));
 }
 
 TEST_F(KoreanTimeTest, AbsoluteNamesTodayTomorrowAndYesterdayByCalendarDay) {
-  EXPECT_TRUE(matches(KoreanTime::absolute(at(8 * 3600 + 54 * 60), kNow), "^오늘 오후\\s11:59$"));
+  EXPECT_TRUE(matches(KoreanTime::absolute(at(8 * 3600 + 54 * 60), kSeoulAfternoon), "^오늘 오후\\s11:59$"));
   // 00:00 of the next day is tomorrow, although only nine hours ahead.
-  EXPECT_TRUE(matches(KoreanTime::absolute(at(8 * 3600 + 55 * 60), kNow), "^내일 오전\\s12:00$"));
+  EXPECT_TRUE(matches(KoreanTime::absolute(at(8 * 3600 + 55 * 60), kSeoulAfternoon), "^내일 오전\\s12:00$"));
   // Two days away: month, day and weekday.
-  EXPECT_TRUE(matches(KoreanTime::absolute(at(2 * 86400), kNow), "^11월 21일 \\(금\\) 오후\\s3:05$"));
+  EXPECT_TRUE(matches(KoreanTime::absolute(at(2 * 86400), kSeoulAfternoon), "^11월 21일 \\(금\\) 오후\\s3:05$"));
 
   const TimePoint justAfterMidnight = fromEpochSeconds(1763564430);  // 2025-11-20 00:00:30
   const TimePoint lateEvening = fromEpochSeconds(1763564340);        // 2025-11-19 23:59

@@ -6,15 +6,14 @@
 #include "wording/TrendPhrasing.h"
 
 namespace {
-const TimePoint kNow = kSeoulAfternoon;
-TimePoint in(double seconds) { return kNow + Seconds(seconds); }
+TimePoint in(double seconds) { return kSeoulAfternoon + Seconds(seconds); }
 
 using Tone = TrendPresentation::Tone;
 
 QString spokenOf(std::initializer_list<std::pair<double, double>> points) {
   std::vector<UsageSample> samples;
   for (const auto& [offset, percent] : points) samples.push_back({ServiceID::claude, "five_hour", percent, in(offset)});
-  return TrendPhrasing::spoken(samples, kNow);
+  return TrendPhrasing::spoken(samples, kSeoulAfternoon);
 }
 
 WindowTrend trendOf(TrendVerdict verdict, TrendConfidence confidence, std::optional<double> rate = 4,
@@ -115,7 +114,7 @@ TEST_F(TrendPhrasingTest, PresentationFirstMatchWins) {
            "지금 속도면 대략 1시간 뒤 한도에 도달해요. " + roughNote + ".", true)},
   };
   for (const auto& c : cases) {
-    const auto result = TrendPhrasing::presentation(c.trend, c.window, kNow, c.isCurrent);
+    const auto result = TrendPhrasing::presentation(c.trend, c.window, kSeoulAfternoon, c.isCurrent);
     EXPECT_EQ(result, c.expected) << c.name << ": " << (result ? result->spoken.toStdString() : "no row");
   }
 }
@@ -123,9 +122,9 @@ TEST_F(TrendPhrasingTest, PresentationFirstMatchWins) {
 TEST_F(TrendPhrasingTest, DetailLinesRateProjectionResetAndBasis) {
   const auto onTrack = TrendVerdict::onTrack(std::nullopt);
   const auto lines = [](const WindowTrend& trend, const UsageWindow& window) {
-    return TrendPhrasing::detailLines(trend, window, kNow);
+    return TrendPhrasing::detailLines(trend, window, kSeoulAfternoon);
   };
-  const QString reset = "초기화 · " + KoreanTime::absolute(in(3 * 3600), kNow);
+  const QString reset = "초기화 · " + KoreanTime::absolute(in(3 * 3600), kSeoulAfternoon);
   const QString basis = "이번 주기 기록 6개 기준";
   // 9.96 prints as 10.0 and then 10; the projection stops at 99.
   EXPECT_EQ(lines(trendOf(onTrack, TrendConfidence::low, 9.96), windowAt(80)),
@@ -139,10 +138,11 @@ TEST_F(TrendPhrasingTest, DetailLinesRateProjectionResetAndBasis) {
   // Too few records: no rate and no projection.
   EXPECT_EQ(lines(trendOf(onTrack, TrendConfidence::insufficient, 3, 1), windowAt(40)),
             (QStringList{reset, "이번 주기 기록 1개 기준"}));
-  EXPECT_EQ(lines(trendOf(TrendVerdict::exhaustsBeforeReset(in(7200), std::nullopt), TrendConfidence::ok, 2.44),
-                  windowAt(40)),
-            (QStringList{"시간당 약 2.4%p씩 늘고 있어요",
-                         "한도 도달 예상 · " + KoreanTime::absolute(in(7200), kNow) + " 무렵", reset, basis}));
+  EXPECT_EQ(
+      lines(trendOf(TrendVerdict::exhaustsBeforeReset(in(7200), std::nullopt), TrendConfidence::ok, 2.44),
+            windowAt(40)),
+      (QStringList{"시간당 약 2.4%p씩 늘고 있어요",
+                   "한도 도달 예상 · " + KoreanTime::absolute(in(7200), kSeoulAfternoon) + " 무렵", reset, basis}));
   // Without a reset time neither a projection nor a reset line.
   EXPECT_EQ(lines(trendOf(onTrack, TrendConfidence::ok, 3), windowAt(40, std::nullopt)),
             (QStringList{"시간당 약 3%p씩 늘고 있어요", basis}));
@@ -161,6 +161,6 @@ TEST(TrendPhrasingWords, AxisStartRoundsTheElapsedTimeByItsSize) {
       {59, "방금"}, {60, "5분 전"}, {59 * 60, "1시간 전"}, {200 * 60, "3시간 20분 전"}, {1500 * 60, "1일 1시간 전"},
   };
   for (const auto& [elapsed, expected] : cases) {
-    EXPECT_EQ(TrendPhrasing::axisStart(in(-elapsed), kNow), expected) << elapsed;
+    EXPECT_EQ(TrendPhrasing::axisStart(in(-elapsed), kSeoulAfternoon), expected) << elapsed;
   }
 }

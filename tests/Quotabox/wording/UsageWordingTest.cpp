@@ -4,7 +4,6 @@
 #include "wording/UsageWording.h"
 
 namespace {
-const TimePoint kNow = kSeoulAfternoon;
 using UsageWordingTest = SeoulTimeTest;
 }  // namespace
 
@@ -17,35 +16,36 @@ TEST_F(UsageWordingTest, FailureDetailEndsTheSentenceOnceAndAddsTheRetryLine) {
 }
 
 TEST_F(UsageWordingTest, ResetLineCoversAheadSoonAndAbsent) {
-  const UsageWindow ahead("five_hour", "5시간", 38, kNow + Seconds(2 * 3600 + 14 * 60 + 30), 300);
-  EXPECT_EQ(UsageWording::resetLine(ahead, kNow),
-            "2시간 14분 후 초기화 · " + KoreanTime::absolute(*ahead.resetsAt, kNow));
+  const UsageWindow ahead("five_hour", "5시간", 38, kSeoulAfternoon + Seconds(2 * 3600 + 14 * 60 + 30), 300);
+  EXPECT_EQ(UsageWording::resetLine(ahead, kSeoulAfternoon),
+            "2시간 14분 후 초기화 · " + KoreanTime::absolute(*ahead.resetsAt, kSeoulAfternoon));
 
-  const UsageWindow soon("five_hour", "5시간", 38, kNow + Seconds(45), 300);
-  EXPECT_TRUE(UsageWording::resetLine(soon, kNow).startsWith("곧 초기화 · "));
+  const UsageWindow soon("five_hour", "5시간", 38, kSeoulAfternoon + Seconds(45), 300);
+  EXPECT_TRUE(UsageWording::resetLine(soon, kSeoulAfternoon).startsWith("곧 초기화 · "));
 
-  EXPECT_TRUE(UsageWording::resetLine(UsageWindow("codex_primary", "기본 한도", 5), kNow).isEmpty());
+  EXPECT_TRUE(UsageWording::resetLine(UsageWindow("codex_primary", "기본 한도", 5), kSeoulAfternoon).isEmpty());
 }
 
 TEST_F(UsageWordingTest, LastRefreshLineDropsTodayAndAvoidsRepeating) {
-  EXPECT_EQ(UsageWording::lastRefreshText(std::nullopt, true, kNow), "불러오는 중…");
-  EXPECT_EQ(UsageWording::lastRefreshText(std::nullopt, false, kNow), "아직 갱신 전");
-  const QString recent = UsageWording::lastRefreshText(kNow - Seconds(300), false, kNow);
+  EXPECT_EQ(UsageWording::lastRefreshText(std::nullopt, true, kSeoulAfternoon), "불러오는 중…");
+  EXPECT_EQ(UsageWording::lastRefreshText(std::nullopt, false, kSeoulAfternoon), "아직 갱신 전");
+  const QString recent = UsageWording::lastRefreshText(kSeoulAfternoon - Seconds(300), false, kSeoulAfternoon);
   EXPECT_TRUE(recent.startsWith("마지막 갱신 오후 ")) << recent.toStdString();
   EXPECT_TRUE(recent.endsWith(" · 5분 전")) << recent.toStdString();
   // Yesterday the relative phrase falls back to the absolute one: shown once.
-  EXPECT_EQ(UsageWording::lastRefreshText(kNow - Seconds(20 * 3600), false, kNow),
-            "마지막 갱신 " + KoreanTime::absolute(kNow - Seconds(20 * 3600), kNow));
+  EXPECT_EQ(UsageWording::lastRefreshText(kSeoulAfternoon - Seconds(20 * 3600), false, kSeoulAfternoon),
+            "마지막 갱신 " + KoreanTime::absolute(kSeoulAfternoon - Seconds(20 * 3600), kSeoulAfternoon));
 }
 
 TEST_F(UsageWordingTest, HidesPlaceholderMetricsAndJudgesOutdatedValues) {
-  ServiceUsage usage = ServiceUsage::failure(ServiceID::codex, kNow - Seconds(901), ProviderStatus::ok());
+  ServiceUsage usage = ServiceUsage::failure(ServiceID::codex, kSeoulAfternoon - Seconds(901), ProviderStatus::ok());
   usage.metrics = {{"credits", "크레딧", "—"}, {"a", "A", "-"}, {"b", "B", ""}, {"c", "C", "3"}};
   ASSERT_EQ(UsageWording::visibleMetrics(usage).size(), 1u);
   EXPECT_EQ(UsageWording::visibleMetrics(usage)[0].id, "c");
 
-  EXPECT_TRUE(UsageWording::isOutdated(usage, kNow, 120));
+  EXPECT_TRUE(UsageWording::isOutdated(usage, kSeoulAfternoon, 120));
   // A plain failure has no values to be outdated.
-  const auto failed = ServiceUsage::failure(ServiceID::codex, kNow - Seconds(9000), ProviderStatus::notSignedIn());
-  EXPECT_FALSE(UsageWording::isOutdated(failed, kNow, 120));
+  const auto failed =
+      ServiceUsage::failure(ServiceID::codex, kSeoulAfternoon - Seconds(9000), ProviderStatus::notSignedIn());
+  EXPECT_FALSE(UsageWording::isOutdated(failed, kSeoulAfternoon, 120));
 }

@@ -11,7 +11,7 @@ namespace {
 
 using nlohmann::json;
 
-const TimePoint kNow = fromEpochSeconds(1788000000);  // 2026-08-29T10:40:00Z
+const TimePoint kParsedAt = fromEpochSeconds(1788000000);  // 2026-08-29T10:40:00Z
 const json kAbsent = json(json::value_t::discarded);
 
 // A token_count record with the given rate_limits member.
@@ -30,7 +30,7 @@ json window(const json& usedPercent, const json& minutes = 300, const json& rese
 }
 
 std::optional<ServiceUsage> parse(const QByteArray& line, std::optional<std::string> plan = std::nullopt) {
-  return UsageParsing::codexEvent(line, plan, kNow);
+  return UsageParsing::codexEvent(line, plan, kParsedAt);
 }
 
 QByteArray base64url(const std::string& text) {
@@ -58,7 +58,7 @@ TEST(CodexEvent, ReadsRealRecordsOfBothGenerations) {
   EXPECT_DOUBLE_EQ(toEpochSeconds(usage->fetchedAt), 1788248743.552);
   EXPECT_EQ(parse(recent.last(), "pro")->planName, "pro");  // the auth file's plan wins
 
-  // Late-2025 records: no limit_id, no plan_type; their reset times lie before kNow.
+  // Late-2025 records: no limit_id, no plan_type; their reset times lie before kParsedAt.
   const auto old = parse(fixture("codex-rollout-older.jsonl").trimmed().split('\n').last());
   ASSERT_TRUE(old);
   EXPECT_EQ(old->planName, std::nullopt);
@@ -105,7 +105,7 @@ TEST(CodexEvent, LabelsFollowWindowLength) {
 }
 
 TEST(CodexEvent, PercentClampedAndPassedResetMarked) {
-  const double now = toEpochSeconds(kNow);
+  const double now = toEpochSeconds(kParsedAt);
   const auto usage =
       parse(record({{"secondary", window(-5, 10080, now)}, {"primary", window(120, 300, now - 60)}}, kAbsent));
   ASSERT_TRUE(usage);
