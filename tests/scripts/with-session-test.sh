@@ -10,8 +10,13 @@ failures=0
 
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-# Xvfb processes serving the display, by their command line (checking only, never killing).
-xvfb_for() { pgrep -f "^Xvfb $1( |\$)" || true; }
+# The Xvfb process serving the display, from the display's lock file (checking only, never killing).
+xvfb_for() {
+  local pid
+  pid=$(tr -d ' ' 2>/dev/null < "/tmp/.X${1#:}-lock") || return 0
+  [[ -n "$pid" && "$(cat "/proc/$pid/comm" 2>/dev/null)" == Xvfb ]] && echo "$pid"
+  return 0
+}
 
 check_gone() {
   local label=$1 report=$2
@@ -34,6 +39,15 @@ for run in 1 2 3; do
   [[ $status -eq 7 ]] || fail "run $run: exit status $status instead of the inner command's 7"
   check_gone "run $run" "$report"
 done
+
+# Sessions started at the same moment get displays of their own.
+for run in 1 2 3; do
+  "$with_session" bash -c 'echo "$DISPLAY $XDG_RUNTIME_DIR" > "$1"; sleep 1' inner "$work/together-$run" &
+done
+wait
+for run in 1 2 3; do check_gone "simultaneous run $run" "$work/together-$run"; done
+together=$(cut -d' ' -f1 "$work"/together-* | sort -u | wc -l)
+[[ $together -eq 3 ]] || fail "three simultaneous sessions shared displays ($together distinct)"
 
 # SIGTERM while the inner command still runs.
 report="$work/killed"
