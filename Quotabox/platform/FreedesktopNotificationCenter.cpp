@@ -8,8 +8,6 @@
 #include <QVariantMap>
 
 namespace {
-const QString kService = QStringLiteral("org.freedesktop.Notifications");
-const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 // A notification server that hangs must not keep an answer pending forever.
 constexpr int kCallTimeoutMs = 10000;

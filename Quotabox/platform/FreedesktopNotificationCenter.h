@@ -18,6 +18,10 @@ class FreedesktopNotificationCenter : public QObject, public NotificationCenter 
   explicit FreedesktopNotificationCenter(QDBusConnection bus = QDBusConnection::sessionBus(),
                                          QObject* parent = nullptr);
 
+  // The notification server's well-known name and object path.
+  static inline const QString kService = QStringLiteral("org.freedesktop.Notifications");
+  static inline const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+
   // Whether a notification server owns, or can be started for, the service name on `bus`.
   static bool isAvailable(const QDBusConnection& bus);
 

@@ -7,10 +7,8 @@
 #include "platform/FreedesktopNotificationCenter.h"
 
 namespace {
-const QString kService = QStringLiteral("org.freedesktop.Notifications");
-const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 // A server that does not answer in this time counts as not having shown the notification.
-constexpr int kCallTimeoutMs = 5000;
+constexpr int kNoticeTimeoutMs = 5000;
 }  // namespace
 
 DesktopNotice::Authorization DesktopNotice::authorization() const {
@@ -19,8 +17,9 @@ DesktopNotice::Authorization DesktopNotice::authorization() const {
 }
 
 std::optional<quint32> DesktopNotice::post(const QString& title, const QString& body) const {
-  QDBusInterface server(kService, kPath, kService, m_bus);
-  server.setTimeout(kCallTimeoutMs);
+  QDBusInterface server(FreedesktopNotificationCenter::kService, FreedesktopNotificationCenter::kPath,
+                        FreedesktopNotificationCenter::kService, m_bus);
+  server.setTimeout(kNoticeTimeoutMs);
   const QDBusReply<quint32> reply = server.call(QStringLiteral("Notify"), QStringLiteral("Quotabox"), quint32(0),
                                                 QString(), title, body, QStringList(), QVariantMap(), qint32(-1));
   if (!reply.isValid() || reply.value() == 0) return std::nullopt;
@@ -28,8 +27,9 @@ std::optional<quint32> DesktopNotice::post(const QString& title, const QString& 
 }
 
 bool DesktopNotice::close(quint32 id) const {
-  QDBusInterface server(kService, kPath, kService, m_bus);
-  server.setTimeout(kCallTimeoutMs);
+  QDBusInterface server(FreedesktopNotificationCenter::kService, FreedesktopNotificationCenter::kPath,
+                        FreedesktopNotificationCenter::kService, m_bus);
+  server.setTimeout(kNoticeTimeoutMs);
   const QDBusMessage reply = server.call(QStringLiteral("CloseNotification"), id);
   return reply.type() == QDBusMessage::ReplyMessage;
 }
