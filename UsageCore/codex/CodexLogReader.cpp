@@ -8,7 +8,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "model/RegularFile.h"
+#include "files/RegularFile.h"
 #include "model/UsageParsing.h"
 
 namespace fs = std::filesystem;

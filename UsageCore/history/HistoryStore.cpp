@@ -9,7 +9,7 @@
 #include "history/HistoryCodec.h"
 #include "history/HistoryFile.h"
 #include "history/SerialExecutor.h"
-#include "model/RegularFile.h"
+#include "files/RegularFile.h"
 
 namespace fs = std::filesystem;
 

@@ -1,0 +1,41 @@
+#include "app/TrayRun.h"
+
+#include <QDBusConnection>
+#include <cstdio>
+
+#include "appmodel/AppModel.h"
+#include "platform/PanelColorScheme.h"
+#include "platform/SingleInstance.h"
+#include "tray/StatusItemOpener.h"
+#include "tray/SwitchingTrayItem.h"
+
+QString TrayRun::handedOverLine() { return QStringLiteral("Quotabox가 이미 실행 중이라 그 창을 열었어요.\n"); }
+
+QString TrayRun::unreachableLine() { return QStringLiteral("Quotabox가 이미 실행 중이지만 응답하지 않아요.\n"); }
+
+std::optional<int> TrayRun::claimOrHandOver(SingleInstance& instance) {
+  // Without a session bus there is nobody to ask; the run goes on alone.
+  if (instance.claim() != SingleInstance::Claim::taken) return std::nullopt;
+  const bool reached = SingleInstance::askRunningToOpen(QDBusConnection::sessionBus());
+  const QByteArray line = (reached ? handedOverLine() : unreachableLine()).toUtf8();
+  std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+  std::fflush(stderr);
+  return reached ? 0 : 1;
+}
+
+TrayRun::TrayRun(AppModel& model, SingleInstance& instance, PopoverWindow::Pages pages,
+                 TrayController::FaceMaker makeFace, QObject* parent)
+    : QObject(parent) {
+  const QDBusConnection bus = QDBusConnection::sessionBus();
+  m_colorScheme = std::make_unique<PanelColorScheme>(bus);
+  m_item = std::make_unique<SwitchingTrayItem>(bus);
+  m_popover = std::make_unique<PopoverWindow>(model, std::move(pages));
+  m_controller = std::make_unique<TrayController>(model, *m_item, *m_popover, std::move(makeFace));
+  m_controller->setDarkPanel(m_colorScheme->isDark());
+  connect(m_colorScheme.get(), &PanelColorScheme::changed, m_controller.get(), &TrayController::setDarkPanel);
+  connect(&instance, &SingleInstance::openRequested, this, [this] { StatusItemOpener::open(*m_controller, *m_item); });
+}
+
+TrayRun::~TrayRun() = default;
+
+void TrayRun::openAfterLaunch() { StatusItemOpener::openAfterLaunch(*m_controller, *m_item); }

@@ -1,0 +1,62 @@
+#include "glyph/StatusGlyph.h"
+
+#include <QPainter>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+
+#include "glyph/StatusGlyphLayout.h"
+
+namespace {
+
+// The platform's orange and red, in their light and dark menu-bar variants.
+QColor systemOrange(bool dark) { return dark ? QColor(255, 159, 10) : QColor(255, 149, 0); }
+QColor systemRed(bool dark) { return dark ? QColor(255, 69, 58) : QColor(255, 59, 48); }
+
+// Ratios outside this range are not real screens; they would only make huge or empty images.
+constexpr qreal kLargestRatio = 8;
+
+}  // namespace
+
+int StatusGlyph::width() const {
+  // A hair of tolerance keeps exact sums from rounding up a whole pixel.
+  return static_cast<int>(std::ceil(Layout(*this).width() - 1e-6));
+}
+
+bool StatusGlyph::needsColor() const {
+  return std::any_of(slots.begin(), slots.end(), [](const StatusSlot& slot) { return slot.kind.isAlert(); });
+}
+
+QImage StatusGlyph::image(bool darkMenuBar, qreal devicePixelRatio) const {
+  const qreal ratio =
+      std::isfinite(devicePixelRatio) && devicePixelRatio > 0 ? std::min(devicePixelRatio, kLargestRatio) : 1.0;
+  const Layout layout(*this);
+  const int logicalWidth = width();
+  QImage image(qRound(logicalWidth * ratio), qRound(height * ratio), QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(ratio);
+  image.setText(QStringLiteral("Description"), accessibilityText());
+  image.fill(Qt::transparent);
+  if (image.isNull()) return image;
+
+  Layout::Ink ink;
+  ink.neutral = darkMenuBar ? QColor(Qt::white) : QColor(Qt::black);
+  ink.orange = systemOrange(darkMenuBar);
+  ink.red = systemRed(darkMenuBar);
+  ink.colored = needsColor();
+  QPainter painter(&image);
+  painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+  layout.draw(painter, ink);
+  return image;
+}
+
+QString StatusGlyph::accessibilityText() const {
+  QStringList parts;
+  for (const StatusSlot& slot : slots) parts << slot.spokenText();
+  return QStringLiteral("사용량: ") + parts.join(QStringLiteral(", "));
+}
+
+QString StatusGlyph::textLabel() const {
+  QStringList parts;
+  for (const StatusSlot& slot : slots) parts << slot.letter() + QLatin1Char(' ') + slot.valueText();
+  return parts.join(QStringLiteral(" \u00B7 "));
+}

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include "EventLoop.h"
+#include "FakeNotificationCenter.h"
+#include "TestSandbox.h"
+#include "UsageStoreFakes.h"
+#include "appmodel/AppModel.h"
+#include "login/ClosureLoginItem.h"
+#include "login/LoginItemError.h"
+
+namespace {
+
+class AppModelTest : public SandboxedTest {
+ protected:
+  std::shared_ptr<SettingsDomain> defaults = SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests"));
+  ManualClock clock;
+  std::shared_ptr<FakeNotificationCenter> center = std::make_shared<FakeNotificationCenter>();
+  std::shared_ptr<FakeProvider> claude;
+
+  // A model over two scripted providers: Claude's five-hour window at `percent`.
+  std::unique_ptr<AppModel> makeModel(double percent = 40, std::shared_ptr<LoginItemControlling> loginItem = nullptr) {
+    const double now = *clock.seconds;
+    claude = std::make_shared<FakeProvider>(
+        ServiceID::claude,
+        std::vector<ServiceUsage>{okUsage(
+            ServiceID::claude, {UsageWindow("five_hour", "5시간", percent, clock.now() + Seconds(3600), 300)}, now)});
+    const auto codex = std::make_shared<FakeProvider>(
+        ServiceID::codex, std::vector<ServiceUsage>{failedUsage(ServiceID::codex, ProviderStatus::notSignedIn(), now)});
+    AppModel::Parts parts;
+    parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{claude, codex},
+                                               std::make_shared<HistoryStore>(std::nullopt), clock.clock());
+    parts.notifier = std::make_unique<ThresholdNotifier>(defaults, QStringLiteral("mock"), center);
+    parts.loginItem = loginItem ? loginItem : std::make_shared<ClosureLoginItem>([] { return false; }, [](bool) {});
+    parts.clock = clock.clock();
+    return std::make_unique<AppModel>(LaunchOptions{}, defaults, std::move(parts));
+  }
+};
+
+}  // namespace
+
+TEST_F(AppModelTest, BuildsFromSettingsAndPicksTheNotifierNamespaceBySource) {
+  defaults->setValue(QStringLiteral("historyEnabled"), false);
+  EXPECT_FALSE(makeModel()->store().historyEnabled());
+
+  const LaunchOptions mock = LaunchOptions::parse({QStringLiteral("quotabox"), QStringLiteral("--mock-stale")});
+  AppModel::Parts parts;
+  parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{});
+  EXPECT_EQ(AppModel(LaunchOptions{}, defaults, std::move(parts)).notifier().stateKey(), "notifiedLevels.live");
+  EXPECT_EQ(AppModel(mock, defaults).notifier().stateKey(), "notifiedLevels.mock");
+}
+
+TEST_F(AppModelTest, StartRefreshesEvaluatesOncePerRefreshAndRestartsOnlyOnANewInterval) {
+  defaults->setValue(QStringLiteral("refreshInterval"), 600.0);
+  center->status = NotificationCenter::Authorization::notDetermined;
+  auto model = makeModel(95);
+  const auto evaluations = countSignal(model.get(), &AppModel::notificationsEvaluated);
+  model->start();
+  EXPECT_TRUE(model->store().isRunning());
+  // The first refresh and the start-up evaluation both lead to an evaluation.
+  ASSERT_TRUE(waitUntil([&] { return *evaluations == 2 && !model->store().isRefreshing(); }));
+  EXPECT_EQ(center->requests, 1);
+  EXPECT_EQ(model->notifier().authorization(), ThresholdNotifier::Authorization::allowed);
+  ASSERT_EQ(center->added.size(), 1u);
+  EXPECT_EQ(center->added[0].first, "usage.claude.five_hour");
+  EXPECT_TRUE(center->added[0].second.sound);
+
+  clock.advance(120);
+  awaitFuture(model->store().refresh());
+  ASSERT_TRUE(waitUntil([&] { return *evaluations == 3; }));
+  model->applyRefreshInterval(600);  // the stored interval: no restart
+  spinFor(std::chrono::milliseconds(50));
+  EXPECT_EQ(*evaluations, 3);
+  EXPECT_EQ(claude->calls, 2);
+  EXPECT_EQ(center->added.size(), 1u);  // same level, same cycle
+
+  model->applyRefreshInterval(300);
+  EXPECT_EQ(model->store().refreshInterval(), 300);
+  ASSERT_TRUE(waitUntil([&] { return claude->calls == 3; }));
+  model->store().stop();
+}
+
+TEST_F(AppModelTest, OpeningThePopoverRefreshesOnlyAMinuteAfterTheLastRefresh) {
+  auto model = makeModel();
+  // Never refreshed, 30 s later, 61 s later, and a last refresh in the future (counts as recent).
+  for (const auto& [advance, calls] : {std::pair{0, 1}, {30, 1}, {31, 2}, {-600, 2}}) {
+    SCOPED_TRACE(advance);
+    clock.advance(advance);
+    model->popoverDidAppear();
+    spinFor(std::chrono::milliseconds(50));
+    ASSERT_TRUE(waitUntil([&] { return !model->store().isRefreshing(); }));
+    EXPECT_EQ(claude->calls, calls);
+  }
+}
+
+TEST_F(AppModelTest, ClosingThePopoverOrClearingHistoryResetsTheTransientState) {
+  auto model = makeModel();
+  model->setHistoryClear(AppModel::HistoryClearStage::confirming);
+  model->setPage(AppModel::Page::settings);  // the settings page keeps a pending confirmation
+  EXPECT_EQ(model->historyClear(), AppModel::HistoryClearStage::confirming);
+  model->toggleTrend(ServiceID::claude, "five_hour");
+  model->popoverDidDisappear();
+  EXPECT_EQ(model->page(), AppModel::Page::usage);
+  EXPECT_EQ(model->historyClear(), AppModel::HistoryClearStage::idle);
+  EXPECT_TRUE(model->expandedTrends().empty());
+
+  model->toggleTrend(ServiceID::claude, "five_hour");
+  model->confirmClearHistory();
+  EXPECT_EQ(model->historyClear(), AppModel::HistoryClearStage::done);
+  EXPECT_TRUE(model->expandedTrends().empty() && model->store().isClearingHistory());
+  ASSERT_TRUE(waitUntil([&] { return !model->store().isClearingHistory(); }));
+}
+
+TEST_F(AppModelTest, LaunchAtLoginErrorsBecomeMessagesAndEveryAttemptCounts) {
+  using Code = LoginItemError::Code;
+  const std::vector<std::pair<std::function<void()>, std::optional<QString>>> attempts{
+      {[] { throw LoginItemError(Code::approvalRequired); },
+       "시스템 설정 → 일반 → 로그인 항목에서 Quotabox 실행을 허용하세요."},
+      {[] {}, std::nullopt},
+      {[] { throw LoginItemError(Code::appBundleRequired); }, "설치된 Quotabox.app에서 자동 실행을 설정하세요."},
+      {[] { throw std::runtime_error("io"); },
+       "로그인 항목을 변경하지 못했어요. 앱을 ‘응용 프로그램’ 폴더에서 실행했는지 확인해 주세요."},
+  };
+  size_t next = 0;
+  auto model =
+      makeModel(40, std::make_shared<ClosureLoginItem>([] { return false; }, [&](bool) { attempts.at(next).first(); }));
+  for (; next < attempts.size(); ++next) {
+    model->setLaunchAtLogin(next % 2 == 0);
+    EXPECT_EQ(model->loginItemError(), attempts[next].second);
+    EXPECT_EQ(model->loginItemRevision(), int(next) + 1);
+  }
+}
+
+TEST_F(AppModelTest, SwitchingNotificationsOnAsksForPermissionOffOnlyStores) {
+  center->status = NotificationCenter::Authorization::notDetermined;
+  defaults->setValue(QStringLiteral("notificationsEnabled"), false);
+  auto model = makeModel(75);
+  awaitFuture(model->store().refresh());
+  const auto evaluations = countSignal(model.get(), &AppModel::notificationsEvaluated);
+
+  model->setNotificationsEnabled(true);
+  ASSERT_TRUE(waitUntil([&] { return *evaluations == 1; }));
+  EXPECT_EQ(center->requests, 1);
+  ASSERT_EQ(center->added.size(), 1u);
+  EXPECT_FALSE(center->added[0].second.sound);  // warning
+
+  model->setNotificationsEnabled(false);
+  spinFor(std::chrono::milliseconds(50));
+  EXPECT_EQ(center->requests, 1);
+  EXPECT_EQ(defaults->value(QStringLiteral("notificationsEnabled")), QVariant(false));
+}
