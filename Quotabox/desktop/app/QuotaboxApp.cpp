@@ -7,19 +7,19 @@
 #include <csignal>
 #include <memory>
 
-#include "appmodel/AppModel.h"
-#include "appmodel/BuildInfo.h"
 #include "app/TerminalRun.h"
 #include "app/TrayRun.h"
 #include "app/UnixSignalQuit.h"
+#include "appmodel/AppModel.h"
+#include "appmodel/BuildInfo.h"
 #include "http/ClaudeUsageNetwork.h"
+#include "platform/SingleInstance.h"
 #include "settings/SettingsDomain.h"
 #include "snapshot/ReleaseChecks.h"
 #include "snapshot/Snapshotter.h"
 #include "statusbar/WaybarModule.h"
+#include "style/AppLook.h"
 #include "tray/GlyphFace.h"
-#include "platform/SingleInstance.h"
-#include "views/Appearance.h"
 #include "views/SettingsView.h"
 #include "views/UsageView.h"
 
@@ -54,7 +54,7 @@ int QuotaboxApp::runTray(int argc, char** argv, const LaunchOptions& options) {
   QApplication::setQuitOnLastWindowClosed(false);
   QCoreApplication::setApplicationName(QStringLiteral("Quotabox"));
   if (const auto version = BuildInfo::version()) QCoreApplication::setApplicationVersion(*version);
-  if (options.appearance) Appearance::apply(*options.appearance);
+  applyAppLook(app, options.appearance);
   UnixSignalQuit quitOnSignal;
 
   const LaunchAction action = launchAction(options);

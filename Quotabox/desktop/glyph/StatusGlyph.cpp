@@ -6,12 +6,9 @@
 #include <cmath>
 
 #include "glyph/StatusGlyphLayout.h"
+#include "style/SystemColors.h"
 
 namespace {
-
-// The platform's orange and red, in their light and dark menu-bar variants.
-QColor systemOrange(bool dark) { return dark ? QColor(255, 159, 10) : QColor(255, 149, 0); }
-QColor systemRed(bool dark) { return dark ? QColor(255, 69, 58) : QColor(255, 59, 48); }
 
 // Ratios outside this range are not real screens; they would only make huge or empty images.
 constexpr qreal kLargestRatio = 8;
@@ -40,8 +37,8 @@ QImage StatusGlyph::image(bool darkMenuBar, qreal devicePixelRatio) const {
 
   Layout::Ink ink;
   ink.neutral = darkMenuBar ? QColor(Qt::white) : QColor(Qt::black);
-  ink.orange = systemOrange(darkMenuBar);
-  ink.red = systemRed(darkMenuBar);
+  ink.orange = SystemColors::orange(darkMenuBar);
+  ink.red = SystemColors::red(darkMenuBar);
   ink.colored = needsColor();
   QPainter painter(&image);
   painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);

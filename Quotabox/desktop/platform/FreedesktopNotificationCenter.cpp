@@ -9,6 +9,8 @@
 
 namespace {
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+// The installed icon and desktop entry share the application id.
+const QString kAppId = QStringLiteral("com.orrisfen.Quotabox");
 // A notification server that hangs must not keep an answer pending forever.
 constexpr int kCallTimeoutMs = 10000;
 }  // namespace
@@ -48,17 +50,9 @@ void FreedesktopNotificationCenter::send(const QString& identifier, const Notifi
   Slot& slot = m_slots[identifier];
   slot.inFlight = true;
 
-  QVariantMap hints;
-  if (content.sound) {
-    hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
-    hints.insert(QStringLiteral("suppress-sound"), false);
-  } else {
-    hints.insert(QStringLiteral("suppress-sound"), true);
-  }
-
   QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
-  call << QStringLiteral("Quotabox") << QVariant::fromValue<quint32>(slot.serverId) << QString() << content.title
-       << content.body << QStringList() << hints << QVariant::fromValue<qint32>(-1);
+  call << QStringLiteral("Quotabox") << QVariant::fromValue<quint32>(slot.serverId) << kAppId << content.title
+       << content.body << QStringList() << hints(content) << QVariant::fromValue<qint32>(-1);
 
   auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kCallTimeoutMs), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, identifier](QDBusPendingCallWatcher* done) {
@@ -66,6 +60,20 @@ void FreedesktopNotificationCenter::send(const QString& identifier, const Notifi
     const QDBusPendingReply<quint32> reply = *done;
     finished(identifier, reply.isValid() ? std::optional<quint32>(reply.value()) : std::nullopt);
   });
+}
+
+QVariantMap FreedesktopNotificationCenter::hints(const NotificationContent& content) {
+  QVariantMap hints;
+  hints.insert(QStringLiteral("desktop-entry"), kAppId);
+  // The specification types urgency as a byte.
+  hints.insert(QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(content.urgency)));
+  if (content.sound) {
+    hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
+    hints.insert(QStringLiteral("suppress-sound"), false);
+  } else {
+    hints.insert(QStringLiteral("suppress-sound"), true);
+  }
+  return hints;
 }
 
 void FreedesktopNotificationCenter::finished(const QString& identifier, std::optional<quint32> serverId) {

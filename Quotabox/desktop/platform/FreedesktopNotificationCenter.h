@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QHash>
 #include <QObject>
+#include <QVariantMap>
 #include <optional>
 
 #include "notifications/NotificationCenter.h"
@@ -31,6 +32,9 @@ class FreedesktopNotificationCenter : public QObject, public NotificationCenter 
   bool requestAuthorization() override;
   bool canShowNow() override;
   void add(const QString& identifier, const NotificationContent& content) override;
+
+  // The Notify hints for `content`: desktop entry, urgency and sound.
+  static QVariantMap hints(const NotificationContent& content);
 
   // The server's id of the last notification shown for `identifier`.
   std::optional<quint32> serverId(const QString& identifier) const;

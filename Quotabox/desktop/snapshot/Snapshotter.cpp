@@ -10,12 +10,13 @@
 #include <exception>
 
 #include "appmodel/AppModel.h"
+#include "glyph/MenuBarLabel.h"
 #include "settings/SettingsDomain.h"
 #include "snapshot/EventWait.h"
 #include "snapshot/ReportFile.h"
 #include "snapshot/UiChecks.h"
-#include "glyph/MenuBarLabel.h"
-#include "views/Appearance.h"
+#include "style/AppLook.h"
+#include "style/AppPalette.h"
 #include "views/SettingsView.h"
 #include "views/UsageView.h"
 #include "wording/TrendPhrasing.h"
@@ -66,12 +67,15 @@ std::unique_ptr<AppModel> Snapshotter::loadedModel(const LaunchOptions::Source& 
 }
 
 bool Snapshotter::render(QWidget* view, const std::string& appearance, const QString& path, int width) {
-  const QPalette palette = Appearance::palette(appearance);
+  const QPalette palette = AppPalette::palette(appearance == "dark");
   QWidget host(nullptr, Qt::FramelessWindowHint);
   host.setAttribute(Qt::WA_DontShowOnScreen);
   host.setPalette(palette);
   host.setAutoFillBackground(true);
   auto* layout = new QVBoxLayout(&host);
+  // The host is sized below; a layout that set its minimum size would ask the platform window
+  // to follow, which the offscreen plugin answers with a warning each time.
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(view);  // the host owns the view from here
@@ -100,7 +104,7 @@ bool Snapshotter::render(QWidget* view, const std::string& appearance, const QSt
 
 bool Snapshotter::renderPage(AppModel& model, bool settings, const std::string& appearance, const QString& path) {
   // Views take some colours from the application palette when they are built.
-  Appearance::apply(appearance);
+  AppLook::apply(appearance == "dark");
   QWidget* page = settings ? static_cast<QWidget*>(new SettingsView(model)) : new UsageView(model);
   return render(page, appearance, path);
 }

@@ -4,12 +4,12 @@
 #include <QLabel>
 #include <QPainter>
 
+#include "style/Look.h"
 #include "views/SystemSymbol.h"
-#include "views/TextStyle.h"
 
 Caption::Caption(const QString& text, const QString& symbol, QWidget* parent)
     : QWidget(parent), m_symbol(symbol), m_text(new QLabel(text, this)), m_symbolSize(12) {
-  TextStyle::apply(m_text, 11, QFont::Normal, true);
+  Look::setText(m_text, 11, QFont::Normal, Look::secondary(m_text->palette()));
   m_text->setWordWrap(true);
   m_text->setTextFormat(Qt::PlainText);
   setAccessibleName(text);
@@ -34,7 +34,7 @@ void Caption::setWrapping(bool wrap) {
 }
 
 void Caption::setEmphasized() {
-  m_text->setFont(TextStyle::font(11, QFont::DemiBold));
+  m_text->setFont(Look::font(11, QFont::DemiBold));
   m_text->setPalette(palette());
   m_emphasized = true;
   update();
@@ -45,7 +45,7 @@ void Caption::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::TextAntialiasing);
   painter.setFont(SystemSymbol::font(m_symbolSize));
-  painter.setPen(m_emphasized ? palette().color(QPalette::WindowText) : TextStyle::secondary(palette()));
+  painter.setPen(m_emphasized ? palette().color(QPalette::WindowText) : Look::secondary(palette()));
   // Centre the symbol on the first line of the text.
   const int lineHeight = m_text->fontMetrics().height();
   painter.drawText(QRectF(0, m_text->y() + (lineHeight - m_symbolSize) / 2.0, m_symbolSize, m_symbolSize),

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "views/ViewStyle.h"
+#include "style/Look.h"
 
 Divider::Divider(QWidget* parent) : QWidget(parent) {
   setFixedHeight(1);
@@ -11,5 +11,5 @@ Divider::Divider(QWidget* parent) : QWidget(parent) {
 
 void Divider::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), ViewStyle::withOpacity(ViewStyle::primary(palette()), 0.12));
+  painter.fillRect(rect(), Look::withOpacity(Look::primary(palette()), 0.12));
 }

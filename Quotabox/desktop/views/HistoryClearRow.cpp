@@ -6,14 +6,12 @@
 #include <QVBoxLayout>
 
 #include "appmodel/AppModel.h"
+#include "style/Look.h"
 #include "views/Caption.h"
 #include "views/SmallButton.h"
-#include "views/TextStyle.h"
 #include "wording/PlatformWording.h"
 
 namespace {
-const QColor kDestructiveRed(255, 59, 48);
-
 // The red-tinted box that holds the deletion question.
 class ConfirmationBox : public QWidget {
  public:
@@ -24,7 +22,7 @@ class ConfirmationBox : public QWidget {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(TextStyle::faded(kDestructiveRed, 0.1));
+    painter.setBrush(Look::withOpacity(Look::red(palette()), 0.1));
     painter.drawRoundedRect(QRectF(rect()), 6, 6);
   }
 };
@@ -34,7 +32,7 @@ QWidget* titledRow(QWidget* parent, QWidget* trailing) {
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
   auto* title = new QLabel(QStringLiteral("저장된 기록"), row);
-  title->setFont(TextStyle::font(12));
+  title->setFont(Look::font(12));
   layout->addWidget(title, 0, Qt::AlignVCenter);
   layout->addStretch(1);
   layout->addWidget(trailing, 0, Qt::AlignVCenter);
@@ -64,7 +62,7 @@ HistoryClearRow::HistoryClearRow(AppModel& model, QWidget* parent) : QWidget(par
   failure->setContentsMargins(0, 0, 0, 0);
   failure->setSpacing(6);
   auto* failureTitle = new QLabel(QStringLiteral("저장된 기록"), m_failure);
-  failureTitle->setFont(TextStyle::font(12));
+  failureTitle->setFont(Look::font(12));
   failure->addWidget(failureTitle);
   failure->addWidget(new Caption(
       QStringLiteral("기록 파일을 삭제하지 못했어요. 기록 저장을 멈췄으니 폴더 권한을 확인한 뒤 다시 시도해 주세요."),
@@ -98,10 +96,8 @@ QWidget* HistoryClearRow::makeConfirmation() {
 
   m_cancel = new SmallButton(QStringLiteral("취소"), {}, box);
   m_confirm = new SmallButton(QStringLiteral("기록 삭제"), {}, box);
-  // Destructive and prominent: filled red.
-  m_confirm->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: "
-                                          "5px; padding: 3px 10px; } QPushButton:focus { border: 1px solid white; }")
-                               .arg(kDestructiveRed.name()));
+  // Destructive and prominent: the control style fills it red.
+  m_confirm->setProperty("role", QStringLiteral("destructive"));
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(6);
   buttons->addWidget(m_cancel);

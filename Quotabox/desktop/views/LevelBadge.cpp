@@ -2,9 +2,9 @@
 
 #include <QHBoxLayout>
 
+#include "style/Look.h"
 #include "views/Labels.h"
 #include "views/SymbolLabel.h"
-#include "views/ViewStyle.h"
 #include "wording/UsageWording.h"
 
 LevelBadge::LevelBadge(UsageLevel level, QWidget* parent) : QWidget(parent) {
@@ -16,10 +16,10 @@ LevelBadge::LevelBadge(UsageLevel level, QWidget* parent) : QWidget(parent) {
                                                        : QStringLiteral("exclamationmark.circle.fill");
   row->addWidget(new SymbolLabel(symbol, 10, tint, 0, this));
   const QString title = UsageWording::levelWord(level);
-  row->addWidget(Labels::make(title, ViewStyle::font(10, QFont::DemiBold), tint, this));
+  row->addWidget(Labels::make(title, Look::font(10, QFont::DemiBold), tint, this));
   setAccessibleName(title);
 }
 
 QColor LevelBadge::color(const QPalette& palette, UsageLevel level) {
-  return level == UsageLevel::critical ? ViewStyle::red(palette) : ViewStyle::orange(palette);
+  return level == UsageLevel::critical ? Look::red(palette) : Look::orange(palette);
 }

@@ -4,7 +4,7 @@
 
 #include "appmodel/AppModel.h"
 #include "glyph/MenuBarLabel.h"
-#include "views/TextStyle.h"
+#include "style/Look.h"
 
 namespace {
 constexpr int kPadX = 6;
@@ -43,7 +43,7 @@ void MenuBarPreview::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(Qt::NoPen);
-  painter.setBrush(TextStyle::faded(palette().color(QPalette::WindowText), 0.06));
+  painter.setBrush(Look::withOpacity(palette().color(QPalette::WindowText), 0.06));
   painter.drawRoundedRect(QRectF(rect()), 4, 4);
   const QImage image = shownImage(devicePixelRatioF());
   painter.drawImage(QPointF(kPadX, (height() - StatusGlyph::height) / 2.0), image);

@@ -3,8 +3,8 @@
 #include <QImage>
 #include <QWidget>
 
-#include "model/TimePoint.h"
 #include "glyph/StatusGlyph.h"
+#include "model/TimePoint.h"
 
 class AppModel;
 

@@ -4,10 +4,10 @@
 #include <QPainter>
 #include <cmath>
 
-#include "views/ViewStyle.h"
+#include "style/Look.h"
 
 namespace {
-const QFont badgeFont() { return ViewStyle::font(10, QFont::DemiBold); }
+const QFont badgeFont() { return Look::font(10, QFont::DemiBold); }
 }  // namespace
 
 PlanBadge::PlanBadge(const QString& planName, QWidget* parent) : QWidget(parent), m_text(planName) {
@@ -26,9 +26,9 @@ void PlanBadge::paintEvent(QPaintEvent*) {
   painter.setRenderHint(QPainter::Antialiasing);
   const QRectF bounds(rect());
   painter.setPen(Qt::NoPen);
-  painter.setBrush(ViewStyle::withOpacity(ViewStyle::primary(palette()), 0.08));
+  painter.setBrush(Look::withOpacity(Look::primary(palette()), 0.08));
   painter.drawRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
   painter.setFont(badgeFont());
-  painter.setPen(ViewStyle::secondary(palette()));
+  painter.setPen(Look::secondary(palette()));
   painter.drawText(bounds, Qt::AlignCenter, m_text);
 }

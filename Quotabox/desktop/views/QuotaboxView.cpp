@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "views/ViewStyle.h"
+#include "style/Look.h"
 
 QuotaboxView::QuotaboxView(double percent, UsageLevel level, Thresholds thresholds, bool dimmed, QWidget* parent)
     : QWidget(parent), m_percent(percent), m_level(level), m_thresholds(thresholds), m_dimmed(dimmed) {
@@ -19,16 +19,16 @@ double QuotaboxView::fillWidth(double percent, double width) {
 
 QColor QuotaboxView::fillColor() const {
   const QPalette& colors = palette();
-  if (m_dimmed) return ViewStyle::withOpacity(ViewStyle::secondary(colors), 0.5);
+  if (m_dimmed) return Look::withOpacity(Look::secondary(colors), 0.5);
   switch (m_level) {
     case UsageLevel::warning:
-      return ViewStyle::orange(colors);
+      return Look::orange(colors);
     case UsageLevel::critical:
-      return ViewStyle::red(colors);
+      return Look::red(colors);
     case UsageLevel::normal:
       break;
   }
-  return ViewStyle::accent(colors);
+  return Look::accent(colors);
 }
 
 void QuotaboxView::paintEvent(QPaintEvent*) {
@@ -38,9 +38,9 @@ void QuotaboxView::paintEvent(QPaintEvent*) {
   const double width = this->width();
   const double height = kHeight;
   const double radius = height / 2;
-  const QColor primary = ViewStyle::primary(palette());
+  const QColor primary = Look::primary(palette());
 
-  painter.setBrush(ViewStyle::withOpacity(primary, 0.1));
+  painter.setBrush(Look::withOpacity(primary, 0.1));
   painter.drawRoundedRect(QRectF(0, 0, width, height), radius, radius);
 
   const double fill = fillWidth(m_percent, width);
@@ -49,7 +49,7 @@ void QuotaboxView::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(QRectF(0, 0, fill, height), radius, radius);
   }
 
-  painter.setBrush(ViewStyle::withOpacity(primary, 0.25));
+  painter.setBrush(Look::withOpacity(primary, 0.25));
   for (const int threshold : {m_thresholds.warning, m_thresholds.critical}) {
     const double x = width * std::clamp(threshold, 0, 100) / 100.0;
     painter.drawRect(QRectF(std::min(x, width - 1), 0, 1, height));

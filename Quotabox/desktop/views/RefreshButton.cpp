@@ -4,9 +4,9 @@
 #include <QKeySequence>
 #include <QToolButton>
 
+#include "style/Look.h"
 #include "views/Spinner.h"
 #include "views/Symbols.h"
-#include "views/ViewStyle.h"
 
 RefreshButton::RefreshButton(bool isRefreshing, std::function<void()> action, QWidget* parent) : QWidget(parent) {
   setFixedSize(22, 22);
@@ -21,7 +21,7 @@ RefreshButton::RefreshButton(bool isRefreshing, std::function<void()> action, QW
   auto* button = new QToolButton(this);
   button->setAutoRaise(true);
   button->setFixedSize(22, 22);
-  button->setIcon(Symbols::icon(QStringLiteral("arrow.clockwise"), 13, ViewStyle::primary(palette())));
+  button->setIcon(Symbols::icon(QStringLiteral("arrow.clockwise"), 13, Look::primary(palette())));
   button->setIconSize(QSize(16, 16));
   const QKeySequence shortcut(Qt::CTRL | Qt::Key_R);
   button->setToolTip(QStringLiteral("지금 새로고침 (") + shortcut.toString(QKeySequence::NativeText) +

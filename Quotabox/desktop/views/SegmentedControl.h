@@ -26,11 +26,8 @@ class SegmentedControl : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void changeEvent(QEvent* event) override;
 
  private:
-  void restyle();
-
   QButtonGroup* m_group;
   std::vector<QToolButton*> m_segments;
 };

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "style/Look.h"
 #include "views/Divider.h"
 #include "views/HeadingLabel.h"
 #include "views/Labels.h"
@@ -13,7 +14,6 @@
 #include "views/Spinner.h"
 #include "views/StaleBanner.h"
 #include "views/StateMessage.h"
-#include "views/ViewStyle.h"
 #include "views/WindowRow.h"
 #include "wording/UsageWording.h"
 
@@ -32,7 +32,7 @@ ServiceCard::ServiceCard(const Input& input, QWidget* parent) : QWidget(parent) 
     row->setSpacing(8);
     row->addWidget(new Spinner(14, loading));
     const QString text = QStringLiteral("사용량을 불러오는 중…");
-    row->addWidget(Labels::make(text, ViewStyle::font(12), ViewStyle::secondary(palette()), loading), 1);
+    row->addWidget(Labels::make(text, Look::font(12), Look::secondary(palette()), loading), 1);
     loading->setAccessibleName(text);
     stack->addWidget(loading);
     return;
@@ -47,7 +47,7 @@ QWidget* ServiceCard::titleRow(const Input& input) {
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(6);
   row->addWidget(new HeadingLabel(QString::fromStdString(ServiceIDs::displayName(input.service)),
-                                  ViewStyle::font(13, QFont::DemiBold), ViewStyle::primary(palette()), box));
+                                  Look::font(13, QFont::DemiBold), Look::primary(palette()), box));
   const auto& usage = input.usage;
   if (usage && usage->status.isOk() && usage->planName) {
     row->addWidget(new PlanBadge(QString::fromStdString(*usage->planName), box));
@@ -73,8 +73,8 @@ void ServiceCard::addMessage(const Input& input, QVBoxLayout* stack) {
       return;
   }
   if (!input.usage->windows.empty()) {
-    stack->addWidget(Labels::make(UsageWording::retainedNotice(), ViewStyle::font(11, QFont::DemiBold),
-                                  ViewStyle::orange(palette()), this));
+    stack->addWidget(
+        Labels::make(UsageWording::retainedNotice(), Look::font(11, QFont::DemiBold), Look::orange(palette()), this));
   }
 }
 
@@ -85,8 +85,8 @@ void ServiceCard::addValues(const Input& input, QVBoxLayout* stack) {
     stack->addWidget(new StaleBanner(usage.fetchedAt, input.now, input.isRefreshing, input.onRefresh, this));
 
   if (usage.windows.empty()) {
-    stack->addWidget(Labels::make(QStringLiteral("표시할 사용량 한도 정보가 없어요."), ViewStyle::font(12),
-                                  ViewStyle::secondary(palette()), this));
+    stack->addWidget(Labels::make(QStringLiteral("표시할 사용량 한도 정보가 없어요."), Look::font(12),
+                                  Look::secondary(palette()), this));
   }
   const bool isCurrent = usage.status.isOk() && !outdated;
   for (const UsageWindow& window : usage.windows) {
@@ -109,8 +109,8 @@ void ServiceCard::addValues(const Input& input, QVBoxLayout* stack) {
 void ServiceCard::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
-  const QColor primary = ViewStyle::primary(palette());
-  painter.setBrush(ViewStyle::withOpacity(primary, 0.05));
-  painter.setPen(QPen(ViewStyle::withOpacity(primary, 0.08), 1));
+  const QColor primary = Look::primary(palette());
+  painter.setBrush(Look::withOpacity(primary, 0.05));
+  painter.setPen(QPen(Look::withOpacity(primary, 0.08), 1));
   painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
 }

@@ -3,11 +3,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-#include "views/TextStyle.h"
+#include "style/Look.h"
 
 SettingsRow::SettingsRow(const QString& title, QWidget* control, QWidget* parent)
     : QWidget(parent), m_title(new QLabel(title, this)), m_control(control) {
-  m_title->setFont(TextStyle::font(12));
+  m_title->setFont(Look::font(12));
   control->setParent(this);
   if (control->accessibleName().isEmpty()) control->setAccessibleName(title);
   m_title->setBuddy(control);

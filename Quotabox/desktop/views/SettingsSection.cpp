@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "style/Look.h"
 #include "views/HeadingLabel.h"
-#include "views/TextStyle.h"
 
 namespace {
 // The rounded, faintly filled box behind a section's content.
@@ -18,7 +18,7 @@ class SectionBox : public QWidget {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(TextStyle::faded(palette().color(QPalette::WindowText), 0.05));
+    painter.setBrush(Look::withOpacity(palette().color(QPalette::WindowText), 0.05));
     painter.drawRoundedRect(QRectF(rect()), 8, 8);
   }
 };
@@ -26,8 +26,8 @@ class SectionBox : public QWidget {
 
 SettingsSection::SettingsSection(const QString& title, QWidget* parent)
     : QWidget(parent), m_title(new HeadingLabel(title, this)), m_box(new SectionBox(this)), m_content(new QVBoxLayout) {
-  TextStyle::apply(m_title, 11, QFont::DemiBold, true);
-  m_box->setFont(TextStyle::font(12));
+  Look::setText(m_title, 11, QFont::DemiBold, Look::secondary(m_title->palette()));
+  m_box->setFont(Look::font(12));
   m_content->setContentsMargins(10, 10, 10, 10);
   m_content->setSpacing(8);
   m_box->setLayout(m_content);

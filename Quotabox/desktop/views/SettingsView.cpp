@@ -11,17 +11,18 @@
 
 #include "appmodel/AppModel.h"
 #include "appmodel/BuildInfo.h"
+#include "style/Look.h"
 #include "views/Caption.h"
 #include "views/Divider.h"
+#include "views/FooterButton.h"
 #include "views/HeadingLabel.h"
 #include "views/HistoryClearRow.h"
 #include "views/MenuBarPreview.h"
 #include "views/NotificationStatus.h"
+#include "views/Picker.h"
 #include "views/SegmentedControl.h"
 #include "views/SettingsRow.h"
 #include "views/SettingsSection.h"
-#include "views/SystemSymbol.h"
-#include "views/TextStyle.h"
 #include "views/ToggleSwitch.h"
 #include "wording/KoreanTime.h"
 #include "wording/PlatformWording.h"
@@ -38,9 +39,9 @@ QString historyFileErrorText(std::error_code error) {
 }
 
 QComboBox* picker(const char* name) {
-  auto* box = new QComboBox;
+  auto* box = new Picker;
   box->setObjectName(QLatin1String(name));
-  box->setFont(TextStyle::font(12));
+  box->setFont(Look::font(12));
   box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   return box;
 }
@@ -62,16 +63,6 @@ void selectValue(QComboBox* box, const std::array<Value, N>& choices, Value valu
 
 QString thresholdLabel(int percent) { return QString::number(percent) + QStringLiteral("% 이상"); }
 
-QToolButton* symbolButton(const QString& text, const QString& symbol, QWidget* parent) {
-  auto* button = new QToolButton(parent);
-  button->setText(text);
-  button->setIcon(SystemSymbol::icon(symbol, parent->palette().color(QPalette::ButtonText), 14));
-  button->setIconSize(QSize(14, 14));
-  button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  button->setAutoRaise(true);
-  button->setFocusPolicy(Qt::StrongFocus);
-  return button;
-}
 }  // namespace
 
 SettingsView::SettingsView(AppModel& model, QWidget* parent)
@@ -106,15 +97,14 @@ QString SettingsView::versionText() { return BuildInfo::versionText(); }
 QWidget* SettingsView::makeHeader() {
   auto* header = new QWidget(this);
   auto* title = new HeadingLabel(QStringLiteral("설정"), header);
-  title->setFont(TextStyle::font(14, QFont::DemiBold));
-  auto* back = symbolButton(QStringLiteral("사용량"), QStringLiteral("chevron.left"), header);
+  title->setFont(Look::font(14, QFont::DemiBold));
+  auto* back = new FooterButton(QStringLiteral("사용량"), QStringLiteral("chevron.left"),
+                                QStringLiteral("사용량으로 돌아가기 (esc)"), header);
   back->setObjectName(QStringLiteral("back"));
-  back->setFont(TextStyle::font(12));
-  back->setToolTip(QStringLiteral("사용량으로 돌아가기 (esc)"));
   connect(back, &QToolButton::clicked, this, [this] { m_model.setPage(AppModel::Page::usage); });
 
   auto* layout = new QHBoxLayout(header);
-  layout->setContentsMargins(14, 12, 14, 10);
+  layout->setContentsMargins(14, 12, Look::kTrailingMargin, 10);
   layout->addWidget(title);
   layout->addStretch(1);
   layout->addWidget(back);
@@ -125,14 +115,14 @@ QWidget* SettingsView::makeFooter() {
   auto* footer = new QWidget(this);
   auto* version = new QLabel(versionText(), footer);
   version->setObjectName(QStringLiteral("version"));
-  TextStyle::apply(version, 11, QFont::Normal, true);
-  auto* quit = symbolButton(QStringLiteral("종료"), QStringLiteral("power"), footer);
+  Look::setText(version, 11, QFont::Normal, Look::secondary(version->palette()));
+  auto* quit =
+      new FooterButton(QStringLiteral("종료"), QStringLiteral("power"), QStringLiteral("Quotabox 종료"), footer);
   quit->setObjectName(QStringLiteral("quit"));
-  quit->setFont(TextStyle::font(12));
   connect(quit, &QToolButton::clicked, this, [this] { m_quit(); });
 
   auto* layout = new QHBoxLayout(footer);
-  layout->setContentsMargins(14, 10, 14, 10);
+  layout->setContentsMargins(14, 10, Look::kTrailingMargin, 10);
   layout->addWidget(version);
   layout->addStretch(1);
   layout->addWidget(quit);
@@ -189,7 +179,7 @@ QWidget* SettingsView::makeNotificationSection() {
   section->addContent(new SettingsRow(QStringLiteral("한도 임박 임계값"), m_critical));
 
   section->addContent(new Caption(QStringLiteral("한 초기화 주기 안에서는 단계마다 한 번만 알려요.")));
-  m_notificationStatus = new NotificationStatus(m_model);
+  m_notificationStatus = new NotificationStatus(m_model, section);
   section->addContent(m_notificationStatus);
   return section;
 }

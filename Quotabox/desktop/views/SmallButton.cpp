@@ -2,12 +2,12 @@
 
 #include <QEvent>
 
+#include "style/Look.h"
 #include "views/SystemSymbol.h"
-#include "views/TextStyle.h"
 
 SmallButton::SmallButton(const QString& text, const QString& symbol, QWidget* parent)
     : QPushButton(text, parent), m_symbol(symbol) {
-  setFont(TextStyle::font(11));
+  setFont(Look::font(11));
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   setAutoDefault(false);
   updateIcon();

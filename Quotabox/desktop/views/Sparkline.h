@@ -5,6 +5,7 @@
 #include <QRectF>
 #include <QVector>
 #include <QWidget>
+#include <array>
 #include <vector>
 
 #include "model/TimePoint.h"
@@ -24,10 +25,15 @@ class Sparkline : public QWidget {
   Sparkline(std::vector<UsageSample> samples, Thresholds thresholds, QColor color, TimePoint now, Style style,
             QWidget* parent = nullptr);
 
+  // The plot leaves room for the end dot at its edges (and for the labels in the detail gutter).
   static QRectF plotRect(QSizeF size, Style style);
+  static double dotDiameter(Style style) { return style == Style::detail ? 5 : 4; }
   static QVector<QPointF> points(const std::vector<UsageSample>& samples, const QRectF& plot, TimePoint now);
   // The height of a percentage in the plot, limited to 0...100.
   static double yFor(double percent, const QRectF& plot);
+  // The detail style's threshold labels, warning then critical: centred 17 right of the plot at
+  // their line's height, moved apart where they would overlap and kept inside the widget.
+  static std::array<QRectF, 2> thresholdLabelRects(QSizeF size, Thresholds thresholds);
 
   QSize sizeHint() const override;
 

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "views/ViewStyle.h"
+#include "style/Look.h"
 
 namespace {
 constexpr int kSpokes = 8;
@@ -34,12 +34,11 @@ void Spinner::paintEvent(QPaintEvent*) {
   const double outer = side / 2 - 1;
   const double inner = outer * 0.45;
   painter.translate(width() / 2.0, height() / 2.0);
-  const QColor base = ViewStyle::secondary(palette());
+  const QColor base = Look::secondary(palette());
   for (int spoke = 0; spoke < kSpokes; ++spoke) {
     // The newest spoke is darkest; the rest fade behind it.
     const int age = (m_step - spoke + kSpokes) % kSpokes;
-    painter.setPen(
-        QPen(ViewStyle::withOpacity(base, 1.0 - age * 0.11), qMax(1.5, side / 10), Qt::SolidLine, Qt::RoundCap));
+    painter.setPen(QPen(Look::withOpacity(base, 1.0 - age * 0.11), qMax(1.5, side / 10), Qt::SolidLine, Qt::RoundCap));
     painter.drawLine(QPointF(0, -inner), QPointF(0, -outer));
     painter.rotate(360.0 / kSpokes);
   }

@@ -6,9 +6,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "style/Look.h"
 #include "views/Labels.h"
 #include "views/SymbolLabel.h"
-#include "views/ViewStyle.h"
 #include "wording/UsageWording.h"
 
 StaleBanner::StaleBanner(TimePoint fetchedAt, TimePoint now, bool isBusy, std::function<void()> onRefresh,
@@ -18,22 +18,22 @@ StaleBanner::StaleBanner(TimePoint fetchedAt, TimePoint now, bool isBusy, std::f
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(8, 8, 8, 8);
   row->setSpacing(8);
-  row->addWidget(new SymbolLabel(QStringLiteral("clock.badge.exclamationmark"), 11, ViewStyle::orange(colors), 0, this),
-                 0, Qt::AlignTop);
+  row->addWidget(new SymbolLabel(QStringLiteral("clock.badge.exclamationmark"), 11, Look::orange(colors), 0, this), 0,
+                 Qt::AlignTop);
 
   const QString title = UsageWording::staleTitle();
   const QString detail = UsageWording::staleDetail(fetchedAt, now);
   auto* text = new QVBoxLayout;
   text->setSpacing(2);
-  text->addWidget(Labels::make(title, ViewStyle::font(11, QFont::DemiBold), ViewStyle::primary(colors), this));
-  auto* detailLabel = Labels::make(detail, ViewStyle::font(11), ViewStyle::secondary(colors), this);
+  text->addWidget(Labels::make(title, Look::font(11, QFont::DemiBold), Look::primary(colors), this));
+  auto* detailLabel = Labels::make(detail, Look::font(11), Look::secondary(colors), this);
   detailLabel->setWordWrap(true);
   text->addWidget(detailLabel);
   row->addLayout(text, 1);
 
   auto* button = new QToolButton(this);
   button->setText(QStringLiteral("새로고침"));
-  button->setFont(ViewStyle::font(11));
+  button->setFont(Look::font(11));
   button->setEnabled(!isBusy);
   connect(button, &QToolButton::clicked, this, [onRefresh = std::move(onRefresh)] {
     if (onRefresh) onRefresh();
@@ -48,6 +48,6 @@ void StaleBanner::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(Qt::NoPen);
-  painter.setBrush(ViewStyle::withOpacity(ViewStyle::orange(palette()), 0.12));
+  painter.setBrush(Look::withOpacity(Look::orange(palette()), 0.12));
   painter.drawRoundedRect(QRectF(rect()), 7, 7);
 }

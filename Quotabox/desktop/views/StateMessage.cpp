@@ -5,9 +5,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "style/Look.h"
 #include "views/Labels.h"
 #include "views/SymbolLabel.h"
-#include "views/ViewStyle.h"
 
 StateMessage::StateMessage(const QString& symbol, const QString& title, const QString& detail,
                            const QString& actionTitle, bool isBusy, std::function<void()> action, QWidget* parent)
@@ -16,13 +16,13 @@ StateMessage::StateMessage(const QString& symbol, const QString& title, const QS
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(8);
-  row->addWidget(new SymbolLabel(symbol, 20, ViewStyle::secondary(colors), 24, this), 0, Qt::AlignTop);
+  row->addWidget(new SymbolLabel(symbol, 20, Look::secondary(colors), 24, this), 0, Qt::AlignTop);
 
   auto* stack = new QVBoxLayout;
   stack->setSpacing(4);
-  stack->addWidget(Labels::make(title, ViewStyle::font(12, QFont::DemiBold), ViewStyle::primary(colors), this));
+  stack->addWidget(Labels::make(title, Look::font(12, QFont::DemiBold), Look::primary(colors), this));
 
-  auto* detailLabel = Labels::make(QString(), ViewStyle::font(11), ViewStyle::secondary(colors), this);
+  auto* detailLabel = Labels::make(QString(), Look::font(11), Look::secondary(colors), this);
   detailLabel->setTextFormat(Qt::RichText);
   detailLabel->setText(markup(detail));
   detailLabel->setWordWrap(true);
@@ -32,7 +32,7 @@ StateMessage::StateMessage(const QString& symbol, const QString& title, const QS
   stack->addSpacing(2);
   auto* button = new QToolButton(this);
   button->setText(actionTitle);
-  button->setFont(ViewStyle::font(11));
+  button->setFont(Look::font(11));
   button->setEnabled(!isBusy);
   button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   connect(button, &QToolButton::clicked, this, [action = std::move(action)] {

@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "views/TextStyle.h"
+#include "style/Look.h"
 
 ToggleSwitch::ToggleSwitch(QWidget* parent) : QAbstractButton(parent) {
   setCheckable(true);
@@ -23,7 +23,7 @@ void ToggleSwitch::paintEvent(QPaintEvent*) {
 
   if (!isEnabled()) painter.setOpacity(0.4);
   const QColor trackColor =
-      isChecked() ? pal.color(QPalette::Highlight) : TextStyle::faded(pal.color(QPalette::WindowText), 0.25);
+      isChecked() ? pal.color(QPalette::Highlight) : Look::withOpacity(pal.color(QPalette::WindowText), 0.25);
   painter.setPen(Qt::NoPen);
   painter.setBrush(trackColor);
   painter.drawRoundedRect(track, radius, radius);
@@ -38,7 +38,7 @@ void ToggleSwitch::paintEvent(QPaintEvent*) {
   if (hasFocus()) {
     painter.setOpacity(1);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(TextStyle::faded(pal.color(QPalette::Highlight), 0.6), 2));
+    painter.setPen(QPen(Look::withOpacity(pal.color(QPalette::Highlight), 0.6), 2));
     painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), radius + 1, radius + 1);
   }
 }

@@ -5,14 +5,14 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "style/Look.h"
 #include "views/Labels.h"
 #include "views/Sparkline.h"
-#include "views/ViewStyle.h"
 #include "wording/TrendPhrasing.h"
 
 namespace {
 QLabel* secondaryLabel(const QString& text, double size, QWidget* parent) {
-  return Labels::make(text, ViewStyle::font(size), ViewStyle::secondary(parent->palette()), parent);
+  return Labels::make(text, Look::font(size), Look::secondary(parent->palette()), parent);
 }
 }  // namespace
 
@@ -50,19 +50,19 @@ TrendDetail::TrendDetail(const UsageWindow& window, const WindowTrend& trend, Th
 QColor TrendDetail::lineColor(const QPalette& palette, double usedPercent, Thresholds thresholds) {
   switch (levelOf(usedPercent, thresholds)) {
     case UsageLevel::critical:
-      return ViewStyle::red(palette);
+      return Look::red(palette);
     case UsageLevel::warning:
-      return ViewStyle::orange(palette);
+      return Look::orange(palette);
     case UsageLevel::normal:
       break;
   }
-  return ViewStyle::accent(palette);
+  return Look::accent(palette);
 }
 
 void TrendDetail::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(Qt::NoPen);
-  painter.setBrush(ViewStyle::withOpacity(ViewStyle::primary(palette()), 0.04));
+  painter.setBrush(Look::withOpacity(Look::primary(palette()), 0.04));
   painter.drawRoundedRect(QRectF(rect()), 7, 7);
 }

@@ -5,11 +5,11 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "style/Look.h"
 #include "views/Labels.h"
 #include "views/Sparkline.h"
 #include "views/SymbolLabel.h"
 #include "views/TrendDetail.h"
-#include "views/ViewStyle.h"
 #include "wording/TrendPhrasing.h"
 
 using Tone = TrendPresentation::Tone;
@@ -28,10 +28,10 @@ TrendRow::TrendRow(const UsageWindow& window, const WindowTrend& trend, const Tr
   const bool urgent = presentation.tone == Tone::danger || presentation.tone == Tone::caution;
   auto* text = new QVBoxLayout;
   text->setSpacing(1);
-  text->addWidget(Labels::make(presentation.title, ViewStyle::font(11, urgent ? QFont::DemiBold : QFont::Normal),
-                               urgent ? ViewStyle::primary(colors) : ViewStyle::secondary(colors), this));
+  text->addWidget(Labels::make(presentation.title, Look::font(11, urgent ? QFont::DemiBold : QFont::Normal),
+                               urgent ? Look::primary(colors) : Look::secondary(colors), this));
   if (presentation.subtitle) {
-    text->addWidget(Labels::make(*presentation.subtitle, ViewStyle::font(10.5), ViewStyle::secondary(colors), this));
+    text->addWidget(Labels::make(*presentation.subtitle, Look::font(10.5), Look::secondary(colors), this));
   }
   row->addLayout(text, 1);
   row->addSpacing(4);
@@ -42,7 +42,7 @@ TrendRow::TrendRow(const UsageWindow& window, const WindowTrend& trend, const Tr
                                  Sparkline::Style::mini, this));
   }
   if (m_interactive) {
-    auto* chevron = new SymbolLabel(QStringLiteral("chevron.down"), 9, ViewStyle::secondary(colors), 0, this);
+    auto* chevron = new SymbolLabel(QStringLiteral("chevron.down"), 9, Look::secondary(colors), 0, this);
     chevron->setRotation(isExpanded ? 180 : 0);
     row->addWidget(chevron);
     setToolTip(isExpanded ? QStringLiteral("추이 접기") : QStringLiteral("추이 자세히 보기"));
@@ -66,27 +66,27 @@ bool TrendRow::isExpandable(const TrendPresentation& presentation, const WindowT
 QColor TrendRow::iconColor(const QPalette& palette, const TrendPresentation& presentation) {
   switch (presentation.tone) {
     case Tone::danger:
-      return ViewStyle::red(palette);
+      return Look::red(palette);
     case Tone::caution:
-      return ViewStyle::orange(palette);
+      return Look::orange(palette);
     case Tone::calm:
-      if (presentation.symbol == QLatin1String("checkmark.circle")) return ViewStyle::green(palette);
+      if (presentation.symbol == QLatin1String("checkmark.circle")) return Look::green(palette);
       break;
     case Tone::quiet:
       break;
   }
-  return ViewStyle::secondary(palette);
+  return Look::secondary(palette);
 }
 
 QColor TrendRow::lineColor(const QPalette& palette, const TrendPresentation& presentation, double usedPercent,
                            Thresholds thresholds) {
-  if (presentation.tone == Tone::quiet) return ViewStyle::secondary(palette);
+  if (presentation.tone == Tone::quiet) return Look::secondary(palette);
   return TrendDetail::lineColor(palette, usedPercent, thresholds);
 }
 
 QColor TrendRow::backgroundColor(const QPalette& palette, Tone tone) {
-  if (tone == Tone::danger) return ViewStyle::withOpacity(ViewStyle::red(palette), 0.12);
-  if (tone == Tone::caution) return ViewStyle::withOpacity(ViewStyle::orange(palette), 0.12);
+  if (tone == Tone::danger) return Look::withOpacity(Look::red(palette), 0.12);
+  if (tone == Tone::caution) return Look::withOpacity(Look::orange(palette), 0.12);
   return Qt::transparent;
 }
 
@@ -102,7 +102,7 @@ void TrendRow::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(QRectF(rect()), 6, 6);
   }
   if (hasFocus()) {
-    painter.setPen(QPen(ViewStyle::withOpacity(ViewStyle::accent(palette()), 0.6), 1));
+    painter.setPen(QPen(Look::withOpacity(Look::accent(palette()), 0.6), 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
   }

@@ -8,16 +8,19 @@
 #include <QVBoxLayout>
 
 #include "appmodel/AppModel.h"
+#include "style/Look.h"
 #include "views/Divider.h"
 #include "views/FooterButton.h"
 #include "views/HeadingLabel.h"
 #include "views/Labels.h"
 #include "views/RefreshButton.h"
 #include "views/ServiceCard.h"
-#include "views/ViewStyle.h"
 #include "wording/UsageWording.h"
 
 namespace {
+const QKeySequence kSettingsKeys(Qt::CTRL | Qt::Key_Comma);
+const QKeySequence kQuitKeys(Qt::CTRL | Qt::Key_Q);
+
 QString withShortcut(const QString& text, const QKeySequence& keys) {
   return text + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) + QLatin1Char(')');
 }
@@ -31,15 +34,19 @@ UsageView::UsageView(AppModel& model, QWidget* parent) : QWidget(parent), m_mode
   page->setSizeConstraint(QLayout::SetNoConstraint);
   m_headerSlot = new QVBoxLayout;
   m_cardsSlot = new QVBoxLayout;
+  m_footerSlot = new QVBoxLayout;
   page->addLayout(m_headerSlot);
   page->addLayout(m_cardsSlot);
   page->addSpacing(12);
   page->addWidget(new Divider(this));
-  page->addWidget(footer());
+  page->addLayout(m_footerSlot);
+  replace(m_footerSlot, m_footer, footer());
 
   // Ctrl is Command on macOS.
   const QKeySequence refreshKeys(Qt::CTRL | Qt::Key_R);
   connect(new QShortcut(refreshKeys, this), &QShortcut::activated, this, &UsageView::refresh);
+  connect(new QShortcut(kSettingsKeys, this), &QShortcut::activated, this, &UsageView::openSettings);
+  connect(new QShortcut(kQuitKeys, this), &QShortcut::activated, this, &QCoreApplication::quit, Qt::QueuedConnection);
 
   m_tick.setInterval(kTickMilliseconds);
   connect(&m_tick, &QTimer::timeout, this, &UsageView::renderNow);
@@ -97,7 +104,7 @@ void UsageView::renderNow() {
   const TimePoint now = m_model.now();
   replace(m_headerSlot, m_header, header());
   replace(m_cardsSlot, m_cards, cards(now));
-  m_lastRefresh->setText(lastRefreshText(now));
+  if (m_lastRefresh) m_lastRefresh->setText(lastRefreshText(now));
   updateGeometry();
 }
 
@@ -118,9 +125,9 @@ void UsageView::replace(QVBoxLayout* slot, QPointer<QWidget>& current, QWidget* 
 QWidget* UsageView::header() {
   auto* box = new QWidget(this);
   auto* row = new QHBoxLayout(box);
-  row->setContentsMargins(14, 12, 14, 10);
-  row->addWidget(new HeadingLabel(QStringLiteral("구독 사용량"), ViewStyle::font(14, QFont::DemiBold),
-                                  ViewStyle::primary(palette()), box));
+  row->setContentsMargins(14, 12, Look::kTrailingMargin, 10);
+  row->addWidget(
+      new HeadingLabel(QStringLiteral("구독 사용량"), Look::font(14, QFont::DemiBold), Look::primary(palette()), box));
   row->addStretch(1);
   row->addWidget(new RefreshButton(
       m_model.store().isRefreshing(), [this] { refresh(); }, box));
@@ -151,27 +158,32 @@ QWidget* UsageView::cards(TimePoint now) {
 QWidget* UsageView::footer() {
   auto* box = new QWidget(this);
   auto* row = new QHBoxLayout(box);
-  row->setContentsMargins(14, 8, 10, 8);
+  row->setContentsMargins(14, 8, Look::kTrailingMargin, 8);
   row->setSpacing(4);
-  m_lastRefresh = Labels::make(QString(), ViewStyle::font(11), ViewStyle::secondary(palette()), box);
+  m_lastRefresh = Labels::make(QString(), Look::font(11), Look::secondary(palette()), box);
   row->addWidget(m_lastRefresh);
   row->addStretch(1);
 
-  const QKeySequence settingsKeys(Qt::CTRL | Qt::Key_Comma);
   auto* settings = new FooterButton(QStringLiteral("설정"), QStringLiteral("gearshape"),
-                                    withShortcut(QStringLiteral("설정"), settingsKeys), box);
-  const auto openSettings = [this] { m_model.setPage(AppModel::Page::settings); };
-  connect(settings, &QToolButton::clicked, this, openSettings);
-  connect(new QShortcut(settingsKeys, this), &QShortcut::activated, this, openSettings);
+                                    withShortcut(QStringLiteral("설정"), kSettingsKeys), box);
+  connect(settings, &QToolButton::clicked, this, &UsageView::openSettings);
   row->addWidget(settings);
 
-  const QKeySequence quitKeys(Qt::CTRL | Qt::Key_Q);
   auto* quit = new FooterButton(QStringLiteral("종료"), QStringLiteral("power"),
-                                withShortcut(QStringLiteral("Quotabox 종료"), quitKeys), box);
+                                withShortcut(QStringLiteral("Quotabox 종료"), kQuitKeys), box);
   connect(quit, &QToolButton::clicked, this, &QCoreApplication::quit, Qt::QueuedConnection);
-  connect(new QShortcut(quitKeys, this), &QShortcut::activated, this, &QCoreApplication::quit, Qt::QueuedConnection);
   row->addWidget(quit);
   return box;
+}
+
+void UsageView::openSettings() { m_model.setPage(AppModel::Page::settings); }
+
+void UsageView::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // Colours are taken when the parts are built: a new light or dark palette rebuilds them.
+  if (event->type() != QEvent::PaletteChange) return;
+  replace(m_footerSlot, m_footer, footer());
+  scheduleRender();
 }
 
 void UsageView::showEvent(QShowEvent* event) {

@@ -42,10 +42,12 @@ class UsageView : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void scheduleRender();
   void refresh();
+  void openSettings();
   QWidget* header();
   QWidget* cards(TimePoint now);
   QWidget* footer();
@@ -56,7 +58,9 @@ class UsageView : public QWidget {
   bool m_renderPending = false;
   QPointer<QWidget> m_header;
   QPointer<QWidget> m_cards;
+  QPointer<QWidget> m_footer;
   QPointer<QLabel> m_lastRefresh;
   QVBoxLayout* m_headerSlot = nullptr;
   QVBoxLayout* m_cardsSlot = nullptr;
+  QVBoxLayout* m_footerSlot = nullptr;
 };

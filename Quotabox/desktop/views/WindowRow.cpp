@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "style/Look.h"
 #include "views/FittingLabel.h"
 #include "views/Labels.h"
 #include "views/LevelBadge.h"
@@ -12,7 +13,6 @@
 #include "views/SymbolLabel.h"
 #include "views/TrendDetail.h"
 #include "views/TrendRow.h"
-#include "views/ViewStyle.h"
 #include "wording/KoreanTime.h"
 #include "wording/TrendPhrasing.h"
 #include "wording/UsageWording.h"
@@ -31,19 +31,19 @@ QWidget* summary(const UsageWindow& window, UsageLevel level, Thresholds thresho
 
   auto* top = new QHBoxLayout;
   top->setSpacing(6);
-  top->addWidget(Labels::make(QString::fromStdString(window.label), ViewStyle::font(12, QFont::Medium),
-                              ViewStyle::primary(colors), box));
+  top->addWidget(
+      Labels::make(QString::fromStdString(window.label), Look::font(12, QFont::Medium), Look::primary(colors), box));
   if (!passed && level != UsageLevel::normal) top->addWidget(new LevelBadge(level, box));
   top->addStretch(1);
   top->addWidget(Labels::make(KoreanTime::percent(window.usedPercent) + QStringLiteral(" 사용"),
-                              ViewStyle::font(12, level != UsageLevel::normal ? QFont::Bold : QFont::Medium),
-                              passed ? ViewStyle::secondary(colors) : ViewStyle::primary(colors), box));
+                              Look::font(12, level != UsageLevel::normal ? QFont::Bold : QFont::Medium),
+                              passed ? Look::secondary(colors) : Look::primary(colors), box));
   stack->addLayout(top);
 
   stack->addWidget(new QuotaboxView(window.usedPercent, level, thresholds, passed, box));
 
-  const QColor secondary = ViewStyle::secondary(colors);
-  const QFont small = ViewStyle::font(11);
+  const QColor secondary = Look::secondary(colors);
+  const QFont small = Look::font(11);
   auto* bottom = new QHBoxLayout;
   bottom->setSpacing(4);
   if (passed) bottom->addWidget(new SymbolLabel(QStringLiteral("clock.arrow.circlepath"), 11, secondary, 0, box));

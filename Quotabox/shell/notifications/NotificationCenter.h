@@ -5,10 +5,14 @@
 
 // What one notification shows.
 struct NotificationContent {
+  // How insistently the system presents it (the freedesktop urgency levels 0 to 2).
+  enum class Urgency { low, normal, critical };
+
   QString title;
   QString body;
   // The default notification sound; silent when false.
   bool sound = false;
+  Urgency urgency = Urgency::normal;
 
   friend bool operator==(const NotificationContent&, const NotificationContent&) = default;
 };

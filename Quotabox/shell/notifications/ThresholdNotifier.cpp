@@ -131,6 +131,8 @@ std::optional<NotificationContent> ThresholdNotifier::thresholdContent(ServiceID
     content.body += QStringLiteral(" 초기화 · ") + KoreanTime::absolute(*window.resetsAt, now);
   }
   content.sound = level == UsageLevel::critical;
+  content.urgency =
+      level == UsageLevel::critical ? NotificationContent::Urgency::critical : NotificationContent::Urgency::normal;
   return content;
 }
 

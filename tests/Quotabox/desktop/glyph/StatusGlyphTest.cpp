@@ -6,9 +6,9 @@
 #include <functional>
 
 #include "TrayTestModel.h"
-#include "tray/GlyphFace.h"
 #include "glyph/MenuBarLabel.h"
 #include "glyph/StatusGlyph.h"
+#include "tray/GlyphFace.h"
 
 namespace {
 

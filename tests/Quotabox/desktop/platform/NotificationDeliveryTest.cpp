@@ -59,3 +59,18 @@ TEST(NotificationDelivery, NotificationsForOneIdentifierReplaceTheirPredecessor)
   EXPECT_EQ(ours[0].value("body").toString(), QStringLiteral("3"));
   EXPECT_EQ(ours[0].value("appname").toString(), QStringLiteral("Quotabox"));
 }
+
+TEST(NotificationDelivery, HintsNameTheDesktopEntryAndFollowTheLevel) {
+  using Urgency = NotificationContent::Urgency;
+  const QVariantMap warning = FreedesktopNotificationCenter::hints({"주의", "본문", false, Urgency::normal});
+  EXPECT_EQ(warning.value("desktop-entry").toString(), QStringLiteral("com.orrisfen.Quotabox"));
+  // Servers read urgency only as a byte.
+  ASSERT_EQ(warning.value("urgency").typeId(), QMetaType::UChar);
+  EXPECT_EQ(warning.value("urgency").value<uchar>(), 1);
+  EXPECT_TRUE(warning.value("suppress-sound").toBool());
+
+  const QVariantMap critical = FreedesktopNotificationCenter::hints({"임박", "본문", true, Urgency::critical});
+  EXPECT_EQ(critical.value("urgency").value<uchar>(), 2);
+  EXPECT_FALSE(critical.value("suppress-sound").toBool());
+  EXPECT_FALSE(critical.value("sound-name").toString().isEmpty());
+}

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QRawFont>
+#include <algorithm>
 #include <functional>
 
 #include "SeoulTime.h"
 #include "ViewTestSupport.h"
-#include "views/Appearance.h"
+#include "style/AppLook.h"
+#include "style/Look.h"
 #include "views/Divider.h"
 #include "views/FittingLabel.h"
 #include "views/LevelBadge.h"
@@ -17,7 +20,6 @@
 #include "views/StateMessage.h"
 #include "views/Symbols.h"
 #include "views/TrendRow.h"
-#include "views/ViewStyle.h"
 #include "views/WindowRow.h"
 #include "wording/TrendPhrasing.h"
 
@@ -61,7 +63,7 @@ class CardViewsTest : public SeoulTimeTest {
  protected:
   void SetUp() override {
     SeoulTimeTest::SetUp();
-    Appearance::apply("light");
+    AppLook::apply(false);
   }
 };
 }  // namespace
@@ -117,7 +119,7 @@ TEST_F(CardViewsTest, CardForecastsOnlyFromFreshSuccessfulValues) {
 
 TEST_F(CardViewsTest, SparklinePointsEndAtNowOnAFixedScale) {
   const QRectF plot = Sparkline::plotRect(QSizeF(130, 64), Sparkline::Style::detail);
-  EXPECT_EQ(Sparkline::plotRect(QSizeF(10, 2), Sparkline::Style::detail), QRectF(0, 1.5, 1, 1));
+  EXPECT_EQ(Sparkline::plotRect(QSizeF(10, 2), Sparkline::Style::detail).size(), QSizeF(1, 1));
 
   // Samples ending an hour before now stop halfway; percentages outside 0...100 are held at the edges.
   const auto points = Sparkline::points(samplesAt({{-7200, 0}, {-3600, 50}, {-3600, 130}}), plot, kNow);
@@ -131,11 +133,39 @@ TEST_F(CardViewsTest, SparklinePointsEndAtNowOnAFixedScale) {
   EXPECT_EQ(Sparkline::yFor(-5, plot), plot.bottom());
 
   // The drawn chart ends in a dot of its colour at the last point.
-  const QColor red = ViewStyle::red(QApplication::palette());
+  const QColor red = Look::red(QApplication::palette());
   const auto samples = samplesAt({{-3600, 20}, {0, 95}});
   Sparkline chart(samples, kThresholds, red, kNow, Sparkline::Style::detail);
   chart.resize(130, 64);
   EXPECT_TRUE(near(render(chart).pixelColor(Sparkline::points(samples, plot, kNow).back().toPoint()), red, 30));
+
+  // A full window sampled now puts the end dot in the corner of the plot, still whole.
+  for (const auto style : {Sparkline::Style::mini, Sparkline::Style::detail}) {
+    const QSizeF size(style == Sparkline::Style::mini ? 64 : 300, style == Sparkline::Style::mini ? 20 : 64);
+    const QPointF end =
+        Sparkline::points(samplesAt({{-60, 100}, {0, 100}}), Sparkline::plotRect(size, style), kNow).back();
+    const double radius = Sparkline::dotDiameter(style) / 2;
+    EXPECT_TRUE(
+        QRectF(QPointF(0, 0), size).contains(QRectF(end - QPointF(radius, radius), end + QPointF(radius, radius))))
+        << "dot at " << end.x() << "," << end.y();
+  }
+}
+
+TEST_F(CardViewsTest, ThresholdLabelsNeverOverlapAndStayInTheChart) {
+  const QSizeF size(300, 64);
+  const QRectF chart(QPointF(0, 0), size);
+  for (const Thresholds thresholds :
+       {Thresholds{80, 85}, Thresholds{80, 95}, Thresholds{90, 95}, Thresholds{120, -5}}) {
+    const auto [warning, critical] = Sparkline::thresholdLabelRects(size, thresholds);
+    EXPECT_FALSE(warning.intersects(critical)) << thresholds.warning << "/" << thresholds.critical;
+    EXPECT_TRUE(chart.contains(warning) && chart.contains(critical))
+        << thresholds.warning << "/" << thresholds.critical;
+  }
+  // With room enough each label sits at its own line.
+  const QRectF plot = Sparkline::plotRect(size, Sparkline::Style::detail);
+  const auto [warning, critical] = Sparkline::thresholdLabelRects(size, kThresholds);
+  EXPECT_DOUBLE_EQ(warning.center().y(), Sparkline::yFor(70, plot));
+  EXPECT_DOUBLE_EQ(critical.center().y(), Sparkline::yFor(90, plot));
 }
 
 TEST_F(CardViewsTest, TrendRowInteractionFollowsDetailAndSampleCount) {
@@ -168,6 +198,18 @@ TEST_F(CardViewsTest, TrendRowInteractionFollowsDetailAndSampleCount) {
 
   idle.samples.resize(1);
   EXPECT_FALSE(TrendRow::isExpandable(idlePresentation, idle));
+
+  // Labels inside the row (a button) keep their colours: the title is loud only when urgent.
+  const auto shown = [](const QLabel* label) { return label->palette().color(label->foregroundRole()); };
+  const QPalette& colors = QApplication::palette();
+  const auto idleTexts = idleRow.findChildren<QLabel*>();
+  ASSERT_FALSE(idleTexts.isEmpty());
+  for (const QLabel* label : idleTexts) EXPECT_EQ(shown(label), Look::secondary(colors)) << label->text().toStdString();
+  const auto fullTexts = fullRow.findChildren<QLabel*>();
+  const auto fullTitle = std::find_if(fullTexts.cbegin(), fullTexts.cend(),
+                                      [&](const QLabel* label) { return label->text() == fullPresentation.title; });
+  ASSERT_NE(fullTitle, fullTexts.cend());
+  EXPECT_EQ(shown(*fullTitle), Look::primary(colors));
 }
 
 TEST(ViewSymbols, EveryNameHasAGlyphInTheIconFont) {
@@ -219,7 +261,7 @@ TEST_F(CardViewsTest, APassedResetShowsThePreviousCycleDimmedWithoutBadge) {
   EXPECT_TRUE(passed.findChildren<LevelBadge*>().isEmpty());
   // The passed row's bar is faded grey rather than red.
   const QWidget* bar = passed.findChildren<QuotaboxView*>().front();
-  const QColor primary = ViewStyle::primary(passed.palette());
+  const QColor primary = Look::primary(passed.palette());
   const QColor dimmed = over(over(passed.palette().color(QPalette::Window), primary, 0.1), primary, 0.5 * 0.5);
   const QColor drawn = render(passed).pixelColor(bar->mapTo(&passed, QPoint(50, 3)));
   EXPECT_TRUE(near(drawn, dimmed, 8)) << drawn.name().toStdString() << " vs " << dimmed.name().toStdString();
@@ -232,15 +274,15 @@ TEST_F(CardViewsTest, APassedResetShowsThePreviousCycleDimmedWithoutBadge) {
 
 TEST_F(CardViewsTest, UsageBarFillsByLevelWithTicksAtTheThresholds) {
   const QPalette colors = QApplication::palette();
-  const QColor track = over(colors.color(QPalette::Window), ViewStyle::primary(colors), 0.1);
+  const QColor track = over(colors.color(QPalette::Window), Look::primary(colors), 0.1);
   const struct {
     double percent;
     UsageLevel level;
     QColor fill;
   } cases[] = {
-      {40, UsageLevel::normal, ViewStyle::accent(colors)},
-      {75, UsageLevel::warning, ViewStyle::orange(colors)},
-      {95, UsageLevel::critical, ViewStyle::red(colors)},
+      {40, UsageLevel::normal, Look::accent(colors)},
+      {75, UsageLevel::warning, Look::orange(colors)},
+      {95, UsageLevel::critical, Look::red(colors)},
   };
   for (const auto& c : cases) {
     QuotaboxView bar(c.percent, c.level, kThresholds, false);
@@ -252,7 +294,7 @@ TEST_F(CardViewsTest, UsageBarFillsByLevelWithTicksAtTheThresholds) {
   // A tick at 70 % on an empty bar.
   QuotaboxView empty(0, UsageLevel::normal, kThresholds, false);
   empty.resize(200, QuotaboxView::kHeight);
-  EXPECT_TRUE(near(render(empty).pixelColor(140, 3), over(track, ViewStyle::primary(colors), 0.25), 8));
+  EXPECT_TRUE(near(render(empty).pixelColor(140, 3), over(track, Look::primary(colors), 0.25), 8));
 
   EXPECT_EQ(QuotaboxView::fillWidth(0, 200), 0);
   EXPECT_EQ(QuotaboxView::fillWidth(1, 200), QuotaboxView::kHeight);  // as wide as the bar is high
@@ -261,7 +303,7 @@ TEST_F(CardViewsTest, UsageBarFillsByLevelWithTicksAtTheThresholds) {
 
 TEST_F(CardViewsTest, TheResetLineShrinksToEightyFivePercentThenElides) {
   const QString text = "2시간 14분 후 초기화 · 11월 21일 (금) 오후 3:05";
-  FittingLabel line(text, ViewStyle::font(11), Qt::black, 0.85);
+  FittingLabel line(text, Look::font(11), Qt::black, 0.85);
   const double natural = line.sizeHint().width();
   EXPECT_EQ(line.scaleFor(natural + 1), 1.0);
   EXPECT_NEAR(line.scaleFor(natural * 0.9), 0.9, 0.02);

@@ -15,9 +15,9 @@
 #include "UsageStoreFakes.h"
 #include "appmodel/AppModel.h"
 #include "appmodel/BuildInfo.h"
-#include "login/LoginItemError.h"
 #include "glyph/MenuBarLabel.h"
-#include "views/Appearance.h"
+#include "login/LoginItemError.h"
+#include "style/AppPalette.h"
 #include "views/HistoryClearRow.h"
 #include "views/MenuBarPreview.h"
 #include "views/SegmentedControl.h"
@@ -337,7 +337,7 @@ TEST_F(SettingsViewTest, PreviewDrawsTheTrayGlyphForTheSameDataAndFollowsTheStyl
       {MenuBarStyle::icon, stacked}, {MenuBarStyle::percent, letters}, {MenuBarStyle::both, stacked}};
   EXPECT_EQ(child<SegmentedControl>("menuBarStyle")->currentIndex(), 2);
   for (const bool dark : {false, true}) {
-    view->setPalette(Appearance::palette(dark ? "dark" : "light"));
+    view->setPalette(AppPalette::palette(dark));
     for (int i = 0; i < 3; ++i) {
       SCOPED_TRACE(testing::Message() << "dark " << dark << " style " << i);
       child<SegmentedControl>("menuBarStyle")->segment(i)->click();

@@ -8,7 +8,7 @@
 #include "TestSandbox.h"
 #include "ViewTestSupport.h"
 #include "appmodel/AppModel.h"
-#include "views/Appearance.h"
+#include "style/AppLook.h"
 #include "views/HeadingLabel.h"
 #include "views/LevelBadge.h"
 #include "views/PlanBadge.h"
@@ -29,7 +29,7 @@ using Scenario = MockUsageProvider::Scenario;
 
 class UsageViewTest : public SandboxedTest {
  protected:
-  void SetUp() override { Appearance::apply("light"); }
+  void SetUp() override { AppLook::apply(false); }
 
   // A model over a demonstration source, refreshed once unless asked not to.
   std::unique_ptr<AppModel> modelFor(LaunchOptions::Source source, bool refreshed = true) {

@@ -111,10 +111,12 @@ TEST_F(ThresholdNotifierTest, NotificationTextsAreExact) {
   };
   EXPECT_EQ(content(84.6, 3 * 3600 + 5 * 60, UsageLevel::warning),
             (NotificationContent{"Claude 사용량 주의 · 85% 사용",
-                                 "주간 한도의 85%를 사용했어요.\n3시간 5분 후 초기화 · 오늘 오후 3:05", false}));
+                                 "주간 한도의 85%를 사용했어요.\n3시간 5분 후 초기화 · 오늘 오후 3:05", false,
+                                 NotificationContent::Urgency::normal}));
   EXPECT_EQ(content(90, 60, UsageLevel::critical),
             (NotificationContent{"Claude 한도 임박 · 90% 사용",
-                                 "주간 한도의 90%를 사용했어요.\n1분 후 초기화 · 오늘 오후 12:01", true}));
+                                 "주간 한도의 90%를 사용했어요.\n1분 후 초기화 · 오늘 오후 12:01", true,
+                                 NotificationContent::Urgency::critical}));
   EXPECT_FALSE(content(90, 60, UsageLevel::normal));
 }
 
