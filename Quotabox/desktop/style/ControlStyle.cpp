@@ -42,6 +42,7 @@ QComboBox QAbstractItemView {
   selection-background-color: %5; selection-color: white;
 }
 QComboBox QAbstractItemView::item { min-height: 22px; padding: 0 6px; border-radius: 4px; }
+QComboBox QAbstractItemView::item:selected { background: %5; color: white; }
 QToolButton {
   background: transparent; border: 1px solid transparent; border-radius: 6px; padding: 1px 3px; outline: none;
 }
