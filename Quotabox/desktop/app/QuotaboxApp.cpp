@@ -7,19 +7,19 @@
 #include <csignal>
 #include <memory>
 
+#include "appmodel/AppModel.h"
+#include "appmodel/BuildInfo.h"
 #include "app/TerminalRun.h"
 #include "app/TrayRun.h"
 #include "app/UnixSignalQuit.h"
-#include "appmodel/AppModel.h"
-#include "appmodel/BuildInfo.h"
 #include "http/ClaudeUsageNetwork.h"
-#include "platform/SingleInstance.h"
 #include "settings/SettingsDomain.h"
 #include "snapshot/ReleaseChecks.h"
 #include "snapshot/Snapshotter.h"
 #include "statusbar/WaybarModule.h"
-#include "style/AppLook.h"
 #include "tray/GlyphFace.h"
+#include "platform/SingleInstance.h"
+#include "style/AppLook.h"
 #include "views/SettingsView.h"
 #include "views/UsageView.h"
 
