@@ -3,11 +3,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "style/Look.h"
 #include "views/Labels.h"
+#include "views/SmallButton.h"
 #include "views/SymbolLabel.h"
 #include "wording/UsageWording.h"
 
@@ -31,11 +31,9 @@ StaleBanner::StaleBanner(TimePoint fetchedAt, TimePoint now, bool isBusy, std::f
   text->addWidget(detailLabel);
   row->addLayout(text, 1);
 
-  auto* button = new QToolButton(this);
-  button->setText(QStringLiteral("새로고침"));
-  button->setFont(Look::font(11));
+  auto* button = new SmallButton(QStringLiteral("새로고침"), {}, this);
   button->setEnabled(!isBusy);
-  connect(button, &QToolButton::clicked, this, [onRefresh = std::move(onRefresh)] {
+  connect(button, &QPushButton::clicked, this, [onRefresh = std::move(onRefresh)] {
     if (onRefresh) onRefresh();
   });
   row->addWidget(button, 0, Qt::AlignTop);

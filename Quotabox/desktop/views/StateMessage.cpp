@@ -2,11 +2,11 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "style/Look.h"
 #include "views/Labels.h"
+#include "views/SmallButton.h"
 #include "views/SymbolLabel.h"
 
 StateMessage::StateMessage(const QString& symbol, const QString& title, const QString& detail,
@@ -30,12 +30,9 @@ StateMessage::StateMessage(const QString& symbol, const QString& title, const QS
   stack->addWidget(detailLabel);
 
   stack->addSpacing(2);
-  auto* button = new QToolButton(this);
-  button->setText(actionTitle);
-  button->setFont(Look::font(11));
+  auto* button = new SmallButton(actionTitle, {}, this);
   button->setEnabled(!isBusy);
-  button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-  connect(button, &QToolButton::clicked, this, [action = std::move(action)] {
+  connect(button, &QPushButton::clicked, this, [action = std::move(action)] {
     if (action) action();
   });
   stack->addWidget(button, 0, Qt::AlignLeft);
