@@ -39,13 +39,15 @@ struct UsageStore::Run {
 };
 
 UsageStore::UsageStore(std::vector<std::shared_ptr<UsageProvider>> providers, std::shared_ptr<HistoryStore> history,
-                       Clock clock, QObject* parent)
+                       Clock clock, std::shared_ptr<const TrendSource> trends, QObject* parent)
     : QObject(parent),
       m_providers(std::move(providers)),
       m_historyStore(std::move(history)),
-      m_clock(std::move(clock)) {
+      m_clock(std::move(clock)),
+      m_trends(std::move(trends)) {
   if (!m_clock) m_clock = systemNow;
   if (!m_historyStore) m_historyStore = std::make_shared<HistoryStore>(std::nullopt);
+  if (!m_trends) m_trends = std::make_shared<HistoryTrends>();
   // Every provider fetches at the same time.
   m_pool.setMaxThreadCount(std::max<int>(1, int(m_providers.size())));
   m_timer = new QTimer(this);
@@ -59,7 +61,7 @@ UsageStore::UsageStore(std::vector<std::shared_ptr<UsageProvider>> providers, st
 }
 
 UsageStore::UsageStore(std::vector<std::shared_ptr<UsageProvider>> providers, QObject* parent)
-    : UsageStore(std::move(providers), std::make_shared<HistoryStore>(std::nullopt), systemNow, parent) {}
+    : UsageStore(std::move(providers), nullptr, systemNow, nullptr, parent) {}
 
 UsageStore::~UsageStore() {
   if (m_loop) m_loop->stop.request_stop();

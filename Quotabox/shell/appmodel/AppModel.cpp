@@ -5,7 +5,6 @@
 #include "login/ClosureLoginItem.h"
 #include "login/LoginItem.h"
 #include "login/LoginItemError.h"
-#include "scenarios/DevTrends.h"
 
 namespace {
 const QString kLoginItemGeneralError =
@@ -123,14 +122,6 @@ void AppModel::toggleTrend(ServiceID service, const std::string& windowID) {
 }
 
 WindowTrend AppModel::trend(ServiceID service, const std::string& windowID) const {
-  if (m_options.source.kind == LaunchOptions::Source::Kind::trends) {
-    const auto& usages = m_store->usages();
-    if (const auto it = usages.find(service); it != usages.end()) {
-      if (const UsageWindow* window = it->second.window(windowID)) {
-        return DevTrends::make(service, *window, m_store->historyEnabled(), m_clock());
-      }
-    }
-  }
   return m_store->trend(service, windowID);
 }
 

@@ -148,3 +148,26 @@ TEST_F(AppModelTest, SwitchingNotificationsOnAsksForPermissionOffOnlyStores) {
   EXPECT_EQ(center->requests, 1);
   EXPECT_EQ(defaults->value(QStringLiteral("notificationsEnabled")), QVariant(false));
 }
+
+// The showcase store serves one kind of forecast per window, and none while recording is off.
+TEST_F(AppModelTest, TrendShowcaseShowsEveryForecastKind) {
+  using Kind = TrendVerdict::Kind;
+  AppModel model(LaunchOptions::parse({QStringLiteral("quotabox"), QStringLiteral("--mock-trends")}), defaults);
+  awaitFuture(model.store().refresh());
+  const std::vector<std::tuple<ServiceID, std::string, Kind>> expected{
+      {ServiceID::claude, "five_hour", Kind::alreadyFull},
+      {ServiceID::claude, "seven_day", Kind::exhaustsBeforeReset},
+      {ServiceID::claude, "seven_day_opus", Kind::idle},
+      {ServiceID::codex, "codex_secondary", Kind::onTrack},
+      {ServiceID::codex, "codex_primary", Kind::unknown}};
+  for (const auto& [service, window, kind] : expected) {
+    SCOPED_TRACE(window);
+    const WindowTrend trend = model.trend(service, window);
+    EXPECT_EQ(trend.verdict.kind, kind);
+    EXPECT_GE(trend.samples.size(), 2u);
+  }
+  const WindowTrend week = model.trend(ServiceID::claude, "seven_day");
+  EXPECT_NEAR(toEpochSeconds(*week.verdict.fullAt) - toEpochSeconds(week.samples.back().at), 30 * 3600, 1);
+  model.applyHistoryEnabled(false);
+  EXPECT_EQ(model.trend(ServiceID::claude, "five_hour"), WindowTrend::insufficient(ServiceID::claude, "five_hour"));
+}
