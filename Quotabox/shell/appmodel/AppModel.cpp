@@ -2,9 +2,8 @@
 
 #include <QTimer>
 
-#include "login/ClosureLoginItem.h"
-#include "login/LoginItem.h"
 #include "login/LoginItemError.h"
+#include "platform/SystemLoginItem.h"
 
 namespace {
 const QString kLoginItemGeneralError =
@@ -17,7 +16,7 @@ AppModel::AppModel(LaunchOptions options, std::shared_ptr<SettingsDomain> defaul
   m_settings = std::make_unique<AppSettings>(defaults);
   m_notifier = parts.notifier ? std::move(parts.notifier)
                               : std::make_unique<ThresholdNotifier>(defaults, notifierNamespace(m_options), nullptr);
-  m_loginItem = parts.loginItem ? std::move(parts.loginItem) : makeLoginItem();
+  m_loginItem = parts.loginItem ? std::move(parts.loginItem) : SystemLoginItem::make();
   m_store->setHistoryEnabled(m_settings->historyEnabled());
 }
 
@@ -25,11 +24,6 @@ AppModel::~AppModel() = default;
 
 QString AppModel::notifierNamespace(const LaunchOptions& options) {
   return options.source.kind == LaunchOptions::Source::Kind::live ? QStringLiteral("live") : QStringLiteral("mock");
-}
-
-std::shared_ptr<LoginItemControlling> AppModel::makeLoginItem() {
-  return std::make_shared<ClosureLoginItem>([] { return LoginItem::isEnabled(); },
-                                            [](bool enabled) { LoginItem::setEnabled(enabled); });
 }
 
 std::string AppModel::trendKey(ServiceID service, const std::string& windowID) {
