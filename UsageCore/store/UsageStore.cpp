@@ -48,8 +48,11 @@ UsageStore::UsageStore(std::vector<std::shared_ptr<UsageProvider>> providers, st
   if (!m_clock) m_clock = systemNow;
   if (!m_historyStore) m_historyStore = std::make_shared<HistoryStore>(std::nullopt);
   if (!m_trends) m_trends = std::make_shared<HistoryTrends>();
-  // Every provider fetches at the same time.
-  m_pool.setMaxThreadCount(std::max<int>(1, int(m_providers.size())));
+  // Every provider fetches at the same time, with room for one blocking side task (a credentials read).
+  m_pool.setMaxThreadCount(int(m_providers.size()) + 1);
+  for (const auto& provider : m_providers) {
+    provider->useLauncher([pool = &m_pool](std::function<void()> task) { pool->start(std::move(task)); });
+  }
   m_timer = new QTimer(this);
   m_timer->setObjectName(QStringLiteral("refreshTimer"));
   m_timer->setSingleShot(true);
@@ -68,6 +71,7 @@ UsageStore::~UsageStore() {
   // Providers that honour the token return early; their results are never applied.
   if (m_run) m_run->fetchStop.request_stop();
   m_pool.waitForDone();
+  for (const auto& provider : m_providers) provider->useLauncher({});
 }
 
 void UsageStore::setRefreshInterval(double seconds) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QThreadPool>
 #include <QtConcurrent>
 #include <algorithm>
 #include <atomic>
@@ -178,6 +179,8 @@ TEST_F(ClaudeUsageProviderTest, StalledEndlessOrRefusedTransfersAreNetworkFailur
 
 TEST_F(ClaudeUsageProviderTest, StopAbortsTheExchangeAtOnce) {
   // Only the stop can end these waits: the server never answers, the credentials never come.
+  QThreadPool workers;
+  provider.useLauncher([&workers](std::function<void()> task) { workers.start(std::move(task)); });
   provider.requestTimeout = 60s;
   provider.request = ClaudeUsageTransfer::withLimit(60s);
   server.respondWith(withMode(200, HttpTestResponse::Mode::stall));

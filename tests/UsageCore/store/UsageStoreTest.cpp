@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <thread>
 
 #include "EventLoop.h"
 #include "TestSandbox.h"
@@ -111,6 +112,28 @@ TEST_F(UsageStoreTest, ThrowingProviderDoesNotStopTheRefresh) {
   EXPECT_EQ(store->usages().count(ServiceID::claude), 0u);
   EXPECT_EQ(store->usages().count(ServiceID::codex), 1u);
   EXPECT_TRUE(store->lastRefresh().has_value());
+}
+
+// Providers start side work on the store's workers, and never on them once the store is gone.
+TEST_F(UsageStoreTest, ProvidersLaunchOnTheStoresWorkersWhileItLives) {
+  struct Launching : FakeProvider {
+    using FakeProvider::FakeProvider;
+    void useLauncher(Launcher launch) override { launcher = std::move(launch); }
+    Launcher launcher;
+  };
+  auto provider = std::make_shared<Launching>(ServiceID::claude, std::vector{okUsage(ServiceID::claude, {}, 1)});
+  auto store = makeStore({provider});
+  ASSERT_TRUE(provider->launcher);
+  std::atomic<bool> ran = false;
+  std::thread::id where;
+  provider->launcher([&] {
+    where = std::this_thread::get_id();
+    ran = true;
+  });
+  store.reset();  // waits for its workers
+  EXPECT_TRUE(ran);
+  EXPECT_NE(where, std::this_thread::get_id());
+  EXPECT_FALSE(provider->launcher);
 }
 
 TEST_F(UsageStoreTest, TheLoopRefreshesAtOnceThenSleepsAtLeastASecondOnOneTimer) {
