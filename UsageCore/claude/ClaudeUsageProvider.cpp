@@ -5,8 +5,10 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <typeinfo>
 
 #include "claude/ClaudeCredentials.h"
+#include "model/CoreLog.h"
 #include "model/UsageParseError.h"
 #include "model/UsageParsing.h"
 
@@ -138,10 +140,16 @@ ServiceUsage ClaudeUsageProvider::fetch(std::stop_token stop) {
     const std::optional<ClaudeCredentials> parsed = raw ? ClaudeCredentials::parse(*raw) : std::nullopt;
     if (!parsed) return ServiceUsage::failure(ServiceID::claude, clock(), ProviderStatus::notSignedIn());
     return exchange(parsed->accessToken, parsed->subscriptionType, stop);
-  } catch (const TransportError&) {
+  } catch (const TransportError& error) {
     // Also a cancelled exchange; the store drops that result anyway.
+    qCInfo(coreLog) << "Claude usage not fetched:" << error.what();
     return ServiceUsage::failure(ServiceID::claude, clock(), ProviderStatus::unavailable(kNetwork));
+  } catch (const std::exception& error) {
+    // Only the kind: parser messages may quote the credentials or the answer.
+    qCInfo(coreLog) << "Claude credentials or usage unreadable:" << typeid(error).name();
+    return ServiceUsage::failure(ServiceID::claude, clock(), ProviderStatus::unavailable(kCredentials));
   } catch (...) {
+    qCInfo(coreLog) << "Claude credentials or usage unreadable";
     return ServiceUsage::failure(ServiceID::claude, clock(), ProviderStatus::unavailable(kCredentials));
   }
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 
+#include "model/CoreLog.h"
 #include "store/FutureWatch.h"
 
 namespace {
@@ -143,6 +144,7 @@ QFuture<void> UsageStore::startRefresh(std::stop_token cancel) {
             return provider->fetch(token);
           } catch (...) {
             // A provider must not throw; if one does, its result is simply missing.
+            qCWarning(coreLog) << "fetch of" << ServiceIDs::id(provider->service()).c_str() << "threw; no result";
             return std::nullopt;
           }
         });

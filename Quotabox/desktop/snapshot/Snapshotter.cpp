@@ -10,11 +10,12 @@
 #include <exception>
 
 #include "appmodel/AppModel.h"
+#include "glyph/MenuBarLabel.h"
+#include "platform/DesktopLog.h"
 #include "settings/SettingsDomain.h"
 #include "snapshot/EventWait.h"
 #include "snapshot/ReportFile.h"
 #include "snapshot/UiChecks.h"
-#include "glyph/MenuBarLabel.h"
 #include "views/Appearance.h"
 #include "views/SettingsView.h"
 #include "views/UsageView.h"
@@ -93,7 +94,8 @@ bool Snapshotter::render(QWidget* view, const std::string& appearance, const QSt
   try {
     ReportFile::writePng(path, image);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    qCInfo(desktopLog) << "snapshot file not written:" << error.what();
     return false;
   }
 }
@@ -155,7 +157,8 @@ bool Snapshotter::writeMenuBarStrip(const AppModel& model, const QString& path) 
   try {
     ReportFile::writePng(path, strip);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    qCInfo(desktopLog) << "snapshot file not written:" << error.what();
     return false;
   }
 }
@@ -199,7 +202,8 @@ bool Snapshotter::validateModel(const std::shared_ptr<SettingsDomain>& defaults,
   try {
     ReportFile::writeJson(fileIn(directory, QStringLiteral("ui-checks.json")), report);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    qCInfo(desktopLog) << "snapshot file not written:" << error.what();
     return false;
   }
 }

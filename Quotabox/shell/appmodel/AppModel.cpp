@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "appmodel/ShellLog.h"
 #include "login/LoginItemError.h"
 #include "platform/SystemLoginItem.h"
 
@@ -147,7 +148,11 @@ void AppModel::setLaunchAtLogin(bool enabled) {
     setLoginItemError(std::nullopt);
   } catch (const LoginItemError& error) {
     setLoginItemError(error.description());
+  } catch (const std::exception& error) {
+    qCInfo(shellLog) << "launch at login not changed:" << error.what();
+    setLoginItemError(kLoginItemGeneralError);
   } catch (...) {
+    qCInfo(shellLog) << "launch at login not changed";
     setLoginItemError(kLoginItemGeneralError);
   }
   ++m_loginItemRevision;

@@ -9,6 +9,7 @@
 
 #include "EventLoop.h"
 #include "HttpTestServer.h"
+#include "LogCapture.h"
 #include "TestSandbox.h"
 #include "claude/ClaudeUsageProvider.h"
 #include "http/ClaudeUsageNetwork.h"
@@ -46,8 +47,6 @@ QByteArray oversizedUsage() {
   return R"({"five_hour": {"utilization": 1})" + QByteArray(ClaudeUsageTransfer::kMaxBodyBytes, ' ') + "}";
 }
 
-QByteArray qtMessages;
-
 }  // namespace
 
 // The provider against a loopback server, through the real transfer.
@@ -65,17 +64,6 @@ class ClaudeUsageProviderTest : public SandboxedTest {
     return awaitFuture(QtConcurrent::run([this] { return provider.fetch({}); }), 30s);
   }
   std::string message() { return fetch().status.message; }
-
-  // What `run` wrote to standard error or through Qt's message handler.
-  static std::string output(const std::function<void()>& run) {
-    testing::internal::CaptureStderr();
-    qtMessages.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType, const QMessageLogContext&, const QString& text) { qtMessages += text.toUtf8() + '\n'; });
-    run();
-    qInstallMessageHandler(previous);
-    return testing::internal::GetCapturedStderr() + qtMessages.toStdString();
-  }
 
   TimePoint now = fromEpochSeconds(1775890800);  // Sat, 11 Apr 2026 07:00:00 GMT
   HttpTestServer server;
@@ -120,15 +108,17 @@ TEST_F(ClaudeUsageProviderTest, AnswersBecomeTheirMessages) {
   for (const int status : {301, 304, 400, 403, 407, 418, 429, 500, 503, 599}) {
     cases.push_back({HttpTestResponse::json(status, fixture("claude-usage-error-403.json")), httpMessage(status)});
   }
-  const std::string written = output([&] {
-    for (const auto& [response, expected] : cases) {
-      server.respondWith(response);
-      const ServiceUsage usage = fetch();
-      EXPECT_EQ(usage.status.message, expected) << response.status << " " << response.body.size();
-      EXPECT_EQ(usage.planName, std::nullopt);
-    }
-  });
-  EXPECT_EQ(written.find("TEST-7f3a"), std::string::npos);  // no part of the token, anywhere
+  testing::internal::CaptureStderr();
+  const LogCapture log(QStringLiteral("quotabox.*=true"));
+  for (const auto& [response, expected] : cases) {
+    server.respondWith(response);
+    const ServiceUsage usage = fetch();
+    EXPECT_EQ(usage.status.message, expected) << response.status << " " << response.body.size();
+    EXPECT_EQ(usage.planName, std::nullopt);
+  }
+  const std::string written = testing::internal::GetCapturedStderr() + log.lines().join('\n').toStdString();
+  EXPECT_NE(written.find("unreadable"), std::string::npos);  // logging was on
+  EXPECT_EQ(written.find("TEST-7f3a"), std::string::npos);   // no part of the token, anywhere
   EXPECT_EQ(server.requests().size(), cases.size());
 }
 
@@ -217,7 +207,15 @@ TEST_F(ClaudeUsageProviderTest, CredentialsDecideWhetherToAsk) {
     EXPECT_EQ(fetch().status, ProviderStatus::notSignedIn()) << signedOut;
   }
   provider.credentials = []() -> std::optional<QByteArray> { throw std::runtime_error("keychain locked"); };
-  EXPECT_EQ(message(), kCredentialsMessage);
+  {
+    // Said only when asked for.
+    const LogCapture quiet;
+    EXPECT_EQ(message(), kCredentialsMessage);
+    EXPECT_TRUE(quiet.lines().isEmpty());
+    const LogCapture asked(QStringLiteral("quotabox.*=true"));
+    EXPECT_EQ(message(), kCredentialsMessage);
+    EXPECT_TRUE(asked.contains("quotabox.core: Claude credentials or usage unreadable"));
+  }
   const QByteArray unusable[] = {R"({"claudeAiOauth":{"accessToken":""}})",
                                  kCredentials.left(kCredentials.indexOf("06"))};  // cut inside the token
   for (const QByteArray& document : unusable) {

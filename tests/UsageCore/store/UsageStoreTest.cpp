@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "EventLoop.h"
+#include "LogCapture.h"
 #include "TestSandbox.h"
 #include "UsageStoreFakes.h"
 #include "codex/CodexUsageProvider.h"
@@ -103,11 +104,13 @@ TEST_F(UsageStoreTest, ResultsApplyAsEachFetchCompletesAndAnOverlappingRefreshRe
   EXPECT_EQ(*usages, 2);
 }
 
-TEST_F(UsageStoreTest, ThrowingProviderDoesNotStopTheRefresh) {
+TEST_F(UsageStoreTest, ThrowingProviderDoesNotStopTheRefreshAndIsLogged) {
   auto throwing = std::make_shared<FakeProvider>(
       ServiceID::claude, [](std::stop_token) -> ServiceUsage { throw std::runtime_error("broken provider"); });
   auto store = makeStore({throwing, instant(ServiceID::codex)});
+  const LogCapture log;  // warnings need no rules
   awaitFuture(store->refresh());
+  EXPECT_TRUE(log.contains("quotabox.core: fetch of claude threw")) << log.lines().join('\n').toStdString();
   EXPECT_FALSE(store->isRefreshing());
   EXPECT_EQ(store->usages().count(ServiceID::claude), 0u);
   EXPECT_EQ(store->usages().count(ServiceID::codex), 1u);
