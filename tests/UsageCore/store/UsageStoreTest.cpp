@@ -14,7 +14,7 @@ namespace {
 
 using Providers = std::vector<std::shared_ptr<UsageProvider>>;
 
-const UsageWindow fiveHour("five_hour", "5시간", 42, fromEpochSeconds(1760010000), 300);
+const UsageWindow fiveHour = fiveHourWindow(42, fromEpochSeconds(1760010000));
 const UsageWindow weekly("seven_day", "주간", 17, fromEpochSeconds(1760500000), 10080);
 
 QTimer* refreshTimer(UsageStore& store) { return store.findChild<QTimer*>(QStringLiteral("refreshTimer")); }
@@ -210,7 +210,7 @@ TEST_F(UsageStoreTest, DroppingTheStoreMidRefreshStopsProvidersAndAppliesNothing
   EXPECT_TRUE(waiting->sawStop);
   // A caller waiting for that refresh is not left hanging.
   EXPECT_TRUE(direct.isFinished());
-  spinFor(std::chrono::milliseconds(50));
+  drainEvents();
   EXPECT_EQ(notified, 1);
 }
 

@@ -17,11 +17,6 @@ class XdgAutostartTest : public SandboxedTest {
   QString executable = QString::fromStdString(sandbox.path("bin/quotabox").string());
   XdgAutostart autostart{executable, XdgAutostart::defaultDirectory()};
   std::shared_ptr<LoginItemControlling> system = SystemLoginItem::make();
-
-  static mode_t modeOf(const QString& path) {
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
-  }
 };
 }  // namespace
 
