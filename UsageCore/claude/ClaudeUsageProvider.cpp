@@ -5,9 +5,10 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <thread>
+#include <typeinfo>
 
 #include "claude/ClaudeCredentials.h"
+#include "model/CoreLog.h"
 #include "model/UsageParseError.h"
 #include "model/UsageParsing.h"
 
@@ -71,10 +72,12 @@ std::optional<double> retryDelay(const QByteArray& value, TimePoint now) {
   return std::min(seconds, kLongestBackoffSeconds);
 }
 
-// Runs the credentials read on a thread of its own and waits for it, or until `stop` fires: a
-// blocking read (the keychain tool, up to seconds) never holds up cancellation. An abandoned read
-// finishes on its own and its result is dropped.
-std::optional<QByteArray> readCredentials(const ClaudeUsageProvider::CredentialsFunction& read, std::stop_token stop) {
+// Runs the credentials read through `launch` and waits for it, or until `stop` fires: a blocking
+// read (the keychain tool, up to seconds) never holds up cancellation. An abandoned read finishes
+// on its worker and its result is dropped.
+std::optional<QByteArray> readCredentials(const ClaudeUsageProvider::CredentialsFunction& read,
+                                          const UsageProvider::Launcher& launch, std::stop_token stop) {
+  if (!launch) return read();
   struct Outcome {
     std::mutex mutex;
     std::condition_variable_any changed;
@@ -83,7 +86,7 @@ std::optional<QByteArray> readCredentials(const ClaudeUsageProvider::Credentials
     std::exception_ptr error;
   };
   auto outcome = std::make_shared<Outcome>();
-  std::thread([outcome, read] {
+  launch([outcome, read] {
     std::optional<QByteArray> value;
     std::exception_ptr error;
     try {
@@ -96,7 +99,7 @@ std::optional<QByteArray> readCredentials(const ClaudeUsageProvider::Credentials
     outcome->error = error;
     outcome->done = true;
     outcome->changed.notify_all();
-  }).detach();
+  });
 
   std::unique_lock lock(outcome->mutex);
   if (!outcome->changed.wait(lock, stop, [&] { return outcome->done; })) throw TransportError("cancelled");
@@ -121,16 +124,32 @@ QUrl ClaudeUsageProvider::endpoint() {
   return acceptedOverride(qgetenv("QUOTABOX_CLAUDE_USAGE_URL")).value_or(QUrl(QString::fromLatin1(kDefaultEndpoint)));
 }
 
+void ClaudeUsageProvider::useLauncher(Launcher launch) {
+  std::lock_guard lock(m_launchMutex);
+  m_launch = std::move(launch);
+}
+
 ServiceUsage ClaudeUsageProvider::fetch(std::stop_token stop) {
   try {
-    const std::optional<QByteArray> raw = readCredentials(credentials, stop);
+    Launcher launch;
+    {
+      std::lock_guard lock(m_launchMutex);
+      launch = m_launch;
+    }
+    const std::optional<QByteArray> raw = readCredentials(credentials, launch, stop);
     const std::optional<ClaudeCredentials> parsed = raw ? ClaudeCredentials::parse(*raw) : std::nullopt;
     if (!parsed) return ServiceUsage::failure(ServiceID::claude, clock(), ProviderStatus::notSignedIn());
     return exchange(parsed->accessToken, parsed->subscriptionType, stop);
-  } catch (const TransportError&) {
+  } catch (const TransportError& error) {
     // Also a cancelled exchange; the store drops that result anyway.
+    qCInfo(coreLog) << "Claude usage not fetched:" << error.what();
     return ServiceUsage::failure(ServiceID::claude, clock(), ProviderStatus::unavailable(kNetwork));
+  } catch (const std::exception& error) {
+    // Only the kind: parser messages may quote the credentials or the answer.
+    qCInfo(coreLog) << "Claude credentials or usage unreadable:" << typeid(error).name();
+    return ServiceUsage::failure(ServiceID::claude, clock(), ProviderStatus::unavailable(kCredentials));
   } catch (...) {
+    qCInfo(coreLog) << "Claude credentials or usage unreadable";
     return ServiceUsage::failure(ServiceID::claude, clock(), ProviderStatus::unavailable(kCredentials));
   }
 }

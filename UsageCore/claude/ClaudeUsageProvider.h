@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include "claude/ClaudeUsageTransfer.h"
@@ -21,8 +22,9 @@ class ClaudeUsageProvider : public UsageProvider {
   // `request`, every exchange fails as a network failure.
   ClaudeUsageProvider();
 
-  // Raw credentials document, or no value when the user is not signed in. Called on a thread of
-  // its own, because it may block for seconds; a cancelled fetch stops waiting for it.
+  // Raw credentials document, or no value when the user is not signed in. It may block for
+  // seconds, so it runs through the launcher when there is one and a stop ends the wait for it;
+  // without a launcher it runs inline.
   CredentialsFunction credentials;
   ClaudeUsageRequestFunction request;
   Clock clock = systemNow;
@@ -31,6 +33,7 @@ class ClaudeUsageProvider : public UsageProvider {
   ServiceID service() const override { return ServiceID::claude; }
   // A stop request aborts the credentials wait or the transfer at once (the network message).
   ServiceUsage fetch(std::stop_token stop) override;
+  void useLauncher(Launcher launch) override;
 
   // https://api.anthropic.com/api/oauth/usage, or QUOTABOX_CLAUDE_USAGE_URL when it is https or
   // plain http to a loopback host.
@@ -43,4 +46,6 @@ class ClaudeUsageProvider : public UsageProvider {
 
   // After 429/503 with Retry-After, fetches before that time repeat the answer without a request.
   std::shared_ptr<Backoff> m_backoff;
+  std::mutex m_launchMutex;
+  Launcher m_launch;
 };

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "files/RegularFile.h"
+#include "model/CoreLog.h"
 #include "model/UsageParsing.h"
 
 namespace fs = std::filesystem;
@@ -82,7 +83,8 @@ std::optional<ServiceUsage> CodexLogReader::readFile(const fs::path& path, std::
   try {
     return ReverseJSONL::read(path, ReverseJSONL::defaultChunkSize, ReverseJSONL::defaultMaximumLine, parse,
                               std::move(stop), m_open);
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    qCDebug(coreLog) << "Codex log skipped:" << error.what();
     return std::nullopt;  // unreadable, or cancelled: the caller checks the token
   }
 }

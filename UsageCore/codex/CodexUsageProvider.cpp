@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QtGlobal>
 
+#include "model/CoreLog.h"
+
 CodexUsageProvider::CodexUsageProvider() : CodexUsageProvider(defaultRoot()) {}
 
 CodexUsageProvider::CodexUsageProvider(std::filesystem::path root, std::shared_ptr<CodexLogReader> reader)
@@ -18,8 +20,9 @@ std::filesystem::path CodexUsageProvider::defaultRoot() {
 ServiceUsage CodexUsageProvider::fetch(std::stop_token stop) {
   try {
     return m_reader->readLocal(m_root, std::move(stop));
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
     // Only resource exhaustion gets here; report it like an unreadable home.
+    qCWarning(coreLog) << "Codex logs not read:" << error.what();
     return ServiceUsage::failure(ServiceID::codex, systemNow(),
                                  ProviderStatus::unavailable(CodexLogReader::noRecordsMessage));
   }

@@ -6,10 +6,11 @@
 #include <atomic>
 #include <cmath>
 
+#include "files/RegularFile.h"
 #include "history/HistoryCodec.h"
 #include "history/HistoryFile.h"
 #include "history/SerialExecutor.h"
-#include "files/RegularFile.h"
+#include "model/CoreLog.h"
 
 namespace fs = std::filesystem;
 
@@ -102,7 +103,10 @@ struct HistoryStore::State {
   Snapshot guarded(Work work) {
     try {
       work();
+    } catch (const std::exception& error) {
+      qCWarning(coreLog) << "history call failed:" << error.what();
     } catch (...) {
+      qCWarning(coreLog) << "history call failed";
     }
     return snapshot();
   }

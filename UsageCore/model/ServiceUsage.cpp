@@ -2,12 +2,6 @@
 
 #include <algorithm>
 
-double ServiceUsage::peakUsedPercent() const {
-  double peak = 0;
-  for (const auto& w : windows) peak = std::max(peak, w.usedPercent);
-  return peak;
-}
-
 const UsageWindow* ServiceUsage::window(const std::string& windowID) const {
   const auto it = std::find_if(windows.begin(), windows.end(), [&](const UsageWindow& w) { return w.id == windowID; });
   return it == windows.end() ? nullptr : &*it;

@@ -19,9 +19,6 @@ struct ServiceUsage {
   TimePoint fetchedAt;
   ProviderStatus status;
 
-  ServiceID id() const { return service; }
-  // Largest used share among the windows, 0 without windows.
-  double peakUsedPercent() const;
   // A window by id, or nullptr.
   const UsageWindow* window(const std::string& windowID) const;
   bool operator==(const ServiceUsage&) const = default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <stop_token>
 
 #include "model/ServiceID.h"
@@ -9,7 +10,13 @@
 // providers, and never throws: every failure is reported through the returned status.
 class UsageProvider {
  public:
+  // Starts a task on a worker thread.
+  using Launcher = std::function<void(std::function<void()>)>;
+
   virtual ~UsageProvider() = default;
   virtual ServiceID service() const = 0;
   virtual ServiceUsage fetch(std::stop_token stop) = 0;
+  // Where a fetch may start side work that a stop must not wait for; the store hands over its
+  // workers before the first fetch and an empty launcher once its workers are gone.
+  virtual void useLauncher(Launcher) {}
 };

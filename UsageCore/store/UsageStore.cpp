@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 
+#include "model/CoreLog.h"
 #include "store/FutureWatch.h"
 
 namespace {
@@ -39,15 +40,20 @@ struct UsageStore::Run {
 };
 
 UsageStore::UsageStore(std::vector<std::shared_ptr<UsageProvider>> providers, std::shared_ptr<HistoryStore> history,
-                       Clock clock, QObject* parent)
+                       Clock clock, std::shared_ptr<const TrendSource> trends, QObject* parent)
     : QObject(parent),
       m_providers(std::move(providers)),
       m_historyStore(std::move(history)),
-      m_clock(std::move(clock)) {
+      m_clock(std::move(clock)),
+      m_trends(std::move(trends)) {
   if (!m_clock) m_clock = systemNow;
   if (!m_historyStore) m_historyStore = std::make_shared<HistoryStore>(std::nullopt);
-  // Every provider fetches at the same time.
-  m_pool.setMaxThreadCount(std::max<int>(1, int(m_providers.size())));
+  if (!m_trends) m_trends = std::make_shared<HistoryTrends>();
+  // Every provider fetches at the same time, with room for one blocking side task (a credentials read).
+  m_pool.setMaxThreadCount(int(m_providers.size()) + 1);
+  for (const auto& provider : m_providers) {
+    provider->useLauncher([pool = &m_pool](std::function<void()> task) { pool->start(std::move(task)); });
+  }
   m_timer = new QTimer(this);
   m_timer->setObjectName(QStringLiteral("refreshTimer"));
   m_timer->setSingleShot(true);
@@ -59,13 +65,14 @@ UsageStore::UsageStore(std::vector<std::shared_ptr<UsageProvider>> providers, st
 }
 
 UsageStore::UsageStore(std::vector<std::shared_ptr<UsageProvider>> providers, QObject* parent)
-    : UsageStore(std::move(providers), std::make_shared<HistoryStore>(std::nullopt), systemNow, parent) {}
+    : UsageStore(std::move(providers), nullptr, systemNow, nullptr, parent) {}
 
 UsageStore::~UsageStore() {
   if (m_loop) m_loop->stop.request_stop();
   // Providers that honour the token return early; their results are never applied.
   if (m_run) m_run->fetchStop.request_stop();
   m_pool.waitForDone();
+  for (const auto& provider : m_providers) provider->useLauncher({});
 }
 
 void UsageStore::setRefreshInterval(double seconds) {
@@ -137,6 +144,7 @@ QFuture<void> UsageStore::startRefresh(std::stop_token cancel) {
             return provider->fetch(token);
           } catch (...) {
             // A provider must not throw; if one does, its result is simply missing.
+            qCWarning(coreLog) << "fetch of" << ServiceIDs::id(provider->service()).c_str() << "threw; no result";
             return std::nullopt;
           }
         });

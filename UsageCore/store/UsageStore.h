@@ -20,6 +20,7 @@
 #include "model/ServiceUsage.h"
 #include "model/TimePoint.h"
 #include "model/UsageProvider.h"
+#include "trends/TrendSource.h"
 #include "trends/WindowTrend.h"
 
 using UsageMap = std::map<ServiceID, ServiceUsage>;
@@ -39,13 +40,16 @@ class UsageStore : public QObject {
   Q_PROPERTY(HistoryMap history READ history NOTIFY historyChanged)
 
  public:
+  // Without a history store the history is kept in memory only; without a trend source trends come
+  // from the recorded history.
   UsageStore(std::vector<std::shared_ptr<UsageProvider>> providers, std::shared_ptr<HistoryStore> history,
-             Clock clock = systemNow, QObject* parent = nullptr);
+             Clock clock = systemNow, std::shared_ptr<const TrendSource> trends = nullptr, QObject* parent = nullptr);
   // Memory-only history: nothing is read or written.
   explicit UsageStore(std::vector<std::shared_ptr<UsageProvider>> providers, QObject* parent = nullptr);
   ~UsageStore() override;
 
-  // One scripted provider per service; such a store never touches its history.
+  // One scripted provider per service and the scenario's made-up trends; such a store never
+  // touches its history.
   static std::unique_ptr<UsageStore> mock(MockUsageProvider::Scenario scenario);
   // The production store: Claude then Codex, the history file in the user's data folder and the
   // system clock. A read-only history loads the file but never changes it (report modes). Claude
@@ -66,7 +70,6 @@ class UsageStore : public QObject {
   // otherwise; a successful clear or a later move ends it.
   std::error_code historyFileError() const { return m_historyFileError; }
   const HistoryMap& history() const { return m_history; }
-  std::optional<MockUsageProvider::Scenario> mockScenario() const { return m_mockScenario; }
 
   // Whether the refresh loop runs.
   bool isRunning() const { return m_loop != nullptr; }
@@ -81,7 +84,7 @@ class UsageStore : public QObject {
   // Empties the history (memory and file); recording pauses until the clear succeeds.
   void clearHistory();
 
-  // The forecast of one window; insufficient while recording is off.
+  // The forecast of one window from the store's trend source; insufficient while recording is off.
   WindowTrend trend(ServiceID service, const std::string& windowID) const;
 
  signals:
@@ -94,7 +97,7 @@ class UsageStore : public QObject {
   void historyClearFailedChanged();
   void historyFileErrorChanged();
   void historyChanged();
-  // Anything trend() reads has changed (history, usages, recording, scenario).
+  // Anything trend() reads has changed (history, usages, recording).
   void trendInputsChanged();
 
  private:
@@ -112,7 +115,7 @@ class UsageStore : public QObject {
 
   // History side.
   void loadHistory();
-  // The recording or maintenance step after a refresh; nothing for a mock store.
+  // The recording or maintenance step after a refresh; nothing when the trend source keeps no history.
   std::optional<QFuture<void>> historyAfterRefresh(bool recordingBlocked, long long generation,
                                                    std::vector<HistoryEntry> entries, std::stop_token cancel);
   QFuture<void> recordHistory(std::vector<HistoryEntry> entries, long long generation, std::stop_token cancel);
@@ -128,6 +131,7 @@ class UsageStore : public QObject {
   std::vector<std::shared_ptr<UsageProvider>> m_providers;
   std::shared_ptr<HistoryStore> m_historyStore;
   Clock m_clock;
+  std::shared_ptr<const TrendSource> m_trends;
 
   UsageMap m_usages;
   bool m_isRefreshing = false;
@@ -138,7 +142,6 @@ class UsageStore : public QObject {
   bool m_historyClearFailed = false;
   std::error_code m_historyFileError;
   HistoryMap m_history;
-  std::optional<MockUsageProvider::Scenario> m_mockScenario;
 
   long long m_historyGeneration = 0;
   long long m_appliedHistoryVersion = -1;

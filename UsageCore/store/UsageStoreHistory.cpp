@@ -8,10 +8,9 @@
 #include <QPromise>
 #include <QTimer>
 
+#include "mock/ScenarioTrends.h"
 #include "store/FutureWatch.h"
 #include "store/UsageStore.h"
-#include "trends/MockTrends.h"
-#include "trends/TrendCalculator.h"
 
 namespace {
 
@@ -29,15 +28,14 @@ std::unique_ptr<UsageStore> UsageStore::mock(MockUsageProvider::Scenario scenari
   for (const ServiceID service : ServiceIDs::allCases) {
     providers.push_back(std::make_shared<MockUsageProvider>(service, scenario));
   }
-  auto store = std::make_unique<UsageStore>(std::move(providers));
-  store->m_mockScenario = scenario;
-  return store;
+  return std::make_unique<UsageStore>(std::move(providers), nullptr, systemNow,
+                                      std::make_shared<ScenarioTrends>(scenario));
 }
 
 void UsageStore::loadHistory() {
   // Deferred to the event loop and bound to the store: a store dropped before then loads nothing.
   QTimer::singleShot(0, this, [this] {
-    if (m_mockScenario) return;
+    if (!m_trends->keepsHistory()) return;
     const long long generation = m_historyGeneration;
     whenFinished(m_historyStore->load(m_clock()), this, [this, generation](const QFuture<HistoryStore::Snapshot>& f) {
       if (auto snapshot = finishedResult(f)) applySnapshot(generation, *snapshot);
@@ -48,7 +46,7 @@ void UsageStore::loadHistory() {
 std::optional<QFuture<void>> UsageStore::historyAfterRefresh(bool recordingBlocked, long long generation,
                                                              std::vector<HistoryEntry> entries,
                                                              std::stop_token cancel) {
-  if (m_mockScenario) return std::nullopt;
+  if (!m_trends->keepsHistory()) return std::nullopt;
   if (!recordingBlocked && m_historyEnabled) return recordHistory(std::move(entries), generation, cancel);
   if (m_isClearingHistory || m_historyClearFailed) return std::nullopt;
   // Recording is off: still let old samples age out of the file.
@@ -178,14 +176,11 @@ void UsageStore::clearHistory() {
 WindowTrend UsageStore::trend(ServiceID service, const std::string& windowID) const {
   if (!m_historyEnabled) return WindowTrend::insufficient(service, windowID);
   const auto usage = m_usages.find(service);
-  const UsageWindow* window = usage == m_usages.end() ? nullptr : usage->second.window(windowID);
-  if (m_mockScenario) {
-    if (!window) return WindowTrend::insufficient(service, windowID);
-    return MockTrends::make(service, *window, *m_mockScenario, systemNow());
-  }
   const auto series = m_history.find(HistoryKey{service, windowID});
-  return TrendCalculator::compute(service, windowID, series == m_history.end() ? HistorySeries() : series->second,
-                                  window ? window->resetsAt : std::nullopt,
-                                  window ? window->windowMinutes : std::nullopt, m_clock(),
-                                  TrendCalculator::Config::standard());
+  const HistorySeries none;
+  return m_trends->trend({.service = service,
+                          .windowID = windowID,
+                          .window = usage == m_usages.end() ? nullptr : usage->second.window(windowID),
+                          .series = series == m_history.end() ? none : series->second,
+                          .now = m_clock()});
 }

@@ -1,5 +1,7 @@
 #include "TestSandbox.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <cstdlib>
@@ -63,3 +65,10 @@ QByteArray fixture(const std::string& name) {
   if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("missing fixture " + name);
   return file.readAll();
 }
+
+unsigned modeOf(const std::filesystem::path& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0xFFFF;
+}
+
+unsigned modeOf(const QString& path) { return modeOf(std::filesystem::path(QFile::encodeName(path).toStdString())); }

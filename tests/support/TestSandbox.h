@@ -42,5 +42,9 @@ class SandboxedTest : public ::testing::Test {
   TestSandbox sandbox;
 };
 
+// Permission bits of a file or folder; 0xFFFF when it does not exist.
+unsigned modeOf(const std::filesystem::path& path);
+unsigned modeOf(const QString& path);
+
 // Reads a file of tests/fixtures.
 QByteArray fixture(const std::string& name);

@@ -74,6 +74,11 @@ inline ServiceUsage okUsage(ServiceID service, std::vector<UsageWindow> windows,
   return usage;
 }
 
+// The window most tests start from: Claude's five hours at `percent`.
+inline UsageWindow fiveHourWindow(double percent, std::optional<TimePoint> resetsAt) {
+  return UsageWindow("five_hour", "5시간", percent, resetsAt, 300);
+}
+
 inline ServiceUsage failedUsage(ServiceID service, ProviderStatus status, double fetchedAt) {
   return ServiceUsage::failure(service, fromEpochSeconds(fetchedAt), std::move(status));
 }

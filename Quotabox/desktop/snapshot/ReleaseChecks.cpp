@@ -15,6 +15,7 @@
 #include "login/LoginItem.h"
 #include "login/LoginItemError.h"
 #include "mock/MockUsageProvider.h"
+#include "platform/SystemLoginItem.h"
 #include "platform/XdgAutostart.h"
 #include "settings/SettingsDomain.h"
 #include "snapshot/DesktopNotice.h"
@@ -63,10 +64,10 @@ const QString ReleaseChecks::suitePrefix = QStringLiteral("Quotabox.release-veri
 
 ReleaseChecks::Platform ReleaseChecks::systemPlatform() {
   Platform platform;
-  const LoginItemPlatform login = LoginItem::platform();
+  const LoginItemPlatform login = SystemLoginItem::platform();
   platform.bundlePath = login.appPath;
   platform.isAccessory = trayRunHasNoTaskbarWindow;
-  platform.loginItem = AppModel::makeLoginItem();
+  platform.loginItem = SystemLoginItem::make();
   platform.loginNativeStatus = [service = login.service] { return static_cast<int>(service->status()); };
   if (const auto* autostart = dynamic_cast<const XdgAutostart*>(login.service.get())) {
     platform.loginEntryFile = autostart->entryPath();

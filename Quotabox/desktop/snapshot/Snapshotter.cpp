@@ -11,6 +11,7 @@
 
 #include "appmodel/AppModel.h"
 #include "glyph/MenuBarLabel.h"
+#include "platform/DesktopLog.h"
 #include "settings/SettingsDomain.h"
 #include "snapshot/EventWait.h"
 #include "snapshot/ReportFile.h"
@@ -97,7 +98,8 @@ bool Snapshotter::render(QWidget* view, const std::string& appearance, const QSt
   try {
     ReportFile::writePng(path, image);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    qCInfo(desktopLog) << "snapshot file not written:" << error.what();
     return false;
   }
 }
@@ -159,7 +161,8 @@ bool Snapshotter::writeMenuBarStrip(const AppModel& model, const QString& path) 
   try {
     ReportFile::writePng(path, strip);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    qCInfo(desktopLog) << "snapshot file not written:" << error.what();
     return false;
   }
 }
@@ -203,7 +206,8 @@ bool Snapshotter::validateModel(const std::shared_ptr<SettingsDomain>& defaults,
   try {
     ReportFile::writeJson(fileIn(directory, QStringLiteral("ui-checks.json")), report);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    qCInfo(desktopLog) << "snapshot file not written:" << error.what();
     return false;
   }
 }

@@ -2,10 +2,9 @@
 
 #include <QTimer>
 
-#include "login/ClosureLoginItem.h"
-#include "login/LoginItem.h"
+#include "appmodel/ShellLog.h"
 #include "login/LoginItemError.h"
-#include "scenarios/DevTrends.h"
+#include "platform/SystemLoginItem.h"
 
 namespace {
 const QString kLoginItemGeneralError =
@@ -18,7 +17,7 @@ AppModel::AppModel(LaunchOptions options, std::shared_ptr<SettingsDomain> defaul
   m_settings = std::make_unique<AppSettings>(defaults);
   m_notifier = parts.notifier ? std::move(parts.notifier)
                               : std::make_unique<ThresholdNotifier>(defaults, notifierNamespace(m_options), nullptr);
-  m_loginItem = parts.loginItem ? std::move(parts.loginItem) : makeLoginItem();
+  m_loginItem = parts.loginItem ? std::move(parts.loginItem) : SystemLoginItem::make();
   m_store->setHistoryEnabled(m_settings->historyEnabled());
 }
 
@@ -26,11 +25,6 @@ AppModel::~AppModel() = default;
 
 QString AppModel::notifierNamespace(const LaunchOptions& options) {
   return options.source.kind == LaunchOptions::Source::Kind::live ? QStringLiteral("live") : QStringLiteral("mock");
-}
-
-std::shared_ptr<LoginItemControlling> AppModel::makeLoginItem() {
-  return std::make_shared<ClosureLoginItem>([] { return LoginItem::isEnabled(); },
-                                            [](bool enabled) { LoginItem::setEnabled(enabled); });
 }
 
 std::string AppModel::trendKey(ServiceID service, const std::string& windowID) {
@@ -123,14 +117,6 @@ void AppModel::toggleTrend(ServiceID service, const std::string& windowID) {
 }
 
 WindowTrend AppModel::trend(ServiceID service, const std::string& windowID) const {
-  if (m_options.source.kind == LaunchOptions::Source::Kind::trends) {
-    const auto& usages = m_store->usages();
-    if (const auto it = usages.find(service); it != usages.end()) {
-      if (const UsageWindow* window = it->second.window(windowID)) {
-        return DevTrends::make(service, *window, m_store->historyEnabled(), m_clock());
-      }
-    }
-  }
   return m_store->trend(service, windowID);
 }
 
@@ -162,7 +148,11 @@ void AppModel::setLaunchAtLogin(bool enabled) {
     setLoginItemError(std::nullopt);
   } catch (const LoginItemError& error) {
     setLoginItemError(error.description());
+  } catch (const std::exception& error) {
+    qCInfo(shellLog) << "launch at login not changed:" << error.what();
+    setLoginItemError(kLoginItemGeneralError);
   } catch (...) {
+    qCInfo(shellLog) << "launch at login not changed";
     setLoginItemError(kLoginItemGeneralError);
   }
   ++m_loginItemRevision;

@@ -43,8 +43,6 @@ class AppModel : public QObject {
 
   // Where the notifier keeps what it has notified: "live", or "mock" for demonstration data.
   static QString notifierNamespace(const LaunchOptions& options);
-  // A ClosureLoginItem over LoginItem::isEnabled / LoginItem::setEnabled.
-  static std::shared_ptr<LoginItemControlling> makeLoginItem();
 
   UsageStore& store() const { return *m_store; }
   AppSettings& settings() const { return *m_settings; }

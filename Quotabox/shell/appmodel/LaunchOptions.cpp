@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "scenarios/RetainedMockProvider.h"
+#include "scenarios/ShowcaseTrends.h"
 #include "scenarios/StaleMockProvider.h"
 #include "scenarios/TrendShowcaseProvider.h"
 #include "store/UsageStore.h"
@@ -105,7 +106,8 @@ std::unique_ptr<UsageStore> LaunchOptions::makeStore() const {
     case Kind::retained:
       return std::make_unique<UsageStore>(onePerService<RetainedMockProvider>());
     case Kind::trends:
-      return std::make_unique<UsageStore>(onePerService<TrendShowcaseProvider>());
+      return std::make_unique<UsageStore>(onePerService<TrendShowcaseProvider>(), nullptr, systemNow,
+                                          std::make_shared<ShowcaseTrends>());
     case Kind::live:
       // One-shot reports read the history but never change it.
       return UsageStore::live(

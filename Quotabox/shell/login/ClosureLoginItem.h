@@ -10,9 +10,6 @@ class ClosureLoginItem : public LoginItemControlling {
  public:
   ClosureLoginItem(std::function<bool()> isEnabledProvider, std::function<void(bool)> setter);
 
-  // Backed by LoginItem::isEnabled and LoginItem::setEnabled.
-  static std::shared_ptr<ClosureLoginItem> live();
-
   bool isSupported() const override { return true; }
   bool isEnabled() const override { return m_isEnabledProvider(); }
   void setEnabled(bool enabled) override { m_setter(enabled); }

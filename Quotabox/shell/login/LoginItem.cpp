@@ -5,7 +5,6 @@
 #include <stdexcept>
 
 #include "login/LoginItemError.h"
-#include "platform/XdgAutostart.h"
 
 namespace {
 // Codes with which the system reports a refused authorization or a launch the user denied.
@@ -27,16 +26,6 @@ void fallBack(const LoginItemPlatform& platform, const LoginItemServiceError* re
   throw std::runtime_error("the login registration did not take effect");
 }
 }  // namespace
-
-LoginItemPlatform LoginItem::platform() {
-  const QString executable = XdgAutostart::runningExecutable();
-  return {std::make_shared<XdgAutostart>(executable, XdgAutostart::defaultDirectory()), executable,
-          &LoginItem::isUsableExecutable, std::nullopt};
-}
-
-bool LoginItem::isEnabled() { return isEnabled(platform()); }
-
-void LoginItem::setEnabled(bool enabled) { setEnabled(enabled, platform()); }
 
 bool LoginItem::isEnabled(const LoginItemPlatform& platform) {
   if (platform.service->status() == LoginItemStatus::enabled) return true;

@@ -18,16 +18,10 @@ struct LoginItemPlatform {
   std::optional<LoginAgentFile> agent;
 };
 
-// The two real operations behind the launch-at-login switch; main thread, synchronous.
+// The two operations behind the launch-at-login switch; main thread, synchronous.
 namespace LoginItem {
-// This platform's set: on Linux the XDG autostart entry of the running executable.
-LoginItemPlatform platform();
-
-bool isEnabled();
-// Throws LoginItemError, std::system_error, LoginItemServiceError or std::runtime_error.
-void setEnabled(bool enabled);
-
 bool isEnabled(const LoginItemPlatform& platform);
+// Throws LoginItemError, std::system_error, LoginItemServiceError or std::runtime_error.
 void setEnabled(bool enabled, const LoginItemPlatform& platform);
 
 // A bundle ending in ".app" with an executable Contents/MacOS/Quotabox.

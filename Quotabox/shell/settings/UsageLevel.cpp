@@ -2,19 +2,6 @@
 
 #include <algorithm>
 
-std::optional<UsageLevel> usageLevelFromRaw(int raw) {
-  switch (raw) {
-    case 0:
-      return UsageLevel::normal;
-    case 1:
-      return UsageLevel::warning;
-    case 2:
-      return UsageLevel::critical;
-    default:
-      return std::nullopt;
-  }
-}
-
 UsageLevel levelOf(double percent, Thresholds thresholds) {
   if (percent >= static_cast<double>(thresholds.critical)) return UsageLevel::critical;
   if (percent >= static_cast<double>(thresholds.warning)) return UsageLevel::warning;

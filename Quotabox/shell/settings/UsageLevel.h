@@ -7,9 +7,6 @@
 // How close a percentage is to its limit. Ordered by raw value.
 enum class UsageLevel : int { normal = 0, warning = 1, critical = 2 };
 
-// Accepts exactly 0, 1 and 2.
-std::optional<UsageLevel> usageLevelFromRaw(int raw);
-
 // The user's two thresholds in percent; warning < critical is kept by AppSettings.
 struct Thresholds {
   int warning = 70;

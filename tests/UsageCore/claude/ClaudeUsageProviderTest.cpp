@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QThreadPool>
 #include <QtConcurrent>
 #include <algorithm>
 #include <atomic>
@@ -8,6 +9,7 @@
 
 #include "EventLoop.h"
 #include "HttpTestServer.h"
+#include "LogCapture.h"
 #include "TestSandbox.h"
 #include "claude/ClaudeUsageProvider.h"
 #include "http/ClaudeUsageNetwork.h"
@@ -45,8 +47,6 @@ QByteArray oversizedUsage() {
   return R"({"five_hour": {"utilization": 1})" + QByteArray(ClaudeUsageTransfer::kMaxBodyBytes, ' ') + "}";
 }
 
-QByteArray qtMessages;
-
 }  // namespace
 
 // The provider against a loopback server, through the real transfer.
@@ -64,17 +64,6 @@ class ClaudeUsageProviderTest : public SandboxedTest {
     return awaitFuture(QtConcurrent::run([this] { return provider.fetch({}); }), 30s);
   }
   std::string message() { return fetch().status.message; }
-
-  // What `run` wrote to standard error or through Qt's message handler.
-  static std::string output(const std::function<void()>& run) {
-    testing::internal::CaptureStderr();
-    qtMessages.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType, const QMessageLogContext&, const QString& text) { qtMessages += text.toUtf8() + '\n'; });
-    run();
-    qInstallMessageHandler(previous);
-    return testing::internal::GetCapturedStderr() + qtMessages.toStdString();
-  }
 
   TimePoint now = fromEpochSeconds(1775890800);  // Sat, 11 Apr 2026 07:00:00 GMT
   HttpTestServer server;
@@ -119,15 +108,17 @@ TEST_F(ClaudeUsageProviderTest, AnswersBecomeTheirMessages) {
   for (const int status : {301, 304, 400, 403, 407, 418, 429, 500, 503, 599}) {
     cases.push_back({HttpTestResponse::json(status, fixture("claude-usage-error-403.json")), httpMessage(status)});
   }
-  const std::string written = output([&] {
-    for (const auto& [response, expected] : cases) {
-      server.respondWith(response);
-      const ServiceUsage usage = fetch();
-      EXPECT_EQ(usage.status.message, expected) << response.status << " " << response.body.size();
-      EXPECT_EQ(usage.planName, std::nullopt);
-    }
-  });
-  EXPECT_EQ(written.find("TEST-7f3a"), std::string::npos);  // no part of the token, anywhere
+  testing::internal::CaptureStderr();
+  const LogCapture log(QStringLiteral("quotabox.*=true"));
+  for (const auto& [response, expected] : cases) {
+    server.respondWith(response);
+    const ServiceUsage usage = fetch();
+    EXPECT_EQ(usage.status.message, expected) << response.status << " " << response.body.size();
+    EXPECT_EQ(usage.planName, std::nullopt);
+  }
+  const std::string written = testing::internal::GetCapturedStderr() + log.lines().join('\n').toStdString();
+  EXPECT_NE(written.find("unreadable"), std::string::npos);  // logging was on
+  EXPECT_EQ(written.find("TEST-7f3a"), std::string::npos);   // no part of the token, anywhere
   EXPECT_EQ(server.requests().size(), cases.size());
 }
 
@@ -178,6 +169,8 @@ TEST_F(ClaudeUsageProviderTest, StalledEndlessOrRefusedTransfersAreNetworkFailur
 
 TEST_F(ClaudeUsageProviderTest, StopAbortsTheExchangeAtOnce) {
   // Only the stop can end these waits: the server never answers, the credentials never come.
+  QThreadPool workers;
+  provider.useLauncher([&workers](std::function<void()> task) { workers.start(std::move(task)); });
   provider.requestTimeout = 60s;
   provider.request = ClaudeUsageTransfer::withLimit(60s);
   server.respondWith(withMode(200, HttpTestResponse::Mode::stall));
@@ -185,7 +178,6 @@ TEST_F(ClaudeUsageProviderTest, StopAbortsTheExchangeAtOnce) {
     std::stop_source stop;
     auto result = QtConcurrent::run([&] { return provider.fetch(stop.get_token()); });
     EXPECT_TRUE(waitUntil(stalled, 10s));
-    spinFor(100ms);
     EXPECT_FALSE(result.isFinished());
     stop.request_stop();
     EXPECT_TRUE(waitUntil([&] { return result.isFinished(); }, 5s));
@@ -214,12 +206,22 @@ TEST_F(ClaudeUsageProviderTest, CredentialsDecideWhetherToAsk) {
     EXPECT_EQ(fetch().status, ProviderStatus::notSignedIn()) << signedOut;
   }
   provider.credentials = []() -> std::optional<QByteArray> { throw std::runtime_error("keychain locked"); };
-  EXPECT_EQ(message(), kCredentialsMessage);
-  const QByteArray unusable[] = {R"({"claudeAiOauth":{"accessToken":""}})",
-                                 kCredentials.left(kCredentials.indexOf("06"))};  // cut inside the token
-  for (const QByteArray& document : unusable) {
-    provider.credentials = [document] { return std::optional<QByteArray>(document); };
-    EXPECT_EQ(message(), kCredentialsMessage) << &document - unusable;
+  {
+    // Said only when asked for, and never with the document's text.
+    const LogCapture quiet;
+    EXPECT_EQ(message(), kCredentialsMessage);
+    EXPECT_TRUE(quiet.lines().isEmpty());
+    const LogCapture asked(QStringLiteral("quotabox.*=true"));
+    EXPECT_EQ(message(), kCredentialsMessage);
+    const QByteArray unusable[] = {R"({"claudeAiOauth":{"accessToken":""}})",
+                                   kCredentials.left(kCredentials.indexOf("06"))};  // cut inside the token
+    for (const QByteArray& document : unusable) {
+      provider.credentials = [document] { return std::optional<QByteArray>(document); };
+      EXPECT_EQ(message(), kCredentialsMessage) << &document - unusable;
+    }
+    EXPECT_EQ(asked.lines().size(), 3);
+    EXPECT_TRUE(asked.contains("quotabox.core: Claude credentials or usage unreadable"));
+    EXPECT_FALSE(asked.contains("7f3a"));
   }
   // An answer without an HTTP status is not usage either.
   provider.request = [](const ClaudeUsageRequest&) { return ClaudeUsageResponse{0, {}, "{}"}; };

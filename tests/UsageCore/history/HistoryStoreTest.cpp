@@ -40,11 +40,6 @@ std::vector<double> timesOf(const Snapshot& snapshot, const std::string& window)
   return times;
 }
 
-unsigned modeOf(const fs::path& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0xFFFF;
-}
-
 std::string readText(const fs::path& path) {
   QFile file(QString::fromStdString(path.string()));
   return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();

@@ -33,7 +33,7 @@ class UsageStoreHistoryTest : public SandboxedTest {
 
   fs::path historyFile() const { return sandbox.path("data/Quotabox/history.json"); }
 
-  UsageWindow fiveHour(double used) const { return {"five_hour", "5시간", used, fromEpochSeconds(t0 + 4 * 3600), 300}; }
+  UsageWindow fiveHour(double used) const { return fiveHourWindow(used, fromEpochSeconds(t0 + 4 * 3600)); }
   UsageWindow weekly(double used) const { return {"seven_day", "주간", used, fromEpochSeconds(t0 + 5 * 86400), 10080}; }
 
   // A provider that answers a successful Claude fetch taken at the clock's current reading, once
@@ -143,7 +143,7 @@ TEST_F(UsageStoreHistoryTest, ClearingOrTogglingDuringARefreshDropsItsSamples) {
     gate.open();
     awaitFuture(refreshed);
     awaitClear(*store);
-    spinFor(std::chrono::milliseconds(20));
+    drainEvents();
     EXPECT_TRUE(store->history().empty());
     if (clear) {
       EXPECT_FALSE(fs::exists(historyFile()));
@@ -214,7 +214,7 @@ TEST_F(UsageStoreHistoryTest, StoresWithoutAHistoryFileWriteNoneAndMocksNeverRec
   // Mock data never enters the history.
   auto mock = UsageStore::mock(MockUsageProvider::Scenario::high);
   awaitFuture(mock->refresh());
-  spinFor(std::chrono::milliseconds(20));
+  drainEvents();
   ASSERT_EQ(mock->usages().size(), 2u);
   EXPECT_TRUE(mock->history().empty());
   for (const auto& item : fs::recursive_directory_iterator(sandbox.home())) {
@@ -232,7 +232,7 @@ TEST_F(UsageStoreHistoryTest, HistoryWorkOutlivesADroppedStoreWithoutTouchingIt)
   store->clearHistory();
   store.reset();
   awaitFuture(historyStore->load(clock.now()));
-  spinFor(std::chrono::milliseconds(20));
+  drainEvents();
   EXPECT_FALSE(fs::exists(historyFile()));
 
   // Dropped just as its refresh hands samples to the history: the late snapshot lands nowhere.
@@ -243,8 +243,12 @@ TEST_F(UsageStoreHistoryTest, HistoryWorkOutlivesADroppedStoreWithoutTouchingIt)
   QPointer<UsageStore> watch(raw);
   raw->refresh();
   ASSERT_TRUE(waitUntil([&] { return watch.isNull(); }));
+  // The samples it handed over are kept; their snapshot had no store left to reach.
   awaitFuture(historyStore->load(clock.now()));
-  spinFor(std::chrono::milliseconds(20));
+  drainEvents();
+  const auto stored = fileEntries();
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored.front().usedPercent, 70);
 }
 
 }  // namespace

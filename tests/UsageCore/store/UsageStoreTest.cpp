@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <thread>
 
 #include "EventLoop.h"
+#include "LogCapture.h"
 #include "TestSandbox.h"
 #include "UsageStoreFakes.h"
 #include "codex/CodexUsageProvider.h"
@@ -12,7 +14,7 @@ namespace {
 
 using Providers = std::vector<std::shared_ptr<UsageProvider>>;
 
-const UsageWindow fiveHour("five_hour", "5시간", 42, fromEpochSeconds(1760010000), 300);
+const UsageWindow fiveHour = fiveHourWindow(42, fromEpochSeconds(1760010000));
 const UsageWindow weekly("seven_day", "주간", 17, fromEpochSeconds(1760500000), 10080);
 
 QTimer* refreshTimer(UsageStore& store) { return store.findChild<QTimer*>(QStringLiteral("refreshTimer")); }
@@ -102,15 +104,39 @@ TEST_F(UsageStoreTest, ResultsApplyAsEachFetchCompletesAndAnOverlappingRefreshRe
   EXPECT_EQ(*usages, 2);
 }
 
-TEST_F(UsageStoreTest, ThrowingProviderDoesNotStopTheRefresh) {
+TEST_F(UsageStoreTest, ThrowingProviderDoesNotStopTheRefreshAndIsLogged) {
   auto throwing = std::make_shared<FakeProvider>(
       ServiceID::claude, [](std::stop_token) -> ServiceUsage { throw std::runtime_error("broken provider"); });
   auto store = makeStore({throwing, instant(ServiceID::codex)});
+  const LogCapture log;  // warnings need no rules
   awaitFuture(store->refresh());
+  EXPECT_TRUE(log.contains("quotabox.core: fetch of claude threw")) << log.lines().join('\n').toStdString();
   EXPECT_FALSE(store->isRefreshing());
   EXPECT_EQ(store->usages().count(ServiceID::claude), 0u);
   EXPECT_EQ(store->usages().count(ServiceID::codex), 1u);
   EXPECT_TRUE(store->lastRefresh().has_value());
+}
+
+// Providers start side work on the store's workers, and never on them once the store is gone.
+TEST_F(UsageStoreTest, ProvidersLaunchOnTheStoresWorkersWhileItLives) {
+  struct Launching : FakeProvider {
+    using FakeProvider::FakeProvider;
+    void useLauncher(Launcher launch) override { launcher = std::move(launch); }
+    Launcher launcher;
+  };
+  auto provider = std::make_shared<Launching>(ServiceID::claude, std::vector{okUsage(ServiceID::claude, {}, 1)});
+  auto store = makeStore({provider});
+  ASSERT_TRUE(provider->launcher);
+  std::atomic<bool> ran = false;
+  std::thread::id where;
+  provider->launcher([&] {
+    where = std::this_thread::get_id();
+    ran = true;
+  });
+  store.reset();  // waits for its workers
+  EXPECT_TRUE(ran);
+  EXPECT_NE(where, std::this_thread::get_id());
+  EXPECT_FALSE(provider->launcher);
 }
 
 TEST_F(UsageStoreTest, TheLoopRefreshesAtOnceThenSleepsAtLeastASecondOnOneTimer) {
@@ -184,7 +210,7 @@ TEST_F(UsageStoreTest, DroppingTheStoreMidRefreshStopsProvidersAndAppliesNothing
   EXPECT_TRUE(waiting->sawStop);
   // A caller waiting for that refresh is not left hanging.
   EXPECT_TRUE(direct.isFinished());
-  spinFor(std::chrono::milliseconds(50));
+  drainEvents();
   EXPECT_EQ(notified, 1);
 }
 

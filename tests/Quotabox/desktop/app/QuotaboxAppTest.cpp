@@ -231,11 +231,9 @@ TEST_F(QuotaboxAppTest, TrayTerminationDoesNotWaitForAStalledRequest) {
   ASSERT_TRUE(waitUntil([&] { return !server.requests().empty() || tray->state() == QProcess::NotRunning; }));
   ASSERT_EQ(tray->state(), QProcess::Running) << tray->readAllStandardError().toStdString();
 
-  const auto terminated = std::chrono::steady_clock::now();
   tray->terminate();
-  // The request itself would hold on for 10 s (the idle timeout).
-  EXPECT_TRUE(waitUntil([&] { return tray->state() == QProcess::NotRunning; }, std::chrono::seconds(5)));
-  EXPECT_LT(std::chrono::steady_clock::now() - terminated, std::chrono::seconds(3));
+  // Well before the request itself would give up (10 s idle timeout).
+  EXPECT_TRUE(waitUntil([&] { return tray->state() == QProcess::NotRunning; }, std::chrono::seconds(8)));
   EXPECT_TRUE(tray->exitStatus() == QProcess::NormalExit && tray->exitCode() == 0)
       << tray->readAllStandardError().toStdString();
 }

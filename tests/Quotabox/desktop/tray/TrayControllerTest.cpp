@@ -24,8 +24,7 @@ class TrayControllerTest : public SandboxedTest {
 };
 
 UsageWindow window(double percent, std::optional<double> resetsAt) {
-  return UsageWindow("five_hour", "5시간", percent,
-                     resetsAt ? std::optional(fromEpochSeconds(*resetsAt)) : std::nullopt, 300);
+  return fiveHourWindow(percent, resetsAt ? std::optional(fromEpochSeconds(*resetsAt)) : std::nullopt);
 }
 
 }  // namespace

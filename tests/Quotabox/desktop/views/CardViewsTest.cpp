@@ -137,7 +137,8 @@ TEST_F(CardViewsTest, SparklinePointsEndAtNowOnAFixedScale) {
   const auto samples = samplesAt({{-3600, 20}, {0, 95}});
   Sparkline chart(samples, kThresholds, red, kNow, Sparkline::Style::detail);
   chart.resize(130, 64);
-  EXPECT_TRUE(near(render(chart).pixelColor(Sparkline::points(samples, plot, kNow).back().toPoint()), red, 30));
+  const QColor dot = render(chart).pixelColor(Sparkline::points(samples, plot, kNow).back().toPoint());
+  EXPECT_TRUE(near(QColor(dot.rgb()), red, 30));
 
   // A full window sampled now puts the end dot in the corner of the plot, still whole.
   for (const auto style : {Sparkline::Style::mini, Sparkline::Style::detail}) {
@@ -260,41 +261,34 @@ TEST_F(CardViewsTest, APassedResetShowsThePreviousCycleDimmedWithoutBadge) {
       texts(&passed).contains(KoreanTime::absolute(kNow - Seconds(2400), kNow) + "에 초기화됨 · 새로고침 필요"));
   EXPECT_TRUE(passed.findChildren<LevelBadge*>().isEmpty());
   // The passed row's bar is faded grey rather than red.
-  const QWidget* bar = passed.findChildren<QuotaboxView*>().front();
-  const QColor primary = Look::primary(passed.palette());
-  const QColor dimmed = over(over(passed.palette().color(QPalette::Window), primary, 0.1), primary, 0.5 * 0.5);
-  const QColor drawn = render(passed).pixelColor(bar->mapTo(&passed, QPoint(50, 3)));
-  EXPECT_TRUE(near(drawn, dimmed, 8)) << drawn.name().toStdString() << " vs " << dimmed.name().toStdString();
+  const QColor faded = passed.findChildren<QuotaboxView*>().front()->fillColor();
+  EXPECT_LT(faded.alphaF(), 1);
+  EXPECT_LT(faded.hsvSaturation(), 40);
 
   WindowRow current(window(95, 8040), UsageLevel::critical, kThresholds, kNow, std::nullopt);
   showAt(current, 312);
   EXPECT_TRUE(texts(&current).contains("5% 남음"));
   EXPECT_EQ(current.findChildren<LevelBadge*>().size(), 1);
+  EXPECT_EQ(current.findChildren<QuotaboxView*>().front()->fillColor(), Look::red(current.palette()));
 }
 
 TEST_F(CardViewsTest, UsageBarFillsByLevelWithTicksAtTheThresholds) {
   const QPalette colors = QApplication::palette();
-  const QColor track = over(colors.color(QPalette::Window), Look::primary(colors), 0.1);
-  const struct {
-    double percent;
-    UsageLevel level;
-    QColor fill;
-  } cases[] = {
-      {40, UsageLevel::normal, Look::accent(colors)},
-      {75, UsageLevel::warning, Look::orange(colors)},
-      {95, UsageLevel::critical, Look::red(colors)},
-  };
-  for (const auto& c : cases) {
-    QuotaboxView bar(c.percent, c.level, kThresholds, false);
-    bar.resize(200, QuotaboxView::kHeight);
-    const QImage image = render(bar);
-    EXPECT_TRUE(near(image.pixelColor(static_cast<int>(c.percent), 3), c.fill)) << c.percent;
-    EXPECT_TRUE(near(image.pixelColor(199 - 4, 3), track)) << c.percent;  // beyond the fill: the track
-  }
-  // A tick at 70 % on an empty bar.
-  QuotaboxView empty(0, UsageLevel::normal, kThresholds, false);
-  empty.resize(200, QuotaboxView::kHeight);
-  EXPECT_TRUE(near(render(empty).pixelColor(140, 3), over(track, Look::primary(colors), 0.25), 8));
+  const std::pair<UsageLevel, QColor> fills[] = {{UsageLevel::normal, Look::accent(colors)},
+                                                 {UsageLevel::warning, Look::orange(colors)},
+                                                 {UsageLevel::critical, Look::red(colors)}};
+  for (const auto& [level, fill] : fills) EXPECT_EQ(QuotaboxView(50, level, kThresholds, false).fillColor(), fill);
+
+  // The fill ends at its share; beyond it the track, marked at 70 and 90 %.
+  QuotaboxView bar(40, UsageLevel::normal, kThresholds, false);
+  bar.resize(200, QuotaboxView::kHeight);
+  const QImage image = render(bar);
+  const auto at = [&image](int x) { return image.pixelColor(x, 3); };
+  EXPECT_TRUE(near(at(40), bar.fillColor(), 12));
+  EXPECT_NE(at(120), at(40));
+  EXPECT_NE(at(140), at(120));
+  EXPECT_NE(at(180), at(120));
+  EXPECT_EQ(at(160), at(120));
 
   EXPECT_EQ(QuotaboxView::fillWidth(0, 200), 0);
   EXPECT_EQ(QuotaboxView::fillWidth(1, 200), QuotaboxView::kHeight);  // as wide as the bar is high

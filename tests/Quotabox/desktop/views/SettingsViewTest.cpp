@@ -10,10 +10,8 @@
 #include <fstream>
 
 #include "EventLoop.h"
-#include "FakeNotificationCenter.h"
+#include "TestModel.h"
 #include "TestSandbox.h"
-#include "UsageStoreFakes.h"
-#include "appmodel/AppModel.h"
 #include "appmodel/BuildInfo.h"
 #include "glyph/MenuBarLabel.h"
 #include "login/LoginItemError.h"
@@ -44,41 +42,25 @@ class FakeLoginItem : public LoginItemControlling {
   std::optional<LoginItemError::Code> failure;
 };
 
-class SettingsViewTest : public SandboxedTest {
+class SettingsViewTest : public SandboxedTest, protected TestModel {
  protected:
-  std::shared_ptr<SettingsDomain> defaults = SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests"));
-  ManualClock clock;
-  std::shared_ptr<FakeNotificationCenter> center = std::make_shared<FakeNotificationCenter>();
-  std::shared_ptr<FakeLoginItem> loginItem = std::make_shared<FakeLoginItem>();
+  std::shared_ptr<FakeLoginItem> fakeLoginItem = std::make_shared<FakeLoginItem>();
   std::unique_ptr<AppModel> model;
   std::unique_ptr<SettingsView> view;
   double claudePercent = 40;
 
-  fs::path historyFile() const { return sandbox.path("data/Quotabox/history.json"); }
+  fs::path historyPath() const { return sandbox.path("data/Quotabox/history.json"); }
   std::optional<fs::path> damagedHistory;
 
   // A model over scripted providers and a history file in the sandbox, on the settings page;
   // replaces the one built before.
-  void build(bool withCenter = true) {
+  void build(bool center = true) {
     view.reset();
     model.reset();
-    const double now = *clock.seconds;
-    auto claude = std::make_shared<FakeProvider>(
-        ServiceID::claude,
-        std::vector<ServiceUsage>{
-            okUsage(ServiceID::claude,
-                    {UsageWindow("five_hour", "5시간", claudePercent, clock.now() + Seconds(3600), 300)}, now)});
-    auto codex = std::make_shared<FakeProvider>(
-        ServiceID::codex, std::vector<ServiceUsage>{failedUsage(ServiceID::codex, ProviderStatus::notSignedIn(), now)});
-    AppModel::Parts parts;
-    parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{claude, codex},
-                                               std::make_shared<HistoryStore>(damagedHistory.value_or(historyFile())),
-                                               clock.clock());
-    parts.notifier = std::make_unique<ThresholdNotifier>(defaults, QStringLiteral("mock"),
-                                                         withCenter ? center : nullptr, [](const QByteArray&) {});
-    parts.loginItem = loginItem;
-    parts.clock = clock.clock();
-    model = std::make_unique<AppModel>(LaunchOptions{}, defaults, std::move(parts));
+    withCenter = center;
+    loginItem = fakeLoginItem;
+    historyFile = damagedHistory.value_or(historyPath());
+    model = TestModel::build(claudePercent);
     model->notifier().refreshAuthorization();
     model->setPage(AppModel::Page::settings);
     view = std::make_unique<SettingsView>(*model);
@@ -225,8 +207,8 @@ TEST_F(SettingsViewTest, HistoryClearRowPassesThroughAllFiveStates) {
   const QString failed =
       QStringLiteral("기록 파일을 삭제하지 못했어요. 기록 저장을 멈췄으니 폴더 권한을 확인한 뒤 다시 시도해 주세요.");
   // A history "file" that cannot be deleted: a folder with something in it.
-  fs::create_directories(historyFile());
-  std::ofstream(historyFile() / "keep") << "x";
+  fs::create_directories(historyPath());
+  std::ofstream(historyPath() / "keep") << "x";
   build();
   view->show();
   HistoryClearRow& row = clearRow();
@@ -248,7 +230,7 @@ TEST_F(SettingsViewTest, HistoryClearRowPassesThroughAllFiveStates) {
   EXPECT_EQ(row.state(), State::failed);
   EXPECT_TRUE(shows(failed));
 
-  fs::remove_all(historyFile());
+  fs::remove_all(historyPath());
   row.retryButton()->click();
   EXPECT_TRUE(shows(clearing));
   ASSERT_TRUE(waitUntil([&] { return !model->store().isClearingHistory(); }));
@@ -300,17 +282,17 @@ TEST_F(SettingsViewTest, LaunchAtLoginSwitchShowsStateErrorsAndMissingSupport) {
   EXPECT_TRUE(login->isEnabled());
   EXPECT_FALSE(shows(unsupported));
 
-  loginItem->failure = LoginItemError::Code::approvalRequired;
+  fakeLoginItem->failure = LoginItemError::Code::approvalRequired;
   login->click();
   EXPECT_TRUE(shows(approval));
   EXPECT_FALSE(login->isChecked()) << "the switch shows the login item's real state";
 
-  loginItem->failure.reset();
+  fakeLoginItem->failure.reset();
   login->click();
   EXPECT_TRUE(login->isChecked());
   EXPECT_FALSE(shows(approval));
 
-  loginItem->supported = false;
+  fakeLoginItem->supported = false;
   build();
   EXPECT_FALSE(child<ToggleSwitch>("launchAtLogin")->isEnabled());
   EXPECT_TRUE(shows(unsupported));

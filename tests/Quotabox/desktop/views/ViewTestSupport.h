@@ -2,13 +2,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QColor>
 #include <QImage>
 #include <QLabel>
 #include <QStringList>
 #include <QWidget>
-#include <cstdlib>
 
+#include "ColorMatch.h"
 #include "views/FittingLabel.h"
 
 // Helpers shared by the view tests of this folder.
@@ -34,18 +33,5 @@ inline void showAt(QWidget& widget, int width) {
 }
 
 inline QImage render(QWidget& widget) { return widget.grab().toImage(); }
-
-inline bool near(QColor actual, QColor expected, int tolerance = 12) {
-  return std::abs(actual.red() - expected.red()) <= tolerance &&
-         std::abs(actual.green() - expected.green()) <= tolerance &&
-         std::abs(actual.blue() - expected.blue()) <= tolerance;
-}
-
-// `color` at `opacity` over `background`.
-inline QColor over(QColor background, QColor color, double opacity) {
-  const auto mix = [opacity](int under, int top) { return static_cast<int>(under + (top - under) * opacity + 0.5); };
-  return QColor(mix(background.red(), color.red()), mix(background.green(), color.green()),
-                mix(background.blue(), color.blue()));
-}
 
 }  // namespace ViewTestSupport

@@ -22,10 +22,9 @@ TEST(ClaudeHttpModuleTest, CancelsAStalledRequestThroughTheModule) {
   server.respondWith(stalled);
   std::stop_source stop;
   description.stop = stop.get_token();
-  const auto started = std::chrono::steady_clock::now();
   QTimer::singleShot(300ms, [&stop] { stop.request_stop(); });
   const QFuture<void> cancelled = QtConcurrent::run([&] { EXPECT_THROW(request(description), TransportError); });
+  // Only the stop ends it this soon: the exchange itself may take a minute.
   ASSERT_TRUE(waitUntil([&] { return cancelled.isFinished(); }, 30s));
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
   EXPECT_EQ(server.requests().size(), 1u);  // the module did send it
 }

@@ -1,38 +1,17 @@
 #include <gtest/gtest.h>
 
 #include "EventLoop.h"
-#include "FakeNotificationCenter.h"
+#include "TestModel.h"
 #include "TestSandbox.h"
-#include "UsageStoreFakes.h"
-#include "appmodel/AppModel.h"
-#include "login/ClosureLoginItem.h"
 #include "login/LoginItemError.h"
 
 namespace {
 
-class AppModelTest : public SandboxedTest {
+class AppModelTest : public SandboxedTest, protected TestModel {
  protected:
-  std::shared_ptr<SettingsDomain> defaults = SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests"));
-  ManualClock clock;
-  std::shared_ptr<FakeNotificationCenter> center = std::make_shared<FakeNotificationCenter>();
-  std::shared_ptr<FakeProvider> claude;
-
-  // A model over two scripted providers: Claude's five-hour window at `percent`.
-  std::unique_ptr<AppModel> makeModel(double percent = 40, std::shared_ptr<LoginItemControlling> loginItem = nullptr) {
-    const double now = *clock.seconds;
-    claude = std::make_shared<FakeProvider>(
-        ServiceID::claude,
-        std::vector<ServiceUsage>{okUsage(
-            ServiceID::claude, {UsageWindow("five_hour", "5시간", percent, clock.now() + Seconds(3600), 300)}, now)});
-    const auto codex = std::make_shared<FakeProvider>(
-        ServiceID::codex, std::vector<ServiceUsage>{failedUsage(ServiceID::codex, ProviderStatus::notSignedIn(), now)});
-    AppModel::Parts parts;
-    parts.store = std::make_unique<UsageStore>(std::vector<std::shared_ptr<UsageProvider>>{claude, codex},
-                                               std::make_shared<HistoryStore>(std::nullopt), clock.clock());
-    parts.notifier = std::make_unique<ThresholdNotifier>(defaults, QStringLiteral("mock"), center);
-    parts.loginItem = loginItem ? loginItem : std::make_shared<ClosureLoginItem>([] { return false; }, [](bool) {});
-    parts.clock = clock.clock();
-    return std::make_unique<AppModel>(LaunchOptions{}, defaults, std::move(parts));
+  std::unique_ptr<AppModel> makeModel(double percent = 40, std::shared_ptr<LoginItemControlling> item = nullptr) {
+    if (item) loginItem = std::move(item);
+    return build(percent);
   }
 };
 
@@ -68,7 +47,8 @@ TEST_F(AppModelTest, StartRefreshesEvaluatesOncePerRefreshAndRestartsOnlyOnANewI
   awaitFuture(model->store().refresh());
   ASSERT_TRUE(waitUntil([&] { return *evaluations == 3; }));
   model->applyRefreshInterval(600);  // the stored interval: no restart
-  spinFor(std::chrono::milliseconds(50));
+  EXPECT_FALSE(model->store().isRefreshing());
+  drainEvents();
   EXPECT_EQ(*evaluations, 3);
   EXPECT_EQ(claude->calls, 2);
   EXPECT_EQ(center->added.size(), 1u);  // same level, same cycle
@@ -86,7 +66,6 @@ TEST_F(AppModelTest, OpeningThePopoverRefreshesOnlyAMinuteAfterTheLastRefresh) {
     SCOPED_TRACE(advance);
     clock.advance(advance);
     model->popoverDidAppear();
-    spinFor(std::chrono::milliseconds(50));
     ASSERT_TRUE(waitUntil([&] { return !model->store().isRefreshing(); }));
     EXPECT_EQ(claude->calls, calls);
   }
@@ -144,7 +123,30 @@ TEST_F(AppModelTest, SwitchingNotificationsOnAsksForPermissionOffOnlyStores) {
   EXPECT_FALSE(center->added[0].second.sound);  // warning
 
   model->setNotificationsEnabled(false);
-  spinFor(std::chrono::milliseconds(50));
+  drainEvents();
   EXPECT_EQ(center->requests, 1);
   EXPECT_EQ(defaults->value(QStringLiteral("notificationsEnabled")), QVariant(false));
+}
+
+// The showcase store serves one kind of forecast per window, and none while recording is off.
+TEST_F(AppModelTest, TrendShowcaseShowsEveryForecastKind) {
+  using Kind = TrendVerdict::Kind;
+  AppModel model(LaunchOptions::parse({QStringLiteral("quotabox"), QStringLiteral("--mock-trends")}), defaults);
+  awaitFuture(model.store().refresh());
+  const std::vector<std::tuple<ServiceID, std::string, Kind>> expected{
+      {ServiceID::claude, "five_hour", Kind::alreadyFull},
+      {ServiceID::claude, "seven_day", Kind::exhaustsBeforeReset},
+      {ServiceID::claude, "seven_day_opus", Kind::idle},
+      {ServiceID::codex, "codex_secondary", Kind::onTrack},
+      {ServiceID::codex, "codex_primary", Kind::unknown}};
+  for (const auto& [service, window, kind] : expected) {
+    SCOPED_TRACE(window);
+    const WindowTrend trend = model.trend(service, window);
+    EXPECT_EQ(trend.verdict.kind, kind);
+    EXPECT_GE(trend.samples.size(), 2u);
+  }
+  const WindowTrend week = model.trend(ServiceID::claude, "seven_day");
+  EXPECT_NEAR(toEpochSeconds(*week.verdict.fullAt) - toEpochSeconds(week.samples.back().at), 30 * 3600, 1);
+  model.applyHistoryEnabled(false);
+  EXPECT_EQ(model.trend(ServiceID::claude, "five_hour"), WindowTrend::insufficient(ServiceID::claude, "five_hour"));
 }

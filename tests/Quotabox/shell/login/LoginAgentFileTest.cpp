@@ -18,10 +18,6 @@ class LoginAgentFileTest : public SandboxedTest {
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return QString::fromStdString(sandbox.path(relative).string());
   }
-  static mode_t modeOf(const QString& path) {
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
-  }
 };
 }  // namespace
 

@@ -16,7 +16,7 @@ const TimePoint kReset = kNow + Seconds(3 * 3600);
 using Auth = NotificationCenter::Authorization;
 
 ServiceUsage claude(double percent, std::optional<TimePoint> resetsAt = kReset) {
-  return okUsage(ServiceID::claude, {UsageWindow("five_hour", "5시간", percent, resetsAt, 300)}, toEpochSeconds(kNow));
+  return okUsage(ServiceID::claude, {fiveHourWindow(percent, resetsAt)}, toEpochSeconds(kNow));
 }
 
 class ThresholdNotifierTest : public SandboxedTest {

@@ -6,8 +6,8 @@
 #include <QFile>
 
 #include "TestSandbox.h"
-#include "login/LoginItem.h"
 #include "login/LoginItemError.h"
+#include "platform/SystemLoginItem.h"
 #include "platform/XdgAutostart.h"
 #include "settings/SettingsDomain.h"
 
@@ -16,11 +16,7 @@ class XdgAutostartTest : public SandboxedTest {
  protected:
   QString executable = QString::fromStdString(sandbox.path("bin/quotabox").string());
   XdgAutostart autostart{executable, XdgAutostart::defaultDirectory()};
-
-  static mode_t modeOf(const QString& path) {
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
-  }
+  std::shared_ptr<LoginItemControlling> system = SystemLoginItem::make();
 };
 }  // namespace
 
@@ -32,7 +28,7 @@ TEST_F(XdgAutostartTest, FoldersAndFilesWeCreateArePrivateWhateverTheUmask) {
   EXPECT_EQ(XdgAutostart::defaultDirectory(), config + "/autostart");
   EXPECT_EQ(SettingsDomain::standard()->filePath(), config + "/Quotabox/com.orrisfen.Quotabox.json");
   const mode_t previous = ::umask(0);
-  LoginItem::setEnabled(true);
+  system->setEnabled(true);
   SettingsDomain::standard()->setValue("showTrends", false);
   ::umask(previous);
   for (const QString& folder : {config, config + "/autostart", config + "/Quotabox"}) {
@@ -45,7 +41,7 @@ TEST_F(XdgAutostartTest, FoldersAndFilesWeCreateArePrivateWhateverTheUmask) {
   QDir(config + "/autostart").removeRecursively();
   ASSERT_TRUE(QDir().mkpath(config + "/autostart"));
   ASSERT_EQ(::chmod(QFile::encodeName(config + "/autostart").constData(), 0755), 0);
-  LoginItem::setEnabled(true);
+  system->setEnabled(true);
   EXPECT_EQ(modeOf(config + "/autostart"), 0755u);
 }
 
@@ -102,14 +98,14 @@ TEST_F(XdgAutostartTest, LoginItemTakesOverAnotherCopysEntryAndRemovesIt) {
   // The platform set names this test binary, a real executable.
   XdgAutostart otherCopy(QStringLiteral("/opt/other/quotabox"), XdgAutostart::defaultDirectory());
   otherCopy.registerApp();
-  EXPECT_FALSE(LoginItem::isEnabled());
-  LoginItem::setEnabled(true);
-  EXPECT_TRUE(LoginItem::isEnabled());
+  EXPECT_FALSE(system->isEnabled());
+  system->setEnabled(true);
+  EXPECT_TRUE(system->isEnabled());
   EXPECT_EQ(otherCopy.status(), LoginItemStatus::notRegistered);
-  LoginItem::setEnabled(false);
+  system->setEnabled(false);
   EXPECT_FALSE(QFile::exists(otherCopy.entryPath()));
 
   // An AppImage is what gets registered, so a missing one cannot be.
   sandbox.setEnv("APPIMAGE", "/nonexistent/Quotabox.AppImage");
-  EXPECT_THROW(LoginItem::setEnabled(true), LoginItemError);
+  EXPECT_THROW(system->setEnabled(true), LoginItemError);
 }

@@ -1,0 +1,3 @@
+#include "platform/DesktopLog.h"
+
+Q_LOGGING_CATEGORY(desktopLog, "quotabox.desktop", QtWarningMsg)

@@ -1,0 +1,3 @@
+#include "appmodel/ShellLog.h"
+
+Q_LOGGING_CATEGORY(shellLog, "quotabox.shell", QtWarningMsg)

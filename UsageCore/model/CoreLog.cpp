@@ -1,0 +1,3 @@
+#include "model/CoreLog.h"
+
+Q_LOGGING_CATEGORY(coreLog, "quotabox.core", QtWarningMsg)
