@@ -40,6 +40,10 @@ waybar >"$HOME/waybar.log" 2>&1 &
 e2e_track $!
 wait_for 15 bus_has org.kde.StatusNotifierWatcher || { cat "$HOME/waybar.log" >&2; e2e_skip "waybar cannot start its tray"; }
 
+# A keyboard for the whole session: headless sway has none, and a client loses its keyboard focus,
+# and so its activation, whenever the last keyboard goes away.
+wtype -s 3600000 &
+e2e_track $!
 QT_QPA_PLATFORM=wayland "$quotabox" --mock-high >"$HOME/quotabox.log" 2>&1 &
 qpid=$!
 e2e_track $qpid
