@@ -125,4 +125,25 @@ e2e_log "pixels changed by scrolling to the end: $changed"
 read -r x2 y2 _ _ < <(popover_rect)
 [[ "$x2,$y2" == "$x,$y" ]] || e2e_fail "scrolling moved the window to $x2,$y2"
 kill -0 "$qpid" || e2e_fail "quotabox exited"
+
+# A compositor that takes no word from clients (no IPC socket in sight): it places the window, and
+# the height still stops short of the output less a panel's worth. Where the window goes as it grows
+# is the compositor's choice (sway keeps its top-left corner), so only the height is checked.
+kill "$qpid"
+wait "$qpid" 2>/dev/null || true
+env -u SWAYSOCK -u I3SOCK QT_QPA_PLATFORM=wayland "$quotabox" --mock-high >"$HOME/quotabox-placed.log" 2>&1 &
+qpid=$!
+e2e_track $qpid
+wait_for 15 registered || e2e_fail "the second run never registered with waybar's watcher"
+service=org.kde.StatusNotifierItem-$qpid-1
+gdbus call --session --dest "$service" --object-path /StatusNotifierItem \
+  --method org.kde.StatusNotifierItem.Activate 1260 15 >/dev/null
+wait_for 10 popover_rect || e2e_fail "Activate did not open the popover without the IPC socket"
+read -r x y w h < <(settled_rect) || e2e_fail "the popover never came to rest"
+wtype -M ctrl , -m ctrl
+wait_for 10 grown || e2e_fail "the settings page did not open without the IPC socket"
+read -r x y w h < <(settled_rect) || e2e_fail "the popover never came to rest"
+grim "$artifacts/popover-wayland-placed-settings.png"
+e2e_log "placed by sway: settings page at ${x},${y} ${w}x${h}"
+((h <= 720 - 48 - 8)) || e2e_fail "without the IPC socket the settings page is $h px high"
 echo "e2e: wayland popover passed"
