@@ -8,7 +8,7 @@ source "$here/lib.sh"
 quotabox=$1
 artifacts=$2
 mkdir -p "$artifacts"
-for tool in Xvfb trayer xdotool import convert dbus-run-session; do
+for tool in Xvfb trayer xdotool xprop import convert dbus-run-session; do
   command -v "$tool" >/dev/null || e2e_fail "$tool is not installed (scripts/bootstrap installs it)"
 done
 
@@ -99,6 +99,10 @@ xdotool mousemove "$ox" "$oy" click 1
 wait_for 10 popover_id || e2e_fail "clicking the tray icon did not open the popover"
 check_open usage
 usage_height=$last_height
+# A utility window, transient for the app's leader: task bars leave it out.
+types=$(xprop -id "$(popover_id)" _NET_WM_WINDOW_TYPE WM_TRANSIENT_FOR)
+grep -q '_NET_WM_WINDOW_TYPE_UTILITY' <<<"$types" && grep -q 'WM_TRANSIENT_FOR(WINDOW)' <<<"$types" ||
+  e2e_fail "the popover may get a task-bar entry: $types"
 
 # The settings page, through the tray's menu: taller than the 720-px screen has room for.
 xdotool mousemove "$ox" "$oy" click 3
