@@ -14,8 +14,9 @@
 // Wayland gives clients no say over where their windows go. The clean route, a layer-shell surface,
 // needs a Qt shell-integration plugin built against QtWaylandClient's private headers, which Debian
 // 12 does not package. So the popover stays an ordinary toplevel and, where a compositor takes a
-// client's word over its own IPC (sway and i3-compatible ones), a placer asks it to float and move
-// the window; elsewhere there is no placer and the compositor places it.
+// client's word (sway and i3-compatible ones over their IPC socket, KWin through scripts loaded over
+// D-Bus), a placer asks it to move the window; elsewhere there is no placer and the compositor
+// places it.
 class PopoverPlacer : public QObject {
   Q_OBJECT
 

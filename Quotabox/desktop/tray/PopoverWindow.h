@@ -57,8 +57,6 @@ class PopoverWindow : public QWidget {
   QScrollArea* scrollArea() const { return m_scroll; }
   // Which edge stays put while the height changes; top when the window system places the window.
   PopoverEdge fixedEdge() const { return m_fixedEdge; }
-  // The screen the popover opened on, as last measured.
-  const PopoverArea& area() const { return m_area; }
 
  signals:
   void opened();
