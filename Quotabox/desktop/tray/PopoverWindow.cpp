@@ -77,7 +77,6 @@ double PopoverWindow::contentHeight() const {
 }
 
 void PopoverWindow::openAt(std::optional<QPoint> point) {
-  m_point = point;
   m_anchor.reset();
   const std::optional<QRect> icon = m_iconGeometry ? m_iconGeometry() : std::nullopt;
   if (icon && icon->isValid()) {

@@ -89,7 +89,6 @@ class PopoverWindow : public QWidget {
   PopoverEdge m_fixedEdge = PopoverEdge::top;
   IconGeometry m_iconGeometry;
   std::unique_ptr<PopoverPlacer> m_placer;
-  std::optional<QPoint> m_point;
   // The icon, or the click point as an empty rectangle, in logical pixels.
   std::optional<QRectF> m_anchor;
   PopoverArea m_area;
