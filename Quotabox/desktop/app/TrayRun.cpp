@@ -1,11 +1,14 @@
 #include "app/TrayRun.h"
 
 #include <QDBusConnection>
+#include <QGuiApplication>
 #include <cstdio>
 
 #include "appmodel/AppModel.h"
+#include "platform/KWinPlacer.h"
 #include "platform/PanelColorScheme.h"
 #include "platform/SingleInstance.h"
+#include "platform/SwayPlacer.h"
 #include "tray/StatusItemOpener.h"
 #include "tray/SwitchingTrayItem.h"
 
@@ -30,6 +33,14 @@ TrayRun::TrayRun(AppModel& model, SingleInstance& instance, PopoverWindow::Pages
   m_colorScheme = std::make_unique<PanelColorScheme>(bus);
   m_item = std::make_unique<SwitchingTrayItem>(bus);
   m_popover = std::make_unique<PopoverWindow>(model, std::move(pages));
+  // The popover opens beside the icon where the tray tells its geometry; on Wayland, where the
+  // compositor takes a client's word (sway, KWin), it is placed through the compositor.
+  m_popover->setIconGeometry([item = m_item.get()] { return item->iconGeometry(); });
+  if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    std::unique_ptr<PopoverPlacer> placer = SwayPlacer::fromEnvironment();
+    if (!placer) placer = KWinPlacer::forSession();
+    m_popover->setPlacer(std::move(placer));
+  }
   m_controller = std::make_unique<TrayController>(model, *m_item, *m_popover, std::move(makeFace));
   m_controller->setDarkPanel(m_colorScheme->isDark());
   connect(m_colorScheme.get(), &PanelColorScheme::changed, m_controller.get(), &TrayController::setDarkPanel);

@@ -5,11 +5,13 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 
 #include "appmodel/AppModel.h"
+#include "tray/PopoverPlacer.h"
 #include "tray/PopoverWindowFitter.h"
 
 PopoverWindow::PopoverWindow(AppModel& model, Pages pages, QWidget* parent)
@@ -34,15 +36,23 @@ PopoverWindow::PopoverWindow(AppModel& model, Pages pages, QWidget* parent)
 
 PopoverWindow::~PopoverWindow() = default;
 
-bool PopoverWindow::windowSystemPlaces() {
-  return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
+void PopoverWindow::setIconGeometry(IconGeometry source) { m_iconGeometry = std::move(source); }
 
-QRectF PopoverWindow::availableArea() const {
+void PopoverWindow::setPlacer(std::unique_ptr<PopoverPlacer> placer) { m_placer = std::move(placer); }
+
+bool PopoverWindow::onWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
+bool PopoverWindow::clientPlaces() const { return m_placer ? m_placerAnswered : !onWayland(); }
+
+PopoverArea PopoverWindow::screenArea() const {
   QScreen* screen = nullptr;
-  if (m_point) screen = QGuiApplication::screenAt(*m_point);
+  if (m_anchor) screen = QGuiApplication::screenAt(m_anchor->center().toPoint());
   if (!screen) screen = QGuiApplication::primaryScreen();
-  return screen ? QRectF(screen->availableGeometry()) : QRectF();
+  if (!screen) return {};
+  const QRectF geometry = screen->geometry();
+  // Wayland tells clients nothing about panels: assume a panel's worth is taken.
+  if (onWayland()) return {geometry, geometry.adjusted(0, 0, 0, -PopoverPlacement::unknownPanels)};
+  return {geometry, screen->availableGeometry()};
 }
 
 void PopoverWindow::buildPage() {
@@ -67,24 +77,55 @@ double PopoverWindow::contentHeight() const {
 }
 
 void PopoverWindow::openAt(std::optional<QPoint> point) {
-  m_point = point;
+  m_anchor.reset();
+  const std::optional<QRect> icon = m_iconGeometry ? m_iconGeometry() : std::nullopt;
+  if (icon && icon->isValid()) {
+    m_anchor = QRectF(*icon);
+  } else if (point) {
+    m_anchor = QRectF(QPointF(*point), QSizeF(0, 0));
+  }
   if (!isVisible()) buildPage();
+  const quint64 generation = ++m_generation;
+  m_placerAnswered = false;
+  m_sentTopLeft.reset();
+  if (m_placer) {
+    // Shown once the compositor said where the output and its panels are, so the first frame
+    // already has its final size.
+    m_placer->cancel();
+    m_placer->lookUp(m_anchor ? std::optional(m_anchor->center()) : std::nullopt,
+                     [this, generation](std::optional<PopoverArea> area) {
+                       if (generation != m_generation) return;
+                       m_placerAnswered = area.has_value();
+                       m_area = area ? *area : screenArea();
+                       present();
+                     });
+    return;
+  }
+  m_area = screenArea();
+  present();
+}
+
+void PopoverWindow::present() {
   const double hint = contentHeight();
   const QSizeF size(popoverWidth, hint > 1 ? hint : std::max(height(), initialHeight));
-  if (point && !windowSystemPlaces()) {
-    const PopoverPlacement placement = PopoverPlacement::place(QPointF(*point), size, availableArea());
+  if (m_anchor && clientPlaces()) {
+    const PopoverPlacement placement = PopoverPlacement::place(*m_anchor, size, m_area);
     m_fixedEdge = placement.fixedEdge;
     applyFrame(placement.frame.toAlignedRect());
   } else {
     m_fixedEdge = PopoverEdge::top;
-    applyFrame(QRect(pos(), size.toSize()));
+    applyFrame(PopoverPlacement::placed(QRectF(pos(), size), size.height(), m_area.available).toRect());
   }
   show();
   raise();
   activateWindow();
 }
 
-void PopoverWindow::dismiss() { hide(); }
+void PopoverWindow::dismiss() {
+  ++m_generation;
+  if (m_placer) m_placer->cancel();
+  hide();
+}
 
 bool PopoverWindow::justClosedByDeactivation(qint64 withinMs) const {
   return m_deactivationClose.isValid() && m_deactivationClose.elapsed() < withinMs;
@@ -102,21 +143,57 @@ void PopoverWindow::scheduleFit() {
 
 void PopoverWindow::fitToContent() {
   if (!isVisible()) return;
-  const QRectF available = windowSystemPlaces() ? QRectF() : availableArea();
-  const auto fitted = PopoverWindowFitter::fit(QRectF(geometry()), contentHeight(), available, m_fixedEdge);
+  const std::optional<QRectF> anchor = clientPlaces() ? m_anchor : std::nullopt;
+  // Where a placer moves the window, Qt does not learn its position; the frame asked for stands in.
+  const QRectF current = m_placer ? QRectF(m_frame) : QRectF(geometry());
+  const auto fitted = PopoverWindowFitter::fit(current, contentHeight(), anchor, m_area);
   if (!fitted) return;
   applyFrame(QRect(fitted->topLeft().toPoint(), QSize(popoverWidth, static_cast<int>(std::lround(fitted->height())))));
 }
 
 void PopoverWindow::applyFrame(const QRect& frame) {
   // A fixed size (minimum = maximum) also tells tiling compositors to float the window.
+  m_frame = frame;
   setFixedSize(frame.size());
-  if (!windowSystemPlaces()) move(frame.topLeft());
+  if (m_placer) {
+    if (m_placerAnswered && m_sentTopLeft != frame.topLeft()) {
+      m_sentTopLeft = frame.topLeft();
+      m_placer->moveTo(frame.topLeft());
+    }
+  } else if (!onWayland()) {
+    move(frame.topLeft());
+  }
 }
 
 bool PopoverWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_page && event->type() == QEvent::LayoutRequest) scheduleFit();
   return QWidget::eventFilter(watched, event);
+}
+
+bool PopoverWindow::scrollByKey(int key) {
+  QScrollBar* bar = m_scroll->verticalScrollBar();
+  switch (key) {
+    case Qt::Key_PageDown:
+      bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+      return true;
+    case Qt::Key_PageUp:
+      bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+      return true;
+    case Qt::Key_Down:
+      bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+      return true;
+    case Qt::Key_Up:
+      bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+      return true;
+    case Qt::Key_End:
+      bar->triggerAction(QAbstractSlider::SliderToMaximum);
+      return true;
+    case Qt::Key_Home:
+      bar->triggerAction(QAbstractSlider::SliderToMinimum);
+      return true;
+    default:
+      return false;
+  }
 }
 
 void PopoverWindow::keyPressEvent(QKeyEvent* event) {
@@ -125,6 +202,8 @@ void PopoverWindow::keyPressEvent(QKeyEvent* event) {
     dismiss();
     return;
   }
+  // Keys no control took scroll the page.
+  if (event->modifiers() == Qt::NoModifier && scrollByKey(event->key())) return;
   QWidget::keyPressEvent(event);
 }
 

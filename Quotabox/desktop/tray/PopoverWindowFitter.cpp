@@ -1,16 +1,15 @@
 #include "tray/PopoverWindowFitter.h"
 
-#include <algorithm>
 #include <cmath>
 
-std::optional<QRectF> PopoverWindowFitter::fit(const QRectF& frame, double contentHeight, const QRectF& available,
-                                               PopoverEdge fixedEdge) {
+std::optional<QRectF> PopoverWindowFitter::fit(const QRectF& frame, double contentHeight,
+                                               const std::optional<QRectF>& anchor, const PopoverArea& area) {
   if (!(contentHeight > 1)) return std::nullopt;
-  const double target = available.isEmpty() ? contentHeight : std::min(contentHeight, available.height());
-  if (std::abs(frame.height() - target) <= 0.5) return std::nullopt;
-
-  QRectF fitted = frame;
-  fitted.setHeight(target);
-  if (fixedEdge == PopoverEdge::bottom) fitted.moveBottom(frame.bottom());
-  return PopoverPlacement::clamp(fitted, available);
+  const QRectF target = anchor ? PopoverPlacement::place(*anchor, {frame.width(), contentHeight}, area).frame
+                               : PopoverPlacement::placed(frame, contentHeight, area.available);
+  const auto near = [](double a, double b) { return std::abs(a - b) <= 0.5; };
+  if (near(target.height(), frame.height()) && near(target.top(), frame.top()) && near(target.left(), frame.left())) {
+    return std::nullopt;
+  }
+  return target;
 }

@@ -6,6 +6,7 @@
 #include <QDBusServiceWatcher>
 #include <atomic>
 
+#include "tray/DevicePixels.h"
 #include "tray/StatusNotifierItemAdaptor.h"
 
 namespace {
@@ -71,8 +72,9 @@ SniToolTip StatusNotifierItem::toolTip() const { return {QString(), {}, QStringL
 void StatusNotifierItem::activate(int x, int y) {
   // Hosts that do not know the pointer position send (0, 0).
   const bool hasPoint = x != 0 || y != 0;
-  if (hasPoint) m_lastPoint = QPoint(x, y);
-  emit activated(QPoint(x, y), hasPoint);
+  const QPoint point = hasPoint ? DevicePixels::toLogical(QPoint(x, y)) : QPoint(x, y);
+  if (hasPoint) m_lastPoint = point;
+  emit activated(point, hasPoint);
 }
 
 void StatusNotifierItem::secondaryActivate() { emit secondaryActivated(); }

@@ -52,6 +52,8 @@ void SwitchingTrayItem::show(const TrayFace& face) {
   m_current->show(face);
 }
 
+std::optional<QRect> SwitchingTrayItem::iconGeometry() const { return m_current->iconGeometry(); }
+
 std::optional<QPoint> SwitchingTrayItem::anchorPoint() const {
   if (const auto point = m_current->anchorPoint()) return point;
   return m_lastPoint;

@@ -26,6 +26,7 @@ class SwitchingTrayItem : public TrayItem {
 
   void show(const TrayFace& face) override;
   std::optional<QPoint> anchorPoint() const override;
+  std::optional<QRect> iconGeometry() const override;
 
   Kind kind() const { return m_kind; }
   TrayItem* current() const { return m_current.get(); }

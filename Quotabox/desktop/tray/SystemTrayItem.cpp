@@ -58,6 +58,12 @@ void SystemTrayItem::show(const TrayFace& face) {
   }
 }
 
+std::optional<QRect> SystemTrayItem::iconGeometry() const {
+  const QRect geometry = m_icon.geometry();
+  if (geometry.isValid() && !geometry.isEmpty()) return geometry;
+  return std::nullopt;
+}
+
 std::optional<QPoint> SystemTrayItem::anchorPoint() const {
   const QRect geometry = m_icon.geometry();
   if (geometry.isValid() && !geometry.isEmpty()) return geometry.center();

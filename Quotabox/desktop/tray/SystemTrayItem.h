@@ -14,6 +14,7 @@ class SystemTrayItem : public TrayItem {
 
   void show(const TrayFace& face) override;
   std::optional<QPoint> anchorPoint() const override;
+  std::optional<QRect> iconGeometry() const override;
 
   // The glyph centred in a transparent square as wide as its longer side.
   static QImage squared(const QImage& glyph);

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QRect>
 #include <optional>
 
 #include "tray/TrayFace.h"
@@ -18,6 +19,8 @@ class TrayItem : public QObject {
   // Where the popover should open when the item is activated without a point: the last point the
   // host reported, or the item's own geometry. Absent when neither is known.
   virtual std::optional<QPoint> anchorPoint() const = 0;
+  // The icon's rectangle on screen in logical pixels, where the host tells it (XEmbed).
+  virtual std::optional<QRect> iconGeometry() const { return std::nullopt; }
 
  signals:
   // `hasPoint` is false when the host gave no usable screen position.

@@ -4,16 +4,41 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include "TrayTestModel.h"
 #include "tray/PopoverPlacement.h"
-#include "tray/PopoverWindowFitter.h"
+#include "tray/PopoverPlacer.h"
 
 namespace {
 
-// A 1280 x 800 screen whose top 30 pixels hold the panel.
-const QRectF available(0, 30, 1280, 770);
+// Records what the popover asks of the compositor; the test answers look-ups itself.
+class FakePlacer : public PopoverPlacer {
+ public:
+  void lookUp(std::optional<QPointF> point, AreaHandler done) override {
+    lookedUpAt = point;
+    pending = std::move(done);
+  }
+  void moveTo(QPoint topLeft) override { moves.push_back(topLeft); }
+  void cancel() override {
+    pending = nullptr;
+    ++cancels;
+  }
+  void answer(std::optional<PopoverArea> area) {
+    if (!pending) return;
+    AreaHandler done = std::move(pending);
+    pending = nullptr;
+    done(area);
+  }
+
+  AreaHandler pending;
+  std::optional<QPointF> lookedUpAt;
+  std::vector<QPoint> moves;
+  int cancels = 0;
+};
 
 class PopoverWindowTest : public SandboxedTest {
  protected:
@@ -38,34 +63,130 @@ class PopoverWindowTest : public SandboxedTest {
     QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
     QApplication::sendEvent(&widget, &event);
   }
+
+  static QRect screen() { return QGuiApplication::primaryScreen()->availableGeometry(); }
 };
 
 }  // namespace
 
-TEST_F(PopoverWindowTest, HeightFollowsTheContentWithTheTraySideEdgeFixed) {
+TEST_F(PopoverWindowTest, OpensBelowTheIconAndNeverCoversItWhileTheHeightChanges) {
   PopoverWindow popover(*data.model, growingPages());
-  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-  ASSERT_GE(screen.height(), 500);
-  const QPoint belowPanel(screen.center().x(), screen.top() + 10);
-  popover.openAt(belowPanel);
+  const QRect area = screen();
+  ASSERT_GE(area.height(), 500);
+  // An icon in the top-right corner of a tray that reserves no strut.
+  const QRect icon(area.right() - 23, area.top(), 24, 24);
+  popover.setIconGeometry([icon] { return std::optional(icon); });
+  popover.openAt(icon.center());
   ASSERT_TRUE(popover.isOpen());
   EXPECT_EQ(popover.fixedEdge(), PopoverEdge::top);
-  EXPECT_EQ(popover.geometry().top(), belowPanel.y());
+  EXPECT_EQ(popover.geometry().top(), icon.bottom() + 1);
   ASSERT_TRUE(waitUntil([&] { return popover.height() == 300; }));
 
-  // Taller than the screen: the window stops at the available area and the page scrolls.
-  (*content)->setFixedHeight(screen.height() * 3);
-  ASSERT_TRUE(waitUntil([&] { return popover.height() == screen.height(); }));
-  EXPECT_TRUE(screen.contains(popover.geometry()));
-  popover.dismiss();
+  // Taller than the screen: the window stops short of the bottom by the margin and the page scrolls.
+  (*content)->setFixedHeight(area.height() * 3);
+  const int room = area.bottom() + 1 - (icon.bottom() + 1) - static_cast<int>(PopoverPlacement::margin);
+  ASSERT_TRUE(waitUntil([&] { return popover.height() == room; }));
+  EXPECT_TRUE(area.contains(popover.geometry()));
+  EXPECT_FALSE(popover.geometry().intersects(icon));
+  EXPECT_GT(popover.scrollArea()->verticalScrollBar()->maximum(), 0);
 
-  // Opened from a panel at the bottom, the bottom edge stays at the point.
-  const QPoint abovePanel(screen.center().x(), screen.bottom() - 5);
-  popover.openAt(abovePanel);
-  EXPECT_EQ(popover.fixedEdge(), PopoverEdge::bottom);
+  // Shrunk again: back under the icon, not stuck where clamping put it.
   (*content)->setFixedHeight(250);
   ASSERT_TRUE(waitUntil([&] { return popover.height() == 250; }));
+  EXPECT_EQ(popover.geometry().top(), icon.bottom() + 1);
+  EXPECT_FALSE(popover.geometry().intersects(icon));
+  popover.dismiss();
+
+  // Opened from a point near the bottom edge (a panel there), the bottom edge stays at the point.
+  popover.setIconGeometry(nullptr);
+  const QPoint abovePanel(area.center().x(), area.bottom() - 5);
+  popover.openAt(abovePanel);
+  EXPECT_EQ(popover.fixedEdge(), PopoverEdge::bottom);
+  (*content)->setFixedHeight(200);
+  ASSERT_TRUE(waitUntil([&] { return popover.height() == 200; }));
   EXPECT_EQ(popover.geometry().bottom() + 1, abovePanel.y());
+}
+
+TEST_F(PopoverWindowTest, AnOverlongPageScrollsByKeyboardAndWheel) {
+  PopoverWindow popover(*data.model, growingPages());
+  popover.openAt(QPoint(screen().center().x(), screen().top()));
+  (*content)->setFixedHeight(screen().height() * 3);
+  QScrollBar* bar = popover.scrollArea()->verticalScrollBar();
+  ASSERT_TRUE(waitUntil([&] { return bar->maximum() > 0; }));
+
+  press(popover, Qt::Key_PageDown);
+  EXPECT_GT(bar->value(), 0);
+  press(popover, Qt::Key_End);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  press(popover, Qt::Key_Home);
+  EXPECT_EQ(bar->value(), 0);
+  press(popover, Qt::Key_Down);
+  EXPECT_GT(bar->value(), 0);
+  press(popover, Qt::Key_Home);
+
+  QWidget* viewport = popover.scrollArea()->viewport();
+  const QPointF inside(viewport->width() / 2.0, viewport->height() / 2.0);
+  QWheelEvent wheel(inside, viewport->mapToGlobal(inside), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(viewport, &wheel);
+  EXPECT_GT(bar->value(), 0);
+}
+
+TEST_F(PopoverWindowTest, WithAPlacerItShowsOnceTheCompositorAnsweredAndAsksItToMoveTheWindow) {
+  PopoverWindow popover(*data.model, growingPages());
+  auto owned = std::make_unique<FakePlacer>();
+  FakePlacer& placer = *owned;
+  popover.setPlacer(std::move(owned));
+
+  // A 720-px output with a 30-px bar on top; the click came from the bar's right end.
+  const PopoverArea output{{0, 0, 1280, 720}, {0, 30, 1280, 690}};
+  popover.openAt(QPoint(1260, 15));
+  EXPECT_FALSE(popover.isOpen());
+  EXPECT_EQ(placer.lookedUpAt, QPointF(1260, 15));
+  placer.answer(output);
+  ASSERT_TRUE(popover.isOpen());
+  ASSERT_TRUE(waitUntil([&] { return popover.height() == 300; }));
+  ASSERT_EQ(placer.moves, std::vector<QPoint>{QPoint(912, 30)});
+
+  // The settings page of a small screen: capped, and the top edge did not move, so no new move.
+  (*content)->setFixedHeight(2000);
+  ASSERT_TRUE(waitUntil([&] { return popover.height() == 682; }));
+  spinFor(std::chrono::milliseconds(50));
+  EXPECT_EQ(placer.moves.size(), 1u);
+  popover.dismiss();
+  EXPECT_GE(placer.cancels, 1);
+
+  // A bar at the bottom: growing moves the window up, its bottom edge stays above the bar.
+  placer.moves.clear();
+  (*content) = nullptr;
+  popover.openAt(QPoint(1260, 705));
+  placer.answer(PopoverArea{{0, 0, 1280, 720}, {0, 0, 1280, 690}});
+  ASSERT_TRUE(waitUntil([&] { return popover.height() == 300; }));
+  (*content)->setFixedHeight(400);
+  ASSERT_TRUE(waitUntil([&] { return popover.height() == 400; }));
+  EXPECT_EQ(placer.moves, (std::vector<QPoint>{QPoint(912, 390), QPoint(912, 290)}));
+}
+
+TEST_F(PopoverWindowTest, ALateOrMissingAnswerFromTheCompositor) {
+  PopoverWindow popover(*data.model, TrayTestModel::labelPages());
+  auto owned = std::make_unique<FakePlacer>();
+  FakePlacer& placer = *owned;
+  popover.setPlacer(std::move(owned));
+
+  // Closed before the compositor answered: the answer opens nothing.
+  popover.openAt(QPoint(1260, 15));
+  const auto late = placer.pending;
+  popover.dismiss();
+  ASSERT_TRUE(late);
+  late(PopoverArea{{0, 0, 1280, 720}, {0, 30, 1280, 690}});
+  EXPECT_FALSE(popover.isOpen());
+
+  // No answer at all: the popover still opens, where the compositor puts it, and nothing is moved.
+  popover.openAt(QPoint(1260, 15));
+  placer.answer(std::nullopt);
+  EXPECT_TRUE(popover.isOpen());
+  spinFor(std::chrono::milliseconds(50));
+  EXPECT_TRUE(placer.moves.empty());
 }
 
 TEST_F(PopoverWindowTest, EscapeClosesTheUsagePageOnlyAndClosingResetsTheModel) {
@@ -103,60 +224,4 @@ TEST_F(PopoverWindowTest, ClosesOnLosingActivationAndIgnoresTheSameClick) {
   ASSERT_TRUE(waitUntil([&] { return !popover.isOpen(); }));
   EXPECT_TRUE(popover.justClosedByDeactivation(10000));
   EXPECT_FALSE(popover.justClosedByDeactivation(0));
-}
-
-TEST(PopoverPlacementTest, TouchesThePointFromTheSideOfTheNearerScreenHalf) {
-  struct Case {
-    const char* name;
-    QPointF point;
-    QRectF frame;
-    PopoverEdge edge;
-  };
-  const Case cases[] = {
-      {"upper half opens below", {640, 30}, {460, 30, 360, 400}, PopoverEdge::top},
-      {"lower half opens above", {640, 790}, {460, 390, 360, 400}, PopoverEdge::bottom},
-      {"right corner is clamped", {1279, 30}, {920, 30, 360, 400}, PopoverEdge::top},
-      {"left corner is clamped", {3, 790}, {0, 390, 360, 400}, PopoverEdge::bottom},
-      {"point above the area is clamped down", {640, 5}, {460, 30, 360, 400}, PopoverEdge::top},
-  };
-  for (const Case& c : cases) {
-    const PopoverPlacement placement = PopoverPlacement::place(c.point, {360, 400}, available);
-    EXPECT_EQ(placement.frame, c.frame) << c.name;
-    EXPECT_EQ(placement.fixedEdge, c.edge) << c.name;
-  }
-}
-
-TEST(PopoverPlacementTest, ContentTallerThanTheAreaIsCutToIt) {
-  const PopoverPlacement placement = PopoverPlacement::place({640, 30}, {360, 2000}, available);
-  EXPECT_EQ(placement.frame, QRectF(460, 30, 360, 770));
-}
-
-TEST(PopoverWindowFitterTest, IgnoresFirstLayoutAndSubPixelChanges) {
-  const QRectF frame(460, 30, 360, 400);
-  EXPECT_FALSE(PopoverWindowFitter::fit(frame, 0, available, PopoverEdge::top));
-  EXPECT_FALSE(PopoverWindowFitter::fit(frame, 1, available, PopoverEdge::top));
-  EXPECT_FALSE(PopoverWindowFitter::fit(frame, 400.5, available, PopoverEdge::top));
-  EXPECT_FALSE(PopoverWindowFitter::fit(frame, 399.5, available, PopoverEdge::bottom));
-  EXPECT_TRUE(PopoverWindowFitter::fit(frame, 400.6, available, PopoverEdge::top));
-}
-
-TEST(PopoverWindowFitterTest, KeepsTheTraySideEdgeWhileShrinkingAndGrowing) {
-  const QRectF below(460, 30, 360, 400);
-  EXPECT_EQ(PopoverWindowFitter::fit(below, 250, available, PopoverEdge::top), QRectF(460, 30, 360, 250));
-  EXPECT_EQ(PopoverWindowFitter::fit(below, 600, available, PopoverEdge::top), QRectF(460, 30, 360, 600));
-
-  const QRectF above(460, 390, 360, 400);  // bottom edge at 790
-  EXPECT_EQ(PopoverWindowFitter::fit(above, 250, available, PopoverEdge::bottom), QRectF(460, 540, 360, 250));
-  EXPECT_EQ(PopoverWindowFitter::fit(above, 600, available, PopoverEdge::bottom), QRectF(460, 190, 360, 600));
-}
-
-TEST(PopoverWindowFitterTest, NeverLeavesTheAvailableArea) {
-  // Taller than the area: the window takes the whole height and the content scrolls.
-  EXPECT_EQ(PopoverWindowFitter::fit({460, 30, 360, 400}, 5000, available, PopoverEdge::top),
-            QRectF(460, 30, 360, 770));
-  // Growing below would cross the bottom: the window moves up rather than leave the screen.
-  EXPECT_EQ(PopoverWindowFitter::fit({460, 300, 360, 300}, 600, available, PopoverEdge::top),
-            QRectF(460, 200, 360, 600));
-  // Without a known area (the compositor places the window) only the height follows.
-  EXPECT_EQ(PopoverWindowFitter::fit({0, 0, 360, 400}, 5000, QRectF(), PopoverEdge::top), QRectF(0, 0, 360, 5000));
 }

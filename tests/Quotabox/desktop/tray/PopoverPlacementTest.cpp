@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include "tray/PopoverPlacement.h"
+#include "tray/PopoverWindowFitter.h"
+
+namespace {
+
+const QRectF screen(0, 0, 1280, 800);
+// Panels that reserve their strip, 30 px deep, on each edge.
+const PopoverArea topPanel{screen, {0, 30, 1280, 770}};
+const PopoverArea bottomPanel{screen, {0, 0, 1280, 770}};
+const PopoverArea leftPanel{screen, {40, 0, 1240, 800}};
+const PopoverArea rightPanel{screen, {0, 0, 1240, 800}};
+// A tray (trayer, say) that reserves nothing: the whole screen is available.
+const PopoverArea noStrut{screen, screen};
+
+const QSizeF popover(360, 400);
+
+}  // namespace
+
+TEST(PopoverPlacementTest, OpensBesideTheIconOnTheSideAwayFromItsPanel) {
+  struct Case {
+    const char* name;
+    QRectF icon;
+    PopoverArea area;
+    QRectF frame;
+    PanelEdge panel;
+    PopoverEdge fixed;
+  };
+  const Case cases[] = {
+      {"top panel: below, centred", {630, 4, 24, 24}, topPanel, {462, 30, 360, 400}, PanelEdge::top, PopoverEdge::top},
+      {"bottom panel: above",
+       {630, 774, 24, 24},
+       bottomPanel,
+       {462, 370, 360, 400},
+       PanelEdge::bottom,
+       PopoverEdge::bottom},
+      {"left panel: to the right", {8, 300, 24, 24}, leftPanel, {40, 300, 360, 400}, PanelEdge::left, PopoverEdge::top},
+      {"right panel: to the left",
+       {1248, 300, 24, 24},
+       rightPanel,
+       {880, 300, 360, 400},
+       PanelEdge::right,
+       PopoverEdge::top},
+      // Without a strut the icon's own edge is the limit.
+      {"no strut, icon at the top", {630, 0, 24, 24}, noStrut, {462, 24, 360, 400}, PanelEdge::top, PopoverEdge::top},
+      {"no strut, icon at the bottom",
+       {630, 776, 24, 24},
+       noStrut,
+       {462, 376, 360, 400},
+       PanelEdge::bottom,
+       PopoverEdge::bottom},
+      // A panel deeper than its icon: below the panel, not just below the icon.
+      {"icon in a deep panel", {630, 2, 24, 20}, topPanel, {462, 30, 360, 400}, PanelEdge::top, PopoverEdge::top},
+      // A click point (an empty rectangle) in the panel's strip.
+      {"click in the top strip", {1260, 15, 0, 0}, topPanel, {912, 30, 360, 400}, PanelEdge::top, PopoverEdge::top},
+  };
+  for (const Case& c : cases) {
+    const PopoverPlacement placement = PopoverPlacement::place(c.icon, popover, c.area);
+    EXPECT_EQ(placement.frame, c.frame) << c.name;
+    EXPECT_EQ(placement.panel, c.panel) << c.name;
+    EXPECT_EQ(placement.fixedEdge, c.fixed) << c.name;
+    EXPECT_FALSE(placement.frame.intersects(c.icon)) << c.name;
+  }
+}
+
+TEST(PopoverPlacementTest, ClampsIntoTheScreenLessTheMarginButNeverOverTheIcon) {
+  struct Case {
+    const char* name;
+    QRectF icon;
+    PopoverArea area;
+    QSizeF size;
+    QRectF frame;
+  };
+  const Case cases[] = {
+      {"top-right corner", {1256, 0, 24, 24}, noStrut, popover, {912, 24, 360, 400}},
+      {"top-left corner", {0, 0, 24, 24}, noStrut, popover, {8, 24, 360, 400}},
+      {"bottom-right corner", {1256, 776, 24, 24}, noStrut, popover, {912, 376, 360, 400}},
+      {"side panel near the bottom moves up", {1248, 700, 24, 24}, rightPanel, popover, {880, 392, 360, 400}},
+      // Taller than the room: cut to it, edge still at the panel.
+      {"too tall below a top panel", {630, 4, 24, 24}, topPanel, {360, 5000}, {462, 30, 360, 762}},
+      {"too tall above a bottom panel", {630, 774, 24, 24}, bottomPanel, {360, 5000}, {462, 8, 360, 762}},
+      {"too tall without strut", {1256, 0, 24, 24}, noStrut, {360, 5000}, {912, 24, 360, 768}},
+      {"too tall beside a side panel", {8, 300, 24, 24}, leftPanel, {360, 5000}, {40, 8, 360, 784}},
+  };
+  for (const Case& c : cases) {
+    const PopoverPlacement placement = PopoverPlacement::place(c.icon, c.size, c.area);
+    EXPECT_EQ(placement.frame, c.frame) << c.name;
+    EXPECT_FALSE(placement.frame.intersects(c.icon)) << c.name;
+    EXPECT_TRUE(c.area.available.contains(placement.frame)) << c.name;
+  }
+}
+
+TEST(PopoverPlacementTest, TellsThePanelEdgeFromStrutsThenFromTheNearestEdge) {
+  struct Case {
+    const char* name;
+    QRectF icon;
+    PopoverArea area;
+    PanelEdge panel;
+  };
+  const Case cases[] = {
+      {"corner without strut prefers a horizontal panel", {1256, 0, 24, 24}, noStrut, PanelEdge::top},
+      {"corner with a right strut", {1250, 0, 24, 24}, rightPanel, PanelEdge::right},
+      {"bottom corner", {0, 776, 24, 24}, noStrut, PanelEdge::bottom},
+      {"left edge, mid height", {0, 400, 24, 24}, noStrut, PanelEdge::left},
+      {"right edge, mid height", {1256, 400, 24, 24}, noStrut, PanelEdge::right},
+      // No available area known: the screen stands in for it.
+      {"area unknown", {630, 790, 0, 0}, {screen, QRectF()}, PanelEdge::bottom},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PopoverPlacement::panelEdge(c.icon, c.area), c.panel) << c.name;
+}
+
+TEST(PopoverPlacementTest, HighDpiPointsBecomeLogicalPerScreen) {
+  struct Case {
+    const char* name;
+    QPointF native;
+    QRectF screen;
+    double ratio;
+    QPointF logical;
+  };
+  const Case cases[] = {
+      {"2x at the origin", {2520, 30}, {0, 0, 1280, 720}, 2, {1260, 15}},
+      {"1.5x at the origin", {1890, 1050}, {0, 0, 1280, 720}, 1.5, {1260, 700}},
+      // A second screen keeps its native origin; only the offset from it is scaled.
+      {"2x right of a 1920 screen", {1920 + 2520, 30}, {1920, 0, 1280, 720}, 2, {1920 + 1260, 15}},
+      {"1x unchanged", {500, 7}, {0, 0, 1280, 800}, 1, {500, 7}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PopoverPlacement::toLogical(c.native, c.screen, c.ratio), c.logical) << c.name;
+
+  // A 2560 x 1440 panel at 200 %: 720 logical pixels, a 30-px bar; the popover fits under it.
+  const PopoverArea scaled{{0, 0, 1280, 720}, {0, 30, 1280, 690}};
+  const QPointF click = PopoverPlacement::toLogical({2520, 30}, scaled.screen, 2);
+  const PopoverPlacement placement = PopoverPlacement::place(QRectF(click, QSizeF(0, 0)), {360, 778}, scaled);
+  EXPECT_EQ(placement.frame, QRectF(912, 30, 360, 682));
+}
+
+TEST(PopoverWindowFitterTest, IgnoresFirstLayoutAndSubPixelChanges) {
+  const QRectF icon(630, 4, 24, 24);
+  const QRectF frame(462, 30, 360, 400);
+  EXPECT_FALSE(PopoverWindowFitter::fit(frame, 0, icon, topPanel));
+  EXPECT_FALSE(PopoverWindowFitter::fit(frame, 1, icon, topPanel));
+  EXPECT_FALSE(PopoverWindowFitter::fit(frame, 400.5, icon, topPanel));
+  EXPECT_FALSE(PopoverWindowFitter::fit(frame, 399.5, icon, topPanel));
+  EXPECT_EQ(PopoverWindowFitter::fit(frame, 400.6, icon, topPanel), QRectF(462, 30, 360, 400.6));
+  // A window the window manager pushed elsewhere goes back beside the icon.
+  EXPECT_EQ(PopoverWindowFitter::fit({462, 0, 360, 400}, 400, icon, topPanel), frame);
+}
+
+TEST(PopoverWindowFitterTest, GrowingThenShrinkingReturnsToTheSameSpotBesideTheIcon) {
+  struct Case {
+    const char* name;
+    QRectF icon;
+    PopoverArea area;
+    QRectF tall;
+    QRectF small;
+  };
+  const Case cases[] = {
+      {"top panel keeps its top", {1256, 0, 24, 24}, noStrut, {912, 24, 360, 768}, {912, 24, 360, 250}},
+      {"bottom panel keeps its bottom", {630, 774, 24, 24}, bottomPanel, {462, 8, 360, 762}, {462, 520, 360, 250}},
+      {"side panel returns to the icon", {8, 600, 24, 24}, leftPanel, {40, 8, 360, 784}, {40, 542, 360, 250}},
+  };
+  for (const Case& c : cases) {
+    QRectF frame = PopoverPlacement::place(c.icon, {360, 250}, c.area).frame;
+    const auto grown = PopoverWindowFitter::fit(frame, 5000, c.icon, c.area);
+    ASSERT_TRUE(grown) << c.name;
+    EXPECT_EQ(*grown, c.tall) << c.name;
+    const auto shrunk = PopoverWindowFitter::fit(*grown, 250, c.icon, c.area);
+    ASSERT_TRUE(shrunk) << c.name;
+    EXPECT_EQ(*shrunk, c.small) << c.name;
+    EXPECT_FALSE(grown->intersects(c.icon) || shrunk->intersects(c.icon)) << c.name;
+  }
+}
+
+TEST(PopoverWindowFitterTest, AWindowTheSystemPlacedKeepsItsTopAndStaysInside) {
+  const QRectF available(0, 30, 1280, 770);
+  EXPECT_EQ(PopoverWindowFitter::fit({460, 100, 360, 400}, 250, std::nullopt, {screen, available}),
+            QRectF(460, 100, 360, 250));
+  // Taller than the area: the height stops at the available height less the margin.
+  EXPECT_EQ(PopoverWindowFitter::fit({460, 100, 360, 400}, 5000, std::nullopt, {screen, available}),
+            QRectF(460, 38, 360, 762));
+  // Growing below the bottom: moved up rather than leave the screen.
+  EXPECT_EQ(PopoverWindowFitter::fit({460, 300, 360, 300}, 600, std::nullopt, {screen, available}),
+            QRectF(460, 200, 360, 600));
+  // Nothing known about the screen: only the height follows.
+  EXPECT_EQ(PopoverWindowFitter::fit({0, 0, 360, 400}, 5000, std::nullopt, {}), QRectF(0, 0, 360, 5000));
+}
