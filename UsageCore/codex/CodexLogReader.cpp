@@ -97,9 +97,7 @@ struct CodexLogReader::Listing {
         if (::fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
         folderEntry = S_ISDIR(info.st_mode);
         if (log && S_ISREG(info.st_mode)) {
-          std::string relative = folders[folder] + std::string(name);
-          const auto nameAt = static_cast<std::uint32_t>(folders[folder].size());
-          logs.push_back({std::move(relative), nameAt, folder, modificationTime(info),
+          logs.push_back({folders[folder] + std::string(name), modificationTime(info),
                           static_cast<std::uintmax_t>(std::max<off_t>(info.st_size, 0))});
           continue;
         }
@@ -117,7 +115,7 @@ struct CodexLogReader::Listing {
 
 CodexLogReader::CodexLogReader(Clock clock, Opener open) : m_clock(std::move(clock)), m_open(std::move(open)) {}
 
-std::optional<CodexRecord> CodexLogReader::readFile(int folder, const Candidate& log, const fs::path& sessions,
+std::optional<CodexRecord> CodexLogReader::readFile(int sessionsFd, const Candidate& log, const fs::path& sessions,
                                                     ReverseJSONL::Buffers& buffers, std::stop_token stop) {
   std::optional<CodexRecord> found;
   const auto visit = [&](std::string_view line) {
@@ -132,7 +130,7 @@ std::optional<CodexRecord> CodexLogReader::readFile(int folder, const Candidate&
   };
   try {
     const fs::path path = sessions / log.relative;
-    const auto file = m_open(folder, log.relative.c_str() + log.nameAt, path);
+    const auto file = m_open(sessionsFd, log.relative.c_str(), path);
     ReverseJSONL::visitLines(*file, ReverseJSONL::defaultChunkSize, ReverseJSONL::defaultMaximumLine, visit,
                              std::move(stop), buffers);
   } catch (const std::exception&) {
@@ -197,8 +195,6 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
   };
 
   ReverseJSONL::Buffers buffers;  // one set for the whole scan
-  Folder open;                    // the folder of the last file read: logs of one day sort together
-  std::uint32_t openIndex = 0;
   bool previewDone = !preview;
   // Points into the cache, whose elements stay in place when it grows.
   const Cached* best = nullptr;
@@ -207,12 +203,9 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
     if (stop.stop_requested()) return result(ProviderStatus::unavailable(cancelledMessage));
     auto hit = m_cache.find(log.relative);
     if (hit == m_cache.end() || hit->second.modified != log.modified || hit->second.size != log.size) {
-      if (!open || openIndex != log.folder) {
-        open = Folder::open(top.fd(), log.folder == 0 ? "." : listing.folders[log.folder].c_str());
-        openIndex = log.folder;
-      }
-      std::optional<CodexRecord> record;
-      if (open) record = readFile(open.fd(), log, sessions, buffers, stop);
+      // Opened by its path below the sessions folder's handle: the folders on the way were listed
+      // a moment ago and are real folders, and the log itself is never followed as a link.
+      std::optional<CodexRecord> record = readFile(top.fd(), log, sessions, buffers, stop);
       if (stop.stop_requested()) return result(ProviderStatus::unavailable(cancelledMessage));
       hit = m_cache.insert_or_assign(log.relative, Cached{log.modified, log.size, std::move(record), now}).first;
     }

@@ -30,9 +30,9 @@ class CodexLogReader {
     TimePoint readAt;                   // the record is worded as of this time, whenever it is reported
   };
 
-  // Opens `name` in the open folder `folder`; `path` is the same file for messages and tests.
-  using Opener =
-      std::function<std::unique_ptr<ReverseJSONL::File>(int folder, const char* name, const std::filesystem::path&)>;
+  // Opens `relative` below the open folder `folder`; `path` is the same file for messages and tests.
+  using Opener = std::function<std::unique_ptr<ReverseJSONL::File>(int folder, const char* relative,
+                                                                   const std::filesystem::path&)>;
   using Preview = PreviewingProvider::Preview;
 
   explicit CodexLogReader(Clock clock = systemNow, Opener open = ReverseJSONL::openAt);
@@ -53,14 +53,12 @@ class CodexLogReader {
  private:
   struct Candidate {
     std::string relative;  // below "sessions"; the cache's key
-    std::uint32_t nameAt;  // where the file name starts in `relative`
-    std::uint32_t folder;  // index into the listing's folders
     TimePoint modified;
     std::uintmax_t size;
   };
   struct Listing;
 
-  std::optional<CodexRecord> readFile(int folder, const Candidate& log, const std::filesystem::path& sessions,
+  std::optional<CodexRecord> readFile(int sessionsFd, const Candidate& log, const std::filesystem::path& sessions,
                                       ReverseJSONL::Buffers& buffers, std::stop_token stop);
 
   std::mutex m_mutex;

@@ -50,7 +50,8 @@ using Opener = std::function<std::unique_ptr<File>(const std::filesystem::path&)
 // Opens without blocking and without following a final symbolic link, and refuses anything that
 // is not a regular file once opened: a pipe swapped in after a listing cannot stall the reader.
 std::unique_ptr<File> openFile(const std::filesystem::path& path);
-// The same for `name` inside an open folder; `shown` names the file in errors and must outlive it.
+// The same for `name` (a path relative to the open folder); `shown` names the file in errors and
+// must outlive it.
 std::unique_ptr<File> openAt(int folder, const char* name, const std::filesystem::path& shown);
 
 // The memory of a read, kept between files so that a scan of many logs allocates once. Holds at
