@@ -1,12 +1,15 @@
 #include "codex/CodexLogReader.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QByteArray>
-#include <QString>
 #include <algorithm>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "files/RegularFile.h"
 #include "model/CoreLog.h"
@@ -18,6 +21,8 @@ namespace {
 
 // Real auth files are a few KB; anything far larger is not one.
 constexpr std::uintmax_t kMaxAuthBytes = 1 << 20;
+// Codex nests its logs by year, month and day; anything far deeper is not its doing.
+constexpr int kMaxDepth = 16;
 
 // Never blocks: a pipe or device at the path gives no plan instead of stalling the scan.
 std::optional<std::string> planFromAuth(const fs::path& authPath) {
@@ -39,61 +44,113 @@ TimePoint modificationTime(const struct stat& info) {
   return fromEpochSeconds(static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9);
 }
 
+// An open folder, closed on every exit.
+class Folder {
+ public:
+  Folder() = default;
+  explicit Folder(int fd) : m_fd(fd) {}
+  Folder(Folder&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+  Folder& operator=(Folder&& other) noexcept {
+    std::swap(m_fd, other.m_fd);
+    return *this;
+  }
+  ~Folder() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  // `name` inside `parent`, never through a symbolic link at its last step.
+  static Folder open(int parent, const char* name) {
+    int fd;
+    do {
+      fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    } while (fd < 0 && errno == EINTR);
+    return Folder(fd);
+  }
+  int fd() const { return m_fd; }
+  explicit operator bool() const { return m_fd >= 0; }
+
+ private:
+  int m_fd = -1;
+};
+
 }  // namespace
 
-CodexLogReader::CodexLogReader(Clock clock, ReverseJSONL::Opener open)
-    : m_clock(std::move(clock)), m_open(std::move(open)) {}
+struct CodexLogReader::Listing {
+  std::vector<std::string> folders;  // below "sessions", each ending in "/"; the first is "sessions" itself
+  std::vector<Candidate> logs;
 
-std::vector<CodexLogReader::Candidate> CodexLogReader::candidates(const fs::path& sessions, bool& listed) const {
-  std::vector<Candidate> found;
-  std::error_code error;
-  fs::recursive_directory_iterator it(sessions, fs::directory_options::skip_permission_denied, error);
-  listed = !error;
-  if (error) return found;
-
-  for (const fs::recursive_directory_iterator end; it != end; it.increment(error)) {
-    if (error) break;  // the rest of the tree cannot be listed; use what was found
-    const std::string& path = it->path().native();
-    const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
-    if (name.starts_with('.')) {
-      std::error_code ignored;
-      if (it->is_directory(ignored)) it.disable_recursion_pending();
-      continue;
+  // Every entry is looked at relative to its folder's handle: one fstatat per log, none per
+  // subfolder the listing already types.
+  void walk(int fd, std::uint32_t folder, int depth) {
+    const int listed = ::dup(fd);
+    if (listed < 0) return;
+    DIR* const entries = ::fdopendir(listed);
+    if (!entries) {
+      ::close(listed);
+      return;
     }
-    if (!isLogName(name)) continue;
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    found.push_back({it->path(), modificationTime(info), static_cast<std::uintmax_t>(info.st_size)});
+    while (const dirent* entry = ::readdir(entries)) {
+      const std::string_view name = entry->d_name;
+      if (name.starts_with('.')) continue;  // hidden, and the folder itself and its parent
+      const bool log = isLogName(name);
+      bool folderEntry = entry->d_type == DT_DIR;
+      struct stat info;
+      if (entry->d_type == DT_UNKNOWN || (log && entry->d_type == DT_REG)) {
+        if (::fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        folderEntry = S_ISDIR(info.st_mode);
+        if (log && S_ISREG(info.st_mode)) {
+          logs.push_back({folders[folder] + std::string(name), modificationTime(info),
+                          static_cast<std::uintmax_t>(std::max<off_t>(info.st_size, 0))});
+          continue;
+        }
+      }
+      if (!folderEntry || depth >= kMaxDepth) continue;
+      const Folder child = Folder::open(fd, entry->d_name);
+      if (!child) continue;  // unreadable: skipped like a folder without logs
+      const auto index = static_cast<std::uint32_t>(folders.size());
+      folders.push_back(folders[folder] + std::string(name) + "/");
+      walk(child.fd(), index, depth + 1);
+    }
+    ::closedir(entries);
+  }
+};
+
+CodexLogReader::CodexLogReader(Clock clock, Opener open) : m_clock(std::move(clock)), m_open(std::move(open)) {}
+
+std::optional<CodexRecord> CodexLogReader::readFile(int sessionsFd, const Candidate& log, const fs::path& sessions,
+                                                    ReverseJSONL::Buffers& buffers, std::stop_token stop) {
+  std::optional<CodexRecord> found;
+  const auto visit = [&](std::string_view line) {
+    // Most lines are not rate-limit records: a byte search rules them out before any decoding.
+    if (!CodexRecord::mayBeRecord(line)) return false;
+    try {
+      found = CodexRecord::decode(line);
+    } catch (const std::exception&) {
+      found.reset();
+    }
+    return found.has_value();
+  };
+  try {
+    const fs::path path = sessions / log.relative;
+    const auto file = m_open(sessionsFd, log.relative.c_str(), path);
+    ReverseJSONL::visitLines(*file, ReverseJSONL::defaultChunkSize, ReverseJSONL::defaultMaximumLine, visit,
+                             std::move(stop), buffers);
+  } catch (const std::exception& error) {
+    qCDebug(coreLog) << "Codex log skipped:" << error.what();
+    found.reset();  // unreadable, or cancelled: the caller checks the token
   }
   return found;
 }
 
-std::optional<ServiceUsage> CodexLogReader::readFile(const fs::path& path, std::stop_token stop) {
-  const TimePoint now = m_clock();
-  const auto parse = [&](std::string_view line) -> std::optional<ServiceUsage> {
-    // Only token_count records can carry rate limits; skip decoding everything else.
-    if (line.find("token_count") == std::string_view::npos) return std::nullopt;
-    try {
-      return UsageParsing::codexEvent(QByteArray::fromRawData(line.data(), static_cast<qsizetype>(line.size())),
-                                      std::nullopt, now);
-    } catch (const std::exception&) {
-      return std::nullopt;
-    }
-  };
-  try {
-    return ReverseJSONL::read(path, ReverseJSONL::defaultChunkSize, ReverseJSONL::defaultMaximumLine, parse,
-                              std::move(stop), m_open);
-  } catch (const std::exception& error) {
-    qCDebug(coreLog) << "Codex log skipped:" << error.what();
-    return std::nullopt;  // unreadable, or cancelled: the caller checks the token
-  }
-}
-
-ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token stop) {
+ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token stop, const Preview& preview) {
   const std::lock_guard lock(m_mutex);
+  const TimePoint now = m_clock();
   const auto result = [&](ProviderStatus status) {
-    return ServiceUsage::failure(ServiceID::codex, m_clock(), std::move(status));
+    return ServiceUsage::failure(ServiceID::codex, now, std::move(status));
   };
+  if (root != m_root) {
+    m_cache.clear();
+    m_root = root;
+  }
 
   const fs::path authPath = root / "auth.json";
   const std::optional<std::string> plan = planFromAuth(authPath);
@@ -104,40 +161,74 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
                                             : ProviderStatus::unavailable(noRecordsMessage));
   };
 
-  bool listed = false;
-  std::vector<Candidate> logs = candidates(root / "sessions", listed);
-  if (!listed) return nothingFound(false);
+  const fs::path sessions = root / "sessions";
+  int sessionsFd;
+  do {
+    sessionsFd = ::open(sessions.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+  } while (sessionsFd < 0 && errno == EINTR);
+  const Folder top(sessionsFd);
+  if (!top) return nothingFound(false);
+  Listing listing;
+  listing.folders.emplace_back();
+  listing.walk(top.fd(), 0, 0);
+  std::vector<Candidate>& logs = listing.logs;
   std::stable_sort(logs.begin(), logs.end(),
                    [](const Candidate& a, const Candidate& b) { return a.modified > b.modified; });
 
   // Forget files that are gone.
   std::size_t known = 0;
-  for (const Candidate& log : logs) known += m_cache.count(log.path.native());
+  for (const Candidate& log : logs) known += m_cache.count(log.relative);
   if (known != m_cache.size()) {
     std::unordered_map<std::string, Cached> kept;
     for (const Candidate& log : logs) {
-      if (auto node = m_cache.extract(log.path.native())) kept.insert(std::move(node));
+      if (auto node = m_cache.extract(log.relative)) kept.insert(std::move(node));
     }
     m_cache = std::move(kept);
   }
 
+  const auto report = [&](const Cached& cached) {
+    ServiceUsage usage = cached.record->usage(std::nullopt, cached.readAt);
+    if (plan) usage.planName = plan;
+    return usage;
+  };
+  const auto unchanged = [&](const Candidate& log) {
+    const auto hit = m_cache.find(log.relative);
+    return hit != m_cache.end() && hit->second.modified == log.modified && hit->second.size == log.size;
+  };
+
+  ReverseJSONL::Buffers buffers;  // one set for the whole scan
+  bool previewDone = !preview;
   // Points into the cache, whose elements stay in place when it grows.
-  const ServiceUsage* best = nullptr;
-  for (const Candidate& log : logs) {
+  const Cached* best = nullptr;
+  for (std::size_t i = 0; i < logs.size(); ++i) {
+    const Candidate& log = logs[i];
     if (stop.stop_requested()) return result(ProviderStatus::unavailable(cancelledMessage));
-    auto hit = m_cache.find(log.path.native());
+    auto hit = m_cache.find(log.relative);
     if (hit == m_cache.end() || hit->second.modified != log.modified || hit->second.size != log.size) {
-      std::optional<ServiceUsage> usage = readFile(log.path, stop);
+      // Opened by its path below the sessions folder's handle: the folders on the way were listed
+      // a moment ago and are real folders, and the log itself is never followed as a link.
+      std::optional<CodexRecord> record = readFile(top.fd(), log, sessions, buffers, stop);
       if (stop.stop_requested()) return result(ProviderStatus::unavailable(cancelledMessage));
-      hit = m_cache.insert_or_assign(log.path.native(), Cached{log.modified, log.size, std::move(usage)}).first;
+      hit = m_cache.insert_or_assign(log.relative, Cached{log.modified, log.size, std::move(record), now}).first;
     }
-    const std::optional<ServiceUsage>& usage = hit->second.usage;
+    const Cached& cached = hit->second;
     // A tie keeps the earlier, more recently modified file.
-    if (usage && (!best || usage->fetchedAt > best->fetchedAt)) best = &*usage;
+    if (cached.record && (!best || cached.record->fetchedAt() > best->record->fetchedAt())) best = &cached;
+
+    // Early answer. A record is written before its file is last modified, so no file modified
+    // before the best record's time stamp (less a margin for coarse clocks) can hold a later one;
+    // files come newest first, so once the next one is that old, the rest are too, and the answer
+    // is final unless a file's modification time was set back. It is handed out now; the scan
+    // goes on to fill the cache and to catch such a file, whose record then replaces it.
+    if (!previewDone && best && i + 1 < logs.size() &&
+        best->record->fetchedAt() > logs[i + 1].modified + Seconds(clockMarginSeconds)) {
+      previewDone = true;
+      // Files still to read, or else the scan ends at once and its result is the early one.
+      if (!std::all_of(logs.begin() + static_cast<std::ptrdiff_t>(i) + 1, logs.end(), unchanged))
+        preview(report(*best));
+    }
   }
 
   if (!best) return nothingFound(!logs.empty());
-  ServiceUsage found = *best;
-  if (plan) found.planName = plan;
-  return found;
+  return report(*best);
 }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -9,7 +11,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "codex/CodexRecord.h"
 #include "codex/ReverseJSONL.h"
+#include "model/PreviewingProvider.h"
 #include "model/ServiceUsage.h"
 #include "model/TimePoint.h"
 
@@ -22,29 +26,44 @@ class CodexLogReader {
   struct Cached {
     TimePoint modified;
     std::uintmax_t size = 0;
-    std::optional<ServiceUsage> usage;  // none: no usable record, or unreadable
+    std::optional<CodexRecord> record;  // none: no usable record, or unreadable
+    TimePoint readAt;                   // the record is worded as of this time, whenever it is reported
   };
 
-  explicit CodexLogReader(Clock clock = systemNow, ReverseJSONL::Opener open = ReverseJSONL::openFile);
+  // Opens `relative` below the open folder `folder`; `path` is the same file for messages and tests.
+  using Opener = std::function<std::unique_ptr<ReverseJSONL::File>(int folder, const char* relative,
+                                                                   const std::filesystem::path&)>;
+  using Preview = PreviewingProvider::Preview;
 
-  // Blocks while another scan runs. Never throws for missing or unreadable files.
-  ServiceUsage readLocal(const std::filesystem::path& root, std::stop_token stop);
+  explicit CodexLogReader(Clock clock = systemNow, Opener open = ReverseJSONL::openAt);
+
+  // Blocks while another scan runs. Never throws for missing or unreadable files. `preview` gets
+  // the result as soon as no file left to read can change it, unless the scan ends first.
+  ServiceUsage readLocal(const std::filesystem::path& root, std::stop_token stop, const Preview& preview = {});
+
+  // Files cached by the last scan, for checks of memory use.
+  std::size_t cachedFiles() const { return m_cache.size(); }
 
   static constexpr const char* noRecordsMessage = "Codex 사용량 기록이 없어요. Codex를 한 번 실행한 뒤 새로고침하세요";
   static constexpr const char* cancelledMessage = "사용량 갱신을 취소했어요";
+  // How far a record's time stamp may run ahead of its file's modification time: coarse file
+  // system clocks (2 s on some) and the writer's own rounding.
+  static constexpr double clockMarginSeconds = 2;
 
  private:
   struct Candidate {
-    std::filesystem::path path;
+    std::string relative;  // below "sessions"; the cache's key
     TimePoint modified;
     std::uintmax_t size;
   };
+  struct Listing;
 
-  std::vector<Candidate> candidates(const std::filesystem::path& sessions, bool& listed) const;
-  std::optional<ServiceUsage> readFile(const std::filesystem::path& path, std::stop_token stop);
+  std::optional<CodexRecord> readFile(int sessionsFd, const Candidate& log, const std::filesystem::path& sessions,
+                                      ReverseJSONL::Buffers& buffers, std::stop_token stop);
 
   std::mutex m_mutex;
-  std::unordered_map<std::string, Cached> m_cache;  // keyed by native path
+  std::unordered_map<std::string, Cached> m_cache;  // keyed by the path below "sessions"
+  std::filesystem::path m_root;                     // the home the cache belongs to
   Clock m_clock;
-  ReverseJSONL::Opener m_open;
+  Opener m_open;
 };

@@ -17,9 +17,9 @@ std::filesystem::path CodexUsageProvider::defaultRoot() {
   return std::filesystem::path(QFile::encodeName(QDir::homePath()).toStdString()) / ".codex";
 }
 
-ServiceUsage CodexUsageProvider::fetch(std::stop_token stop) {
+ServiceUsage CodexUsageProvider::fetchWithPreview(std::stop_token stop, const Preview& preview) {
   try {
-    return m_reader->readLocal(m_root, std::move(stop));
+    return m_reader->readLocal(m_root, std::move(stop), preview);
   } catch (const std::exception& error) {
     // Only resource exhaustion gets here; report it like an unreadable home.
     qCWarning(coreLog) << "Codex logs not read:" << error.what();

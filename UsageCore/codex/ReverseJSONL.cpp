@@ -1,30 +1,26 @@
 #include "codex/ReverseJSONL.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 namespace ReverseJSONL {
 namespace {
 
-ReadError ioError(const char* what, const std::filesystem::path& path) {
-  return ReadError(std::string(what) + " " + path.string() + ": " + std::strerror(errno));
+ReadError ioError(const char* what, const std::filesystem::path& path, int error) {
+  return ReadError(std::string(what) + " " + path.string() + ": " + std::strerror(error));
 }
 
 class PosixFile final : public File {
  public:
-  PosixFile(int fd, std::filesystem::path path) : m_fd(fd), m_path(std::move(path)) {}
+  PosixFile(int fd, std::uint64_t size, const std::filesystem::path& shown) : m_fd(fd), m_size(size), m_shown(shown) {}
   ~PosixFile() override { ::close(m_fd); }  // close errors do not matter for a reader
 
-  std::uint64_t size() override {
-    const off_t end = ::lseek(m_fd, 0, SEEK_END);
-    if (end < 0) throw ioError("cannot seek", m_path);
-    return static_cast<std::uint64_t>(end);
-  }
+  std::uint64_t size() override { return m_size; }
 
   std::size_t readAt(std::uint64_t offset, char* into, std::size_t count) override {
     std::size_t done = 0;
@@ -32,7 +28,7 @@ class PosixFile final : public File {
       const ssize_t got = ::pread(m_fd, into + done, count - done, static_cast<off_t>(offset + done));
       if (got < 0) {
         if (errno == EINTR) continue;
-        throw ioError("cannot read", m_path);
+        throw ioError("cannot read", m_shown, errno);
       }
       if (got == 0) break;  // the file got shorter meanwhile
       done += static_cast<std::size_t>(got);
@@ -42,68 +38,97 @@ class PosixFile final : public File {
 
  private:
   int m_fd;
-  std::filesystem::path m_path;
+  std::uint64_t m_size;
+  const std::filesystem::path& m_shown;  // only for messages; outlives the file
 };
 
-// Keeps its bytes at the back of the storage so that earlier parts of the file can be put in
-// front without moving what is already there.
-class FrontBuffer {
+// A copy of the path for files opened by path alone.
+class OwnedPathFile final : public File {
  public:
-  void prepend(const char* bytes, std::size_t count) {
-    if (count == 0) return;
-    if (count > m_begin) grow(count);
-    m_begin -= count;
-    std::memcpy(m_storage.data() + m_begin, bytes, count);
+  OwnedPathFile(std::filesystem::path path, int folder) : m_path(std::move(path)) {
+    m_file = openAt(folder, m_path.c_str(), m_path);
   }
-  // Keeps only the first `length` bytes.
-  void truncate(std::size_t length) { m_end = m_begin + length; }
-  void clear() { m_begin = m_end = m_storage.size(); }
-  std::string_view view() const { return {m_storage.data() + m_begin, m_end - m_begin}; }
+  std::uint64_t size() override { return m_file->size(); }
+  std::size_t readAt(std::uint64_t offset, char* into, std::size_t count) override {
+    return m_file->readAt(offset, into, count);
+  }
 
  private:
-  void grow(std::size_t count) {
-    const std::size_t length = m_end - m_begin;
-    const std::size_t capacity = std::max(m_storage.size() * 2, length + count);
-    std::vector<char> next(capacity);
-    if (length > 0) std::memcpy(next.data() + capacity - length, m_storage.data() + m_begin, length);
-    m_storage = std::move(next);
-    m_begin = capacity - length;
-    m_end = capacity;
-  }
-
-  std::vector<char> m_storage;
-  std::size_t m_begin = 0;
-  std::size_t m_end = 0;
+  std::filesystem::path m_path;
+  std::unique_ptr<File> m_file;
 };
 
 }  // namespace
 
-std::unique_ptr<File> openFile(const std::filesystem::path& path) {
+std::unique_ptr<File> openAt(int folder, const char* name, const std::filesystem::path& shown) {
   int fd;
   do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = ::openat(folder, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw ioError("cannot open", path);
-  return std::make_unique<PosixFile>(fd, path);
+  if (fd < 0) throw ioError("cannot open", shown, errno);
+  // The type is checked on what was opened: the listing's answer may be stale by now.
+  struct stat info;
+  const bool known = ::fstat(fd, &info) == 0;
+  if (!known || !S_ISREG(info.st_mode)) {
+    const int error = known ? EINVAL : errno;
+    ::close(fd);
+    throw ioError("cannot read", shown, error);
+  }
+  // Reads are positioned, so the non-blocking flag never matters for a regular file.
+  return std::make_unique<PosixFile>(fd, static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0)), shown);
 }
 
-bool visitLines(const std::filesystem::path& path, std::size_t chunkSize, std::size_t maximumLine,
-                const std::function<bool(std::string_view)>& visit, std::stop_token stop, const Opener& open,
+std::unique_ptr<File> openFile(const std::filesystem::path& path) {
+  return std::make_unique<OwnedPathFile>(path, AT_FDCWD);
+}
+
+char* Buffers::block(std::size_t size) {
+  if (size > m_blockSize) {
+    // Not zeroed: most files are done after the first small read.
+    m_block = std::make_unique_for_overwrite<char[]>(size);
+    m_blockSize = size;
+  }
+  return m_block.get();
+}
+
+void Buffers::prepend(const char* bytes, std::size_t count) {
+  if (count == 0) return;
+  if (count > m_begin) makeRoom(count);
+  m_begin -= count;
+  std::memcpy(m_storage.data() + m_begin, bytes, count);
+}
+
+void Buffers::makeRoom(std::size_t count) {
+  const std::size_t length = m_end - m_begin;
+  if (length + count <= m_storage.size()) {
+    // Enough room once the pending bytes move back to the end: growing here instead would double
+    // the storage for every few blocks of a file with short lines.
+    std::memmove(m_storage.data() + m_storage.size() - length, m_storage.data() + m_begin, length);
+  } else {
+    const std::size_t capacity = std::max(m_storage.size() * 2, length + count);
+    std::vector<char> next(capacity);
+    if (length > 0) std::memcpy(next.data() + capacity - length, m_storage.data() + m_begin, length);
+    m_storage = std::move(next);
+  }
+  m_begin = m_storage.size() - length;
+  m_end = m_storage.size();
+}
+
+bool visitLines(File& file, std::size_t chunkSize, std::size_t maximumLine,
+                const std::function<bool(std::string_view)>& visit, std::stop_token stop, Buffers& buffers,
                 std::size_t firstChunk) {
-  const std::unique_ptr<File> file = open(path);
-  std::uint64_t remaining = file->size();
+  std::uint64_t remaining = file.size();
   const std::size_t largest = std::max<std::size_t>(chunkSize, 1);
   std::size_t step = std::clamp<std::size_t>(firstChunk, 1, largest);
-  // Not zeroed: most files are done after the first small read, so most of it is never touched.
-  const auto block = std::make_unique_for_overwrite<char[]>(std::min<std::uint64_t>(largest, remaining));
-  FrontBuffer pending;  // the block in front of the carry; after splitting, the carry alone
+  char* const block = buffers.block(static_cast<std::size_t>(std::min<std::uint64_t>(largest, remaining)));
+  buffers.clear();  // after splitting, the carry alone
   bool skipping = false;
 
   const auto readPrevious = [&] {
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(step, remaining));
     step = std::min(step * 2, largest);
     remaining -= count;
-    return std::string_view(block.get(), file->readAt(remaining, block.get(), count));
+    return std::string_view(block, file.readAt(remaining, block, count));
   };
 
   while (remaining > 0) {
@@ -122,8 +147,8 @@ bool visitLines(const std::filesystem::path& path, std::size_t chunkSize, std::s
       skipping = false;
     }
 
-    pending.prepend(bytes.data(), bytes.size());
-    const std::string_view all = pending.view();
+    buffers.prepend(bytes.data(), bytes.size());
+    const std::string_view all = buffers.pending();
     std::size_t end = all.size();
     // Only the new block can hold newlines: the carry behind it is the start of one line.
     // Every piece after a newline is a whole line; the first may continue further back.
@@ -136,16 +161,24 @@ bool visitLines(const std::filesystem::path& path, std::size_t chunkSize, std::s
       newline = newline == 0 ? std::string_view::npos : all.rfind('\n', newline - 1);
     }
     if (end > maximumLine) {
-      pending.clear();
+      buffers.clear();
       skipping = true;
     } else {
-      pending.truncate(end);
+      buffers.truncate(end);
     }
   }
 
-  const std::string_view carry = pending.view();
+  const std::string_view carry = buffers.pending();
   if (skipping || carry.empty()) return false;
   return visit(carry);
+}
+
+bool visitLines(const std::filesystem::path& path, std::size_t chunkSize, std::size_t maximumLine,
+                const std::function<bool(std::string_view)>& visit, std::stop_token stop, const Opener& open,
+                std::size_t firstChunk) {
+  const std::unique_ptr<File> file = open(path);
+  Buffers buffers;
+  return visitLines(*file, chunkSize, maximumLine, visit, std::move(stop), buffers, firstChunk);
 }
 
 }  // namespace ReverseJSONL

@@ -5,6 +5,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "codex/CodexRecord.h"
 #include "model/ISO8601.h"
 #include "model/UsageParseError.h"
 #include "model/UsageParsing.h"
@@ -45,15 +46,15 @@ std::optional<std::string> optionalString(const json& object, const char* name) 
   return member->get<std::string>();  // throws for other types
 }
 
-struct Window {
+struct DecodedWindow {
   double usedPercent;
   std::optional<long long> windowMinutes;
   std::optional<double> resetsAt;
 };
 
-Window decodeWindow(const json& value) {
+DecodedWindow decodeWindow(const json& value) {
   requireObject(value);
-  Window window;
+  DecodedWindow window;
   const json& used = value.at("used_percent");
   if (!used.is_number()) throw json::type_error::create(302, "used_percent must be a number", &used);
   window.usedPercent = used.get<double>();
@@ -78,6 +79,24 @@ Window decodeWindow(const json& value) {
   return window;
 }
 
+// Throws for figures that no record can mean.
+std::optional<CodexRecord::Window> checkedWindow(const std::optional<DecodedWindow>& window) {
+  if (!window) return std::nullopt;
+  if (!std::isfinite(window->usedPercent)) throw UsageParseError::invalidResponse();
+  if (window->windowMinutes && *window->windowMinutes < 1) throw UsageParseError::invalidResponse();
+  if (window->resetsAt) {
+    const double seconds = *window->resetsAt;
+    if (!std::isfinite(seconds) || seconds < kFirstSecondOfYear1 || seconds > kLastSecondOfYear9999) {
+      throw UsageParseError::invalidResponse();
+    }
+  }
+  CodexRecord::Window checked;
+  checked.usedPercent = window->usedPercent;
+  if (window->windowMinutes) checked.windowMinutes = static_cast<int>(*window->windowMinutes);
+  checked.resetsAt = window->resetsAt;
+  return checked;
+}
+
 std::string windowLabel(const std::optional<int>& minutes, bool primary) {
   if (!minutes) return primary ? "기본 한도" : "추가 한도";
   if (*minutes == 300) return "5시간";
@@ -90,67 +109,10 @@ std::string windowLabel(const std::optional<int>& minutes, bool primary) {
 
 std::optional<ServiceUsage> codexEvent(const QByteArray& line, const std::optional<std::string>& planName,
                                        TimePoint now) {
-  // Decode every member that is read before looking at the kinds, so that a malformed
-  // record fails the same way whatever its type.
-  const json event = json::parse(line.constData(), line.constData() + line.size());
-  requireObject(event);
-  const std::string type = event.at("type").get<std::string>();
-  const std::optional<std::string> timestamp = optionalString(event, "timestamp");
-  const json& payload = requireObject(event.at("payload"));
-  const std::string payloadType = payload.at("type").get<std::string>();
-  const json* limits = optionalObject(payload, "rate_limits");
-
-  std::optional<Window> primary, secondary;
-  std::optional<std::string> planType;
-  if (limits) {
-    if (const json* value = optionalMember(*limits, "primary")) primary = decodeWindow(*value);
-    if (const json* value = optionalMember(*limits, "secondary")) secondary = decodeWindow(*value);
-    planType = optionalString(*limits, "plan_type");
-  }
-
-  if (type != "event_msg" || payloadType != "token_count" || !limits) return std::nullopt;
-  // Model-specific buckets are logged next to the main limit; they are not the account's figures.
-  if (const auto it = limits->find("limit_id");
-      it != limits->end() && it->is_string() && it->get_ref<const std::string&>() != kMainLimitID) {
-    return std::nullopt;
-  }
-
-  ServiceUsage usage;
-  usage.service = ServiceID::codex;
-  const auto addWindow = [&](const std::optional<Window>& window, const char* source, bool isPrimary) {
-    if (!window) return;
-    if (!std::isfinite(window->usedPercent)) throw UsageParseError::invalidResponse();
-    if (window->windowMinutes && *window->windowMinutes < 1) throw UsageParseError::invalidResponse();
-    std::optional<TimePoint> resetsAt;
-    if (window->resetsAt) {
-      const double seconds = *window->resetsAt;
-      if (!std::isfinite(seconds) || seconds < kFirstSecondOfYear1 || seconds > kLastSecondOfYear9999) {
-        throw UsageParseError::invalidResponse();
-      }
-      resetsAt = fromEpochSeconds(seconds);
-    }
-    const bool hasReset = resetsAt && *resetsAt <= now;
-    std::optional<int> minutes;
-    if (window->windowMinutes) minutes = static_cast<int>(*window->windowMinutes);
-    const std::string label = windowLabel(minutes, isPrimary);
-    usage.windows.emplace_back(std::string("codex_") + source, hasReset ? label + " (리셋됨/갱신 대기)" : label,
-                               window->usedPercent, resetsAt, minutes);
-    if (hasReset) {
-      usage.metrics.push_back({std::string("codex_") + source + "_reset", label + " 사용량",
-                               "리셋됨/갱신 대기 · Codex 실행 후 새로고침하세요"});
-    }
-  };
-  addWindow(primary, "primary", true);
-  addWindow(secondary, "secondary", false);
-  if (usage.windows.empty()) return std::nullopt;
-
-  const std::optional<TimePoint> recorded = timestamp ? ISO8601::parse(*timestamp) : std::nullopt;
-  usage.fetchedAt = recorded.value_or(distantPast());
-  if (!recorded) usage.metrics.push_back({"codex_timestamp", "기록 시각", "확인할 수 없어요"});
-
-  usage.planName = planName ? planName : planType;
-  usage.status = ProviderStatus::ok();
-  return usage;
+  const std::optional<CodexRecord> record =
+      CodexRecord::decode(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+  if (!record) return std::nullopt;
+  return record->usage(planName, now);
 }
 
 std::optional<std::string> codexPlan(const QByteArray& authJson) {
@@ -193,3 +155,71 @@ std::optional<std::string> codexPlan(const QByteArray& authJson) {
 }
 
 }  // namespace UsageParsing
+
+bool CodexRecord::mayBeRecord(std::string_view line) {
+  // Every record that can yield a value names both; most lines of a log name neither.
+  return line.find("\"token_count\"") != std::string_view::npos &&
+         line.find("\"rate_limits\"") != std::string_view::npos;
+}
+
+std::optional<CodexRecord> CodexRecord::decode(std::string_view line) {
+  using namespace UsageParsing;
+  // The token counts are large and never read: they are dropped while parsing instead of built.
+  const json::parser_callback_t skipCounts = [](int depth, json::parse_event_t event, json& parsed) {
+    return !(event == json::parse_event_t::key && depth == 2 && parsed == "info");
+  };
+  // Decode every member that is read before looking at the kinds, so that a malformed
+  // record fails the same way whatever its type.
+  const json event = json::parse(line.begin(), line.end(), skipCounts);
+  requireObject(event);
+  const std::string type = event.at("type").get<std::string>();
+  const std::optional<std::string> timestamp = optionalString(event, "timestamp");
+  const json& payload = requireObject(event.at("payload"));
+  const std::string payloadType = payload.at("type").get<std::string>();
+  const json* limits = optionalObject(payload, "rate_limits");
+
+  std::optional<DecodedWindow> primary, secondary;
+  CodexRecord record;
+  if (limits) {
+    if (const json* value = optionalMember(*limits, "primary")) primary = decodeWindow(*value);
+    if (const json* value = optionalMember(*limits, "secondary")) secondary = decodeWindow(*value);
+    record.planType = optionalString(*limits, "plan_type");
+  }
+
+  if (type != "event_msg" || payloadType != "token_count" || !limits) return std::nullopt;
+  // Model-specific buckets are logged next to the main limit; they are not the account's figures.
+  if (const auto it = limits->find("limit_id");
+      it != limits->end() && it->is_string() && it->get_ref<const std::string&>() != kMainLimitID) {
+    return std::nullopt;
+  }
+  record.primary = checkedWindow(primary);
+  record.secondary = checkedWindow(secondary);
+  if (!record.primary && !record.secondary) return std::nullopt;
+  if (timestamp) record.recordedAt = ISO8601::parse(*timestamp);
+  return record;
+}
+
+ServiceUsage CodexRecord::usage(const std::optional<std::string>& planName, TimePoint now) const {
+  ServiceUsage usage;
+  usage.service = ServiceID::codex;
+  const auto addWindow = [&](const std::optional<Window>& window, const char* source, bool isPrimary) {
+    if (!window) return;
+    std::optional<TimePoint> resetsAt;
+    if (window->resetsAt) resetsAt = fromEpochSeconds(*window->resetsAt);
+    const bool hasReset = resetsAt && *resetsAt <= now;
+    const std::string label = UsageParsing::windowLabel(window->windowMinutes, isPrimary);
+    usage.windows.emplace_back(std::string("codex_") + source, hasReset ? label + " (리셋됨/갱신 대기)" : label,
+                               window->usedPercent, resetsAt, window->windowMinutes);
+    if (hasReset) {
+      usage.metrics.push_back({std::string("codex_") + source + "_reset", label + " 사용량",
+                               "리셋됨/갱신 대기 · Codex 실행 후 새로고침하세요"});
+    }
+  };
+  addWindow(primary, "primary", true);
+  addWindow(secondary, "secondary", false);
+  usage.fetchedAt = fetchedAt();
+  if (!recordedAt) usage.metrics.push_back({"codex_timestamp", "기록 시각", "확인할 수 없어요"});
+  usage.planName = planName ? planName : planType;
+  usage.status = ProviderStatus::ok();
+  return usage;
+}

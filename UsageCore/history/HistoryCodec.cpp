@@ -236,9 +236,254 @@ class LossyReader : public nlohmann::json_sax<nlohmann::json> {
   Element m_element;
 };
 
+// The body as this program writes it: plain ASCII strings, numbers, no nesting inside elements.
+// Read without any JSON machinery; whatever else shows up (escapes, nested values, odd versions,
+// bad syntax) makes it give up, and the general reader decides. Elements are kept until the end so
+// that giving up never hands anything over twice.
+class FixedReader {
+ public:
+  explicit FixedReader(std::string_view bytes) : m_p(bytes.data()), m_end(bytes.data() + bytes.size()) {}
+
+  // Absent when it gave up; otherwise what decodeLossy returns, the elements handed to `element`.
+  std::optional<std::optional<long long>> read(const std::function<void(HistoryEntry&&)>& element) {
+    if (!body()) return std::nullopt;
+    HistoryEntry entry;
+    for (const Element& e : m_elements) {
+      entry.service = e.service;
+      entry.windowID.assign(m_windowIDs[e.windowID]);
+      entry.usedPercent = e.usedPercent;
+      entry.at = fromEpochSeconds(e.at);
+      entry.resetsAt = std::isnan(e.resetsAt) ? std::nullopt : std::optional(fromEpochSeconds(e.resetsAt));
+      element(std::move(entry));
+    }
+    if (!m_entries) return std::optional<long long>();
+    return std::optional<long long>(m_version);
+  }
+
+ private:
+  struct Element {
+    ServiceID service;
+    std::uint32_t windowID;
+    double usedPercent;
+    double at;
+    double resetsAt;  // NaN: none
+  };
+  enum class Kind { null, number, string, other };
+
+  void space() {
+    while (m_p < m_end && (*m_p == ' ' || *m_p == '\n' || *m_p == '\r' || *m_p == '\t')) ++m_p;
+  }
+  bool take(char c) {
+    space();
+    if (m_p == m_end || *m_p != c) return false;
+    ++m_p;
+    return true;
+  }
+  bool peek(char c) {
+    space();
+    return m_p < m_end && *m_p == c;
+  }
+  // A string without escapes, control or non-ASCII bytes.
+  bool string(std::string_view& text) {
+    if (!take('"')) return false;
+    const char* start = m_p;
+    while (m_p < m_end && *m_p != '"') {
+      const auto byte = static_cast<unsigned char>(*m_p);
+      if (byte < 0x20 || byte >= 0x80 || byte == '\\') return false;
+      ++m_p;
+    }
+    if (m_p == m_end) return false;
+    text = std::string_view(start, static_cast<std::size_t>(m_p - start));
+    ++m_p;
+    return true;
+  }
+  // A JSON number, read the way the general reader reads it: integers as integers.
+  bool number(double& value, std::optional<long long>& integer) {
+    const char* start = m_p;
+    const char* p = m_p;
+    if (p < m_end && *p == '-') ++p;
+    if (p == m_end || *p < '0' || *p > '9') return false;
+    if (*p == '0') {
+      ++p;
+    } else {
+      while (p < m_end && *p >= '0' && *p <= '9') ++p;
+    }
+    bool whole = true;
+    if (p < m_end && *p == '.') {
+      whole = false;
+      if (++p == m_end || *p < '0' || *p > '9') return false;
+      while (p < m_end && *p >= '0' && *p <= '9') ++p;
+    }
+    if (p < m_end && (*p == 'e' || *p == 'E')) {
+      whole = false;
+      if (++p < m_end && (*p == '+' || *p == '-')) ++p;
+      if (p == m_end || *p < '0' || *p > '9') return false;
+      while (p < m_end && *p >= '0' && *p <= '9') ++p;
+    }
+    m_p = p;
+    integer.reset();
+    if (whole) {
+      if (*start == '-') {
+        long long n;
+        if (std::from_chars(start, p, n).ec == std::errc()) {
+          integer = n;
+          value = static_cast<double>(n);
+          return true;
+        }
+      } else {
+        unsigned long long n;
+        if (std::from_chars(start, p, n).ec == std::errc()) {
+          if (n <= static_cast<unsigned long long>(std::numeric_limits<long long>::max())) integer = n;
+          value = static_cast<double>(n);
+          return true;
+        }
+      }
+    }
+    // Out of range either way: left to the general reader.
+    return std::from_chars(start, p, value).ec == std::errc();
+  }
+  bool literal(std::string_view word) {
+    if (static_cast<std::size_t>(m_end - m_p) < word.size() || std::string_view(m_p, word.size()) != word) return false;
+    m_p += word.size();
+    return true;
+  }
+  // A value that is not a container.
+  bool scalar(Kind& kind, double& number, std::optional<long long>& integer, std::string_view& text) {
+    space();
+    if (m_p == m_end) return false;
+    switch (*m_p) {
+      case '"':
+        kind = Kind::string;
+        return string(text);
+      case 'n':
+        kind = Kind::null;
+        return literal("null");
+      case 't':
+        kind = Kind::other;
+        return literal("true");
+      case 'f':
+        kind = Kind::other;
+        return literal("false");
+      default:
+        kind = Kind::number;
+        return this->number(number, integer);
+    }
+  }
+
+  bool body() {
+    if (!take('{')) return false;
+    if (!take('}')) {
+      do {
+        std::string_view key;
+        if (!string(key) || !take(':')) return false;
+        if (key == "entries") {
+          if (m_entries || !take('[')) return false;
+          m_entries = true;
+          if (!entries()) return false;
+        } else {
+          Kind kind;
+          double number;
+          std::optional<long long> integer;
+          std::string_view text;
+          if (!scalar(kind, number, integer, text)) return false;
+          if (key == "version") {
+            if (!integer) return false;
+            m_version = *integer;
+            m_hasVersion = true;
+          }
+        }
+      } while (take(','));
+      if (!take('}')) return false;
+    }
+    space();
+    return m_p == m_end && m_hasVersion;
+  }
+
+  bool entries() {
+    if (take(']')) return true;
+    do {
+      if (peek('{')) {
+        if (!element()) return false;
+      } else {
+        Kind kind;
+        double number;
+        std::optional<long long> integer;
+        std::string_view text;
+        if (peek('[') || !scalar(kind, number, integer, text)) return false;  // other values are no elements
+      }
+    } while (take(','));
+    return take(']');
+  }
+
+  bool element() {
+    take('{');
+    enum Field : unsigned { service = 1, windowID = 2, usedPercent = 4, at = 8 };
+    unsigned valid = 0, invalid = 0;
+    Element e{ServiceID::claude, 0, 0, 0, std::nan("")};
+    if (!take('}')) {
+      do {
+        std::string_view key;
+        Kind kind;
+        double number = 0;
+        std::optional<long long> integer;
+        std::string_view text;
+        if (!string(key) || !take(':') || !scalar(kind, number, integer, text)) return false;
+        const auto mark = [&](unsigned field, bool ok) {
+          valid = ok ? valid | field : valid & ~field;
+          invalid = ok ? invalid & ~field : invalid | field;
+        };
+        if (key == "service") {
+          const auto id = kind == Kind::string ? ServiceIDs::fromRaw(text) : std::nullopt;
+          mark(service, id.has_value());
+          if (id) e.service = *id;
+        } else if (key == "windowID") {
+          mark(windowID, kind == Kind::string);
+          if (kind == Kind::string) e.windowID = windowIndex(text);
+        } else if (key == "usedPercent") {
+          mark(usedPercent, kind == Kind::number);
+          e.usedPercent = number;
+        } else if (key == "at") {
+          mark(at, kind == Kind::number);
+          e.at = number;
+        } else if (key == "resetsAt") {
+          m_resetsInvalid = kind != Kind::number && kind != Kind::null;
+          e.resetsAt = kind == Kind::number ? number : std::nan("");
+        }
+      } while (take(','));
+      if (!take('}')) return false;
+    }
+    const bool resetsOk = !m_resetsInvalid;
+    m_resetsInvalid = false;
+    if (valid == (service | windowID | usedPercent | at) && invalid == 0 && resetsOk) m_elements.push_back(e);
+    return true;
+  }
+
+  std::uint32_t windowIndex(std::string_view id) {
+    for (std::size_t i = 0; i < m_windowIDs.size(); ++i) {
+      if (m_windowIDs[i] == id) return static_cast<std::uint32_t>(i);
+    }
+    m_windowIDs.emplace_back(id);
+    return static_cast<std::uint32_t>(m_windowIDs.size() - 1);
+  }
+
+  const char* m_p;
+  const char* m_end;
+  bool m_entries = false;
+  bool m_hasVersion = false;
+  bool m_resetsInvalid = false;
+  long long m_version = 0;
+  std::vector<Element> m_elements;
+  std::vector<std::string> m_windowIDs;
+};
+
 }  // namespace
 
 std::optional<long long> decodeLossy(std::string_view bytes, const std::function<void(HistoryEntry&&)>& element) {
+  if (auto fixed = FixedReader(bytes).read(element)) return *fixed;
+  return decodeStreaming(bytes, element);
+}
+
+std::optional<long long> decodeStreaming(std::string_view bytes, const std::function<void(HistoryEntry&&)>& element) {
   LossyReader reader(element);
   try {
     if (!nlohmann::json::sax_parse(bytes.begin(), bytes.end(), &reader)) return std::nullopt;

@@ -24,5 +24,7 @@ std::string encode(const std::vector<HistoryEntry>& entries);
 // missing or mistyped; elements may have been handed over before that shows. Single undecodable
 // elements never fail the whole body.
 std::optional<long long> decodeLossy(std::string_view bytes, const std::function<void(HistoryEntry&&)>& element);
+// The same through a general JSON reader; decodeLossy takes it for bodies this program did not write.
+std::optional<long long> decodeStreaming(std::string_view bytes, const std::function<void(HistoryEntry&&)>& element);
 
 }  // namespace HistoryCodec

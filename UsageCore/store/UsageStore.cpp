@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "model/CoreLog.h"
+#include "model/PreviewingProvider.h"
 #include "store/FutureWatch.h"
 
 namespace {
@@ -139,8 +140,21 @@ QFuture<void> UsageStore::startRefresh(std::stop_token cancel) {
   const std::stop_token token = run->fetchStop.get_token();
   for (const auto& provider : m_providers) {
     QFuture<std::optional<ServiceUsage>> fetched =
-        QtConcurrent::run(&m_pool, [provider, token]() -> std::optional<ServiceUsage> {
+        QtConcurrent::run(&m_pool, [this, run, provider, token]() -> std::optional<ServiceUsage> {
           try {
+            if (auto* previewing = dynamic_cast<PreviewingProvider*>(provider.get())) {
+              // An early result is shown at once while its refresh runs; only the final one is recorded.
+              return previewing->fetchWithPreview(token, [this, run](const ServiceUsage& early) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, run, early] {
+                      if (m_run != run || run->cancel.stop_requested() || !early.status.isOk()) return;
+                      std::vector<HistoryEntry> notRecorded;
+                      apply(early, notRecorded);
+                    },
+                    Qt::QueuedConnection);
+              });
+            }
             return provider->fetch(token);
           } catch (...) {
             // A provider must not throw; if one does, its result is simply missing.

@@ -9,8 +9,16 @@ namespace {
 
 constexpr double kSecondsPerHour = 3600;
 
-// The calculator works on pointers into the caller's samples: long series are never copied.
-using EntryRefs = std::vector<const HistorySample*>;
+// The calculator reads samples through `get(i)`, i in [0, n), ascending by time: an in-order series
+// is read in place, anything else through a sorted list of pointers. Long series are never copied.
+template <typename Get>
+struct Sorted {
+  std::size_t n;
+  Get get;
+  const HistorySample& operator[](std::size_t i) const { return get(i); }
+};
+template <typename Get>
+Sorted(std::size_t, Get) -> Sorted<Get>;
 
 WindowTrend unknownWith(ServiceID service, const std::string& windowID, std::vector<UsageSample> samples) {
   auto trend = WindowTrend::insufficient(service, windowID);
@@ -27,19 +35,13 @@ std::vector<HistorySample> samplesOf(const std::vector<HistoryEntry>& entries) {
   return samples;
 }
 
-EntryRefs refsOf(const std::vector<HistorySample>& samples) {
-  EntryRefs refs;
-  refs.reserve(samples.size());
-  for (const auto& sample : samples) refs.push_back(&sample);
-  return refs;
-}
-
 // Index of the first entry of the current cycle.
-std::size_t cycleStart(const EntryRefs& sorted, const Config& config) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i + 1 < sorted.size(); ++i) {
-    const auto& previous = *sorted[i];
-    const auto& next = *sorted[i + 1];
+template <typename S>
+std::size_t cycleStart(const S& sorted, std::size_t begin, const Config& config) {
+  std::size_t start = begin;
+  for (std::size_t i = begin; i + 1 < sorted.n; ++i) {
+    const auto& previous = sorted[i];
+    const auto& next = sorted[i + 1];
     const bool dropped = next.usedPercent <= previous.usedPercent - config.cycleDropThreshold;
     const bool resetMoved = !std::isnan(previous.resetsAt) && !std::isnan(next.resetsAt) &&
                             next.resetsAt - previous.resetsAt > config.cycleResetAdvance;
@@ -48,20 +50,21 @@ std::size_t cycleStart(const EntryRefs& sorted, const Config& config) {
   return start;
 }
 
-std::optional<std::pair<double, double>> fitSlope(EntryRefs::const_iterator first, EntryRefs::const_iterator last,
-                                                  const Config& config) {
-  const auto n = static_cast<std::size_t>(last - first);
+// Samples [first, n) of `sorted`.
+template <typename S>
+std::optional<std::pair<double, double>> fitSlope(const S& sorted, std::size_t first, const Config& config) {
+  const std::size_t n = sorted.n - first;
   const auto limit = static_cast<std::size_t>(std::max(config.maxSlopeSamples, 2));
-  EntryRefs points;
+  std::vector<const HistorySample*> points;
+  points.reserve(std::min(n, limit));
   if (n > limit) {
     // Evenly spread picks; the first and the last entry are always among them.
-    points.reserve(limit);
     for (std::size_t k = 0; k < limit; ++k) {
       const double position = static_cast<double>(k) * static_cast<double>(n - 1) / static_cast<double>(limit - 1);
-      points.push_back(first[static_cast<std::ptrdiff_t>(std::round(position))]);
+      points.push_back(&sorted[first + static_cast<std::size_t>(std::round(position))]);
     }
   } else {
-    points.assign(first, last);
+    for (std::size_t i = first; i < sorted.n; ++i) points.push_back(&sorted[i]);
   }
 
   std::vector<double> slopes;
@@ -80,15 +83,14 @@ std::optional<std::pair<double, double>> fitSlope(EntryRefs::const_iterator firs
   return std::make_pair(quantile(slopes, 0.5), quantile(slopes, 0.75) - quantile(slopes, 0.25));
 }
 
-// `selected`: the window's usable samples, in any order.
-WindowTrend computeFrom(ServiceID service, const std::string& windowID, EntryRefs selected,
-                        std::optional<TimePoint> resetsAt, std::optional<int> windowMinutes, TimePoint now,
-                        const Config& config) {
-  if (selected.empty()) return WindowTrend::insufficient(service, windowID);
-  std::stable_sort(selected.begin(), selected.end(),
-                   [](const HistorySample* a, const HistorySample* b) { return a->at < b->at; });
+// `sorted`: the window's usable samples, ascending by time.
+template <typename S>
+WindowTrend computeSorted(ServiceID service, const std::string& windowID, const S& sorted,
+                          std::optional<TimePoint> resetsAt, std::optional<int> windowMinutes, TimePoint now,
+                          const Config& config) {
+  if (sorted.n == 0) return WindowTrend::insufficient(service, windowID);
 
-  const HistorySample& latest = *selected.back();
+  const HistorySample& latest = sorted[sorted.n - 1];
   const std::optional<TimePoint> reset = resetsAt ? resetsAt : latest.reset();
   // The window has reset since the data was taken.
   if (reset && *reset <= now) return WindowTrend::insufficient(service, windowID);
@@ -97,11 +99,11 @@ WindowTrend computeFrom(ServiceID service, const std::string& windowID, EntryRef
     return WindowTrend::insufficient(service, windowID);
   }
 
-  const auto cycle = selected.cbegin() + static_cast<std::ptrdiff_t>(cycleStart(selected, config));
+  const std::size_t cycle = cycleStart(sorted, 0, config);
   std::vector<UsageSample> samples;
-  samples.reserve(static_cast<std::size_t>(selected.cend() - cycle));
-  for (auto it = cycle; it != selected.cend(); ++it) {
-    samples.push_back({service, windowID, (*it)->usedPercent, (*it)->time()});
+  samples.reserve(sorted.n - cycle);
+  for (std::size_t i = cycle; i < sorted.n; ++i) {
+    samples.push_back({service, windowID, sorted[i].usedPercent, sorted[i].time()});
   }
 
   if (secondsBetween(latest.time(), now) > config.maxStaleness) {
@@ -118,11 +120,12 @@ WindowTrend computeFrom(ServiceID service, const std::string& windowID, EntryRef
   const double lookback =
       windowMinutes.value_or(0) <= config.shortWindowMinutes ? config.shortLookback : config.longLookback;
   const double cutoff = latest.at - lookback;
-  const auto recent = std::find_if(cycle, selected.cend(), [&](const HistorySample* e) { return e->at >= cutoff; });
-  const auto n = static_cast<int>(selected.cend() - recent);
-  const double span = n == 0 ? 0 : latest.at - (*recent)->at;
+  std::size_t recent = cycle;
+  while (recent < sorted.n && sorted[recent].at < cutoff) ++recent;
+  const auto n = static_cast<int>(sorted.n - recent);
+  const double span = n == 0 ? 0 : latest.at - sorted[recent].at;
   if (n < config.minSamples || span < config.minSpan) return unknownWith(service, windowID, std::move(samples));
-  const auto fit = fitSlope(recent, selected.cend(), config);
+  const auto fit = fitSlope(sorted, recent, config);
   if (!fit) return unknownWith(service, windowID, std::move(samples));
 
   const double rate = std::max(fit->first, 0.0);
@@ -152,11 +155,10 @@ WindowTrend computeFrom(ServiceID service, const std::string& windowID, EntryRef
 WindowTrend compute(ServiceID service, const std::string& windowID, const std::vector<HistoryEntry>& entries,
                     std::optional<TimePoint> resetsAt, std::optional<int> windowMinutes, TimePoint now,
                     const Config& config) {
-  std::vector<HistoryEntry> matching;
+  std::vector<HistorySample> samples;
   for (const auto& entry : entries) {
-    if (entry.service == service && entry.windowID == windowID) matching.push_back(entry);
+    if (entry.service == service && entry.windowID == windowID) samples.push_back(HistorySample::from(entry));
   }
-  const std::vector<HistorySample> samples = samplesOf(matching);
   return compute(service, windowID, samples.data(), samples.data() + samples.size(), resetsAt, windowMinutes, now,
                  config);
 }
@@ -171,26 +173,47 @@ WindowTrend compute(ServiceID service, const std::string& windowID, const Histor
                     const HistorySample* last, std::optional<TimePoint> resetsAt, std::optional<int> windowMinutes,
                     TimePoint now, const Config& config) {
   const double horizon = toEpochSeconds(now) + config.futureTolerance;
-  EntryRefs selected;
-  for (const HistorySample* sample = first; sample != last; ++sample) {
-    // A sample without a real (finite) time has no place in the series.
-    if (std::isfinite(sample->usedPercent) && std::isfinite(sample->at) && sample->at <= horizon) {
-      selected.push_back(sample);
-    }
+  // A sample without a real (finite) time has no place in the series.
+  const auto usable = [&](const HistorySample& sample) {
+    return std::isfinite(sample.usedPercent) && std::isfinite(sample.at) && sample.at <= horizon;
+  };
+  // Stored series are in time order: then the usable samples are a prefix (later ones lie beyond
+  // the horizon) and are read where they are.
+  const auto count = static_cast<std::size_t>(last - first);
+  bool inOrder = true;
+  for (std::size_t i = 0; i < count && inOrder; ++i) {
+    inOrder =
+        std::isfinite(first[i].usedPercent) && std::isfinite(first[i].at) && (i == 0 || first[i - 1].at <= first[i].at);
   }
-  return computeFrom(service, windowID, std::move(selected), resetsAt, windowMinutes, now, config);
+  if (inOrder) {
+    std::size_t end = count;
+    while (end > 0 && !usable(first[end - 1])) --end;
+    return computeSorted(service, windowID,
+                         Sorted{end, [first](std::size_t i) -> const HistorySample& { return first[i]; }}, resetsAt,
+                         windowMinutes, now, config);
+  }
+  std::vector<const HistorySample*> selected;
+  for (const HistorySample* sample = first; sample != last; ++sample) {
+    if (usable(*sample)) selected.push_back(sample);
+  }
+  std::stable_sort(selected.begin(), selected.end(),
+                   [](const HistorySample* a, const HistorySample* b) { return a->at < b->at; });
+  return computeSorted(
+      service, windowID,
+      Sorted{selected.size(), [&selected](std::size_t i) -> const HistorySample& { return *selected[i]; }}, resetsAt,
+      windowMinutes, now, config);
 }
 
 std::vector<HistoryEntry> currentCycle(const std::vector<HistoryEntry>& sorted, const Config& config) {
   const auto samples = samplesOf(sorted);
-  const auto start = cycleStart(refsOf(samples), config);
+  const auto start =
+      cycleStart(Sorted{samples.size(), [&](std::size_t i) -> const HistorySample& { return samples[i]; }}, 0, config);
   return {sorted.begin() + static_cast<std::ptrdiff_t>(start), sorted.end()};
 }
 
 std::optional<std::pair<double, double>> theilSen(const std::vector<HistoryEntry>& sorted, const Config& config) {
   const auto samples = samplesOf(sorted);
-  const auto refs = refsOf(samples);
-  return fitSlope(refs.cbegin(), refs.cend(), config);
+  return fitSlope(Sorted{samples.size(), [&](std::size_t i) -> const HistorySample& { return samples[i]; }}, 0, config);
 }
 
 double quantile(const std::vector<double>& sorted, double q) {

@@ -1,5 +1,6 @@
 #include "views/Symbols.h"
 
+#include <QHash>
 #include <QPainter>
 #include <QPixmap>
 #include <array>
@@ -56,6 +57,12 @@ QFont font(double size) {
 }
 
 QIcon icon(const QString& name, double size, const QColor& color) {
+  // The same icon object each time: Qt caches an icon's scaled and disabled pixmaps under the
+  // icon's own key, so a new icon per page would add cache entries at every popover opening.
+  static QHash<QString, QIcon> made;
+  const QString key = name + u'|' + QString::number(size) + u'|' + color.name(QColor::HexArgb);
+  if (const auto found = made.constFind(key); found != made.constEnd()) return *found;
+  if (made.size() >= 256) made.clear();  // a handful of symbols, sizes and colours are in use
   const int side = qMax(1, qRound(size * 1.2));
   QIcon result;
   for (const qreal ratio : {1.0, 2.0}) {
@@ -69,6 +76,7 @@ QIcon icon(const QString& name, double size, const QColor& color) {
     painter.end();
     result.addPixmap(pixmap);
   }
+  made.insert(key, result);
   return result;
 }
 

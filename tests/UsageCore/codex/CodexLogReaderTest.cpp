@@ -8,6 +8,7 @@
 
 #include "TestSandbox.h"
 #include "codex/CodexLogReader.h"
+#include "model/ISO8601.h"
 
 namespace {
 
@@ -50,9 +51,9 @@ class CodexLogReaderTest : public SandboxedTest {
 
   std::function<void(const fs::path&)> onOpen;
   CodexLogReader reader{[] { return kNow; },
-                        [this](const fs::path& path) {
+                        [this](int folder, const char* name, const fs::path& path) {
                           if (onOpen) onOpen(path);
-                          return ReverseJSONL::openFile(path);
+                          return ReverseJSONL::openAt(folder, name, path);
                         }};
 };
 
@@ -182,4 +183,58 @@ TEST_F(CodexLogReaderTest, ConcurrentScansShareOneCache) {
   }
   EXPECT_EQ(a, b);
   EXPECT_EQ(a.window("codex_primary")->usedPercent, 19);
+}
+
+TEST_F(CodexLogReaderTest, EarlyAnswerComesFirstAndALaterRecordInAnOlderFileStillWins) {
+  const double base = toEpochSeconds(kNow);
+  const auto at = [&](double seconds) { return ISO8601::format(fromEpochSeconds(base + seconds)); };
+  std::vector<double> previews;
+  const auto scanWithPreview = [&] {
+    previews.clear();
+    return reader.readLocal(home(), {}, [&](const ServiceUsage& early) {
+      previews.push_back(early.window("codex_primary")->usedPercent);
+      EXPECT_EQ(early.planName, "plus");  // worded like the final result
+    });
+  };
+  sandbox.writeFile(".codex/auth.json", fixture("codex-auth.json"));
+  log("rollout-newest.jsonl", {tokenCount(at(-10), 40)}, static_cast<time_t>(base));
+  log("rollout-older.jsonl", {tokenCount(at(-3600), 30)}, static_cast<time_t>(base - 3590));
+  // Its modification time was set back after it got the latest record of all.
+  const fs::path setBack = log("rollout-set-back.jsonl", {tokenCount(at(-5), 50)}, static_cast<time_t>(base - 7200));
+
+  const ServiceUsage usage = scanWithPreview();
+  EXPECT_EQ(previews, std::vector<double>{40});  // before the older files were read
+  EXPECT_EQ(usage.window("codex_primary")->usedPercent, 50);
+  EXPECT_EQ(usage.planName, "plus");
+
+  // Nothing left to read: no early answer, the scan itself is quick.
+  EXPECT_EQ(scanWithPreview().window("codex_primary")->usedPercent, 50);
+  EXPECT_TRUE(previews.empty());
+
+  // A record no later than the next file's time (within the margin) is not final yet.
+  fs::remove(setBack);
+  log("rollout-newest.jsonl", {tokenCount(at(-3589), 41)}, static_cast<time_t>(base + 1));
+  log("rollout-older.jsonl", {kOther, tokenCount(at(-3600), 30)}, static_cast<time_t>(base - 3590));
+  EXPECT_EQ(scanWithPreview().window("codex_primary")->usedPercent, 41);
+  EXPECT_TRUE(previews.empty());
+}
+
+TEST_F(CodexLogReaderTest, ALogSwappedForAPipeDuringTheScanIsSkippedWithoutBlocking) {
+  log("rollout-1.jsonl", {tokenCount("2026-09-01T08:00:00Z", 10)}, 100);
+  const fs::path swapped = log("rollout-2.jsonl", {tokenCount("2026-09-01T09:00:00Z", 20)}, 200);
+  // Between the listing and the open, the log becomes a pipe that nobody writes to.
+  onOpen = [&](const fs::path& path) {
+    if (path != swapped) return;
+    fs::remove(path);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  };
+  auto scanned = std::async(std::launch::async, [&] { return scan(); });
+  if (scanned.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    ::close(::open(swapped.c_str(), O_WRONLY | O_NONBLOCK));  // lets a reader stuck on the pipe go
+    FAIL() << "the pipe blocked the scan";
+  }
+  EXPECT_EQ(scanned.get().window("codex_primary")->usedPercent, 10);
+  // The next scan no longer lists it.
+  onOpen = nullptr;
+  EXPECT_EQ(percent(), 10);
 }

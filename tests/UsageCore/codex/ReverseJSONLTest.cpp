@@ -1,4 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <future>
 
 #include "TestSandbox.h"
 #include "codex/ReverseJSONL.h"
@@ -112,4 +119,70 @@ TEST_F(ReverseJSONLTest, CancellationAndFailures) {
     EXPECT_EQ(io.bytesRead, expectedBytes);
   }
   EXPECT_THROW(ReverseJSONL::read(sandbox.path("missing.jsonl"), 64, 1024, firstRecord, {}), ReverseJSONL::ReadError);
+}
+
+TEST_F(ReverseJSONLTest, OpensOnlyRegularFilesAndNeverBlocks) {
+  const fs::path log = write("{\"n\":1}\n");
+  const fs::path fifo = sandbox.path("pipe.jsonl");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path link = sandbox.path("link.jsonl");
+  fs::create_symlink(log, link);
+  for (const fs::path& path : {fifo, link, sandbox.home()}) {
+    auto opened = std::async(std::launch::async, [&] { return ReverseJSONL::read(path, 64, 1024, firstRecord, {}); });
+    if (opened.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+      ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));  // lets a reader stuck on the pipe go
+      FAIL() << path << " blocked the reader";
+    }
+    EXPECT_THROW(opened.get(), ReverseJSONL::ReadError) << path;
+  }
+}
+
+// A 512 MiB log (sparse, lines of 1 MiB of zeros) whose only record is its first line: reading it
+// back to that record must stay within one step plus one line, checked in a child under a limit of
+// its address space.
+TEST_F(ReverseJSONLTest, MemoryStaysBoundedWhateverTheFileSize) {
+  constexpr std::uint64_t kSize = 512ull << 20, kLine = 1 << 20;
+  const fs::path path = sandbox.path("huge.jsonl");
+  {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    const std::string first = "{\"first\":1}\n";
+    ASSERT_EQ(::write(fd, first.data(), first.size()), static_cast<ssize_t>(first.size()));
+    for (std::uint64_t end = kLine; end <= kSize; end += kLine) ASSERT_EQ(::pwrite(fd, "\n", 1, end - 1), 1);
+    ::close(fd);
+  }
+
+  ReverseJSONL::Buffers buffers;
+  const auto file = ReverseJSONL::openFile(path);
+  std::string found;
+  EXPECT_TRUE(ReverseJSONL::visitLines(
+      *file, ReverseJSONL::defaultChunkSize, defaultMaximumLine,
+      [&](std::string_view line) {
+        if (!line.starts_with("{")) return false;
+        found = line;
+        return true;
+      },
+      {}, buffers));
+  EXPECT_EQ(found, "{\"first\":1}");
+  EXPECT_LE(buffers.capacity(), 2 * (ReverseJSONL::defaultChunkSize + defaultMaximumLine));
+
+  // The same in a child whose address space may grow by only 32 MiB.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (32u << 20);
+    const rlimit cap{limit, limit};
+    if (::setrlimit(RLIMIT_AS, &cap) != 0) ::_exit(3);
+    try {
+      const auto value = ReverseJSONL::read(path, ReverseJSONL::defaultChunkSize, defaultMaximumLine, firstRecord, {});
+      ::_exit(value == "{\"first\":1}" ? 0 : 1);
+    } catch (...) {
+      ::_exit(2);
+    }
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
 }

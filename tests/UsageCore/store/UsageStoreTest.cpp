@@ -8,6 +8,7 @@
 #include "TestSandbox.h"
 #include "UsageStoreFakes.h"
 #include "codex/CodexUsageProvider.h"
+#include "model/PreviewingProvider.h"
 #include "store/UsageStore.h"
 
 namespace {
@@ -226,3 +227,41 @@ TEST_F(UsageStoreTest, LiveCodexReadsTheConfiguredHomeWithAReaderOfItsOwn) {
 }
 
 }  // namespace
+
+// A provider that hands out an early result, then waits for the gate before its final one.
+class PreviewingFake : public UsageProvider, public PreviewingProvider {
+ public:
+  PreviewingFake(Gate& gate, ServiceUsage early, ServiceUsage final)
+      : m_gate(gate), m_early(std::move(early)), m_final(std::move(final)) {}
+  ServiceID service() const override { return ServiceID::codex; }
+  ServiceUsage fetch(std::stop_token stop) override { return fetchWithPreview(stop, {}); }
+  ServiceUsage fetchWithPreview(std::stop_token stop, const Preview& preview) override {
+    if (preview) preview(m_early);
+    m_gate.wait(stop);
+    return m_final;
+  }
+
+ private:
+  Gate& m_gate;
+  ServiceUsage m_early, m_final;
+};
+
+TEST_F(UsageStoreTest, AnEarlyResultShowsWhileTheFetchRunsAndOnlyTheFinalOneIsRecorded) {
+  const UsageWindow primary("codex_primary", "5시간", 42, fromEpochSeconds(*clock.seconds + 3600), 300);
+  const auto early = okUsage(ServiceID::codex, {primary}, *clock.seconds - 60);
+  auto final = early;
+  final.windows[0].usedPercent = 55;
+  final.fetchedAt = fromEpochSeconds(*clock.seconds - 30);
+  auto store = makeStore({std::make_shared<PreviewingFake>(gate, early, final)});
+  const QFuture<void> refreshed = store->refresh();
+  ASSERT_TRUE(waitUntil([&] { return store->usages().count(ServiceID::codex) == 1; }));
+  EXPECT_EQ(store->usages().at(ServiceID::codex), early);
+  EXPECT_TRUE(store->isRefreshing());
+  gate.open();
+  awaitFuture(refreshed);
+  EXPECT_EQ(store->usages().at(ServiceID::codex), final);
+  ASSERT_TRUE(waitUntil([&] { return store->history().size() == 1; }));
+  const auto& series = store->history().begin()->second;
+  ASSERT_EQ(series.size(), 1u);
+  EXPECT_EQ(series[0].usedPercent, 55);
+}

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "trends/TrendCalculator.h"
 
@@ -176,4 +178,44 @@ TEST(TrendCompute, IgnoresOtherSeriesFutureAndUnusableEntries) {
   entries.push_back(entry(15, 32));
   entries.back().at = fromEpochSeconds(-INFINITY);
   EXPECT_EQ(compute(entries), expected);
+}
+
+// A stored series in time order is read in place; any other input is sorted first. Both must give
+// the same trend, also with samples beyond the horizon, equal times, cycles and broken samples.
+TEST(TrendCalculatorTest, InOrderSeriesAndShuffledCopiesAgree) {
+  const auto reset = inHours(3);
+  std::vector<HistorySample> base;
+  for (int i = 0; i < 300; ++i) {
+    const double used = i < 120 ? 60 + i * 0.2 : (i - 120) * 0.3;  // a new cycle at 120
+    base.push_back({toEpochSeconds(kNow) - (300 - i) * 60.0, used, toEpochSeconds(reset)});
+  }
+  base.push_back(base.back());                                             // same time
+  base.push_back({toEpochSeconds(kNow) + 200, 80, base.back().resetsAt});  // within tolerance
+  base.push_back({toEpochSeconds(kNow) + 900, 99, base.back().resetsAt});  // beyond it
+
+  std::vector<std::vector<HistorySample>> variants{base};
+  variants.push_back(base);
+  variants.back().insert(variants.back().begin() + 50, HistorySample{std::nan(""), 50, std::nan("")});
+  variants.push_back(base);
+  variants.back().push_back({std::numeric_limits<double>::infinity(), 10, std::nan("")});
+
+  for (const auto& samples : variants) {
+    const HistorySeries inOrder(samples);
+    std::vector<HistorySample> shuffled = samples;
+    std::reverse(shuffled.begin(), shuffled.end());
+    std::stable_sort(shuffled.begin(), shuffled.end(), [](auto& a, auto& b) { return a.at > b.at; });
+    for (const std::optional<int> minutes : {std::optional<int>(300), std::optional<int>(10080)}) {
+      const WindowTrend a = TrendCalculator::compute(ServiceID::claude, "five_hour", inOrder, reset, minutes, kNow);
+      const WindowTrend b = TrendCalculator::compute(ServiceID::claude, "five_hour", shuffled.data(),
+                                                     shuffled.data() + shuffled.size(), reset, minutes, kNow);
+      std::vector<HistoryEntry> entries;
+      for (const auto& sample : samples) entries.push_back(sample.entry(HistoryKey{ServiceID::claude, "five_hour"}));
+      const WindowTrend c = TrendCalculator::compute(ServiceID::claude, "five_hour", entries, reset, minutes, kNow);
+      EXPECT_EQ(a, b);
+      EXPECT_EQ(a, c);
+      ASSERT_TRUE(a.ratePerHour);
+      EXPECT_EQ(a.samples.size(), 182u);  // the current cycle up to the horizon
+      EXPECT_EQ(a.samples.back().usedPercent, 80);
+    }
+  }
 }

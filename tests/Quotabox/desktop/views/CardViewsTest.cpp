@@ -222,6 +222,17 @@ TEST(ViewSymbols, EveryNameHasAGlyphInTheIconFont) {
   EXPECT_TRUE(Symbols::glyph("no.such.symbol").isNull());
 }
 
+// Pages are rebuilt at every popover opening; new icon objects each time would fill Qt's pixmap
+// cache a little more at every opening.
+TEST(ViewSymbols, TheSameIconIsReusedAcrossPages) {
+  const QIcon first = Symbols::icon("arrow.clockwise", 16, Qt::black);
+  EXPECT_EQ(Symbols::icon("arrow.clockwise", 16, Qt::black).cacheKey(), first.cacheKey());
+  EXPECT_NE(Symbols::icon("arrow.clockwise", 16, Qt::white).cacheKey(), first.cacheKey());
+  EXPECT_NE(Symbols::icon("arrow.clockwise", 20, Qt::black).cacheKey(), first.cacheKey());
+  EXPECT_NE(Symbols::icon("gearshape", 16, Qt::black).cacheKey(), first.cacheKey());
+  EXPECT_FALSE(first.pixmap(QSize(19, 19), 2.0).isNull());
+}
+
 TEST(ViewStateMessage, MarkupEscapesAndSetsBackQuotedCommandsInCode) {
   const std::pair<const char*, const char*> cases[] = {
       {"터미널에서 `claude`를 실행해", "터미널에서 <code>claude</code>를 실행해"},
