@@ -185,6 +185,10 @@ int QuotaboxApp::runWaybar(int argc, char** argv, const LaunchOptions& options) 
       [](const QString& line) { TerminalRun::writeOut(line.toUtf8(), stderr); });
   unixSignals.onRefreshSignal([&module] { module.refresh(); });
   module.start();
+  // Start-up may have run an event loop of its own (a bus call) in which the reader left or a stop
+  // signal came; quitting there does not reach the main loop.
+  if (output.isClosed()) return TerminalRun::kReportNotWritten;
+  if (unixSignals.quitRequested()) return 0;
   return app.exec();
 }
 

@@ -67,6 +67,7 @@ UnixSignalQuit::UnixSignalQuit(QObject* parent) : QObject(parent) {
       (byte == SIGUSR1 ? refresh : quit) = true;
     }
     if (quit) {
+      m_quitRequested = true;
       QCoreApplication::quit();
     } else if (refresh && m_refresh) {
       m_refresh();

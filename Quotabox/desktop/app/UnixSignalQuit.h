@@ -26,8 +26,12 @@ class UnixSignalQuit : public QObject {
   // Calls `refresh` on the main thread for every SIGUSR1 from now on, also for one that arrived
   // before; without it SIGUSR1 is ignored.
   void onRefreshSignal(std::function<void()> refresh);
+  // A stop signal was taken, perhaps in an event loop that ran before the main one (where quitting
+  // has no effect): the run checks this before it starts its loop.
+  bool quitRequested() const { return m_quitRequested; }
 
  private:
   QSocketNotifier* m_notifier = nullptr;
   std::function<void()> m_refresh;
+  bool m_quitRequested = false;
 };

@@ -298,6 +298,26 @@ TEST_F(EngineProcessTest, TrayAndModulesShareOneEngineInEitherOrder) {
   EXPECT_EQ(requests(), 5u);
 }
 
+// A tray asked while the first one is stuck, which is then killed, takes the session over instead
+// of giving up.
+TEST_F(EngineProcessTest, ATrayStartedWhileTheFirstOneIsKilledTakesOver) {
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "the tray run needs a graphical session";
+  Face& first = start({}, true);
+  ASSERT_TRUE(waitUntil([&] { return requests() == 1; }, kLong)) << first.process->readAllStandardError().toStdString();
+  first.signal(SIGSTOP);
+  Face& second = start({}, true);
+  // Long enough for the second to be asking the stuck first one (each ask waits up to a second).
+  spinFor(1200ms);
+  first.signal(SIGKILL);
+  ASSERT_TRUE(waitUntil([&] { return requests() == 2 || second.ended(); }, kLong));
+  EXPECT_FALSE(second.ended()) << second.process->readAllStandardError().toStdString();
+  // A module now follows the second tray.
+  Face& module = startModule();
+  EXPECT_TRUE(waitUntil([&] { return module.showsValues(); }, kLong));
+  spinFor(500ms);
+  EXPECT_EQ(requests(), 2u);
+}
+
 // A start that cannot show windows falls back to the text report and names the cause: a Wayland
 // socket that accepts and hangs up (whatever the session type says), or a platform that fails in
 // Qt after the probe.
