@@ -155,6 +155,8 @@ std::optional<int> QuotaboxApp::runTray(int argc, char** argv, const LaunchOptio
         break;
     }
   });
+  // A stop signal taken in an event loop that ran during start-up never reached this one.
+  if (quitOnSignal.quitRequested()) return 0;
   const int loopStatus = app.exec();
   return status != 0 ? status : loopStatus;
 }
