@@ -32,12 +32,18 @@ int percentage(const StatusGlyph& glyph) {
   return static_cast<int>(std::lround(std::clamp(highest, 0.0, 100.0)));
 }
 
-QByteArray format(const StatusGlyph& glyph, const QString& tooltip) {
-  const QJsonObject line{{QStringLiteral("text"), glyph.textLabel()},
-                         {QStringLiteral("tooltip"), tooltip},
-                         {QStringLiteral("class"), cssClass(glyph)},
-                         {QStringLiteral("percentage"), percentage(glyph)}};
+QByteArray format(const StatusGlyph& glyph, const QString& tooltip) { return format(state(glyph, tooltip)); }
+
+QByteArray format(const EngineState& state) {
+  const QJsonObject line{{QStringLiteral("text"), state.text},
+                         {QStringLiteral("tooltip"), state.report},
+                         {QStringLiteral("class"), state.cssClass},
+                         {QStringLiteral("percentage"), state.percentage}};
   return QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
+}
+
+EngineState state(const StatusGlyph& glyph, const QString& tooltip) {
+  return {glyph.textLabel(), cssClass(glyph), percentage(glyph), tooltip, false};
 }
 
 }  // namespace WaybarLine

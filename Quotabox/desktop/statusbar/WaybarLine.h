@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "glyph/StatusGlyph.h"
+#include "platform/EngineState.h"
 
 // One line of waybar's custom-module protocol: {"text", "tooltip", "class", "percentage"}.
 namespace WaybarLine {
@@ -15,5 +16,9 @@ QString cssClass(const StatusGlyph& glyph);
 int percentage(const StatusGlyph& glyph);
 // Compact JSON ending in a newline; `tooltip` is the text report.
 QByteArray format(const StatusGlyph& glyph, const QString& tooltip);
+// The same line from the fields an engine publishes.
+QByteArray format(const EngineState& state);
+// The fields of the line for `glyph`; not yet ready.
+EngineState state(const StatusGlyph& glyph, const QString& tooltip);
 
 }  // namespace WaybarLine

@@ -5,9 +5,9 @@
 #include <limits>
 
 #include "appmodel/AppModel.h"
+#include "glyph/MenuBarLabel.h"
 #include "report/TerminalReport.h"
 #include "statusbar/WaybarLine.h"
-#include "glyph/MenuBarLabel.h"
 
 WaybarModule::WaybarModule(AppModel& model, Writer writer, Clock clock, QObject* parent)
     : QObject(parent), m_model(model), m_writer(std::move(writer)), m_clock(std::move(clock)) {
@@ -31,7 +31,7 @@ WaybarModule::WaybarModule(AppModel& model, Writer writer, Clock clock, QObject*
   connect(&settings, &AppSettings::refreshIntervalChanged, this, &WaybarModule::emitIfChanged);
 }
 
-QByteArray WaybarModule::currentLine() const {
+EngineState WaybarModule::currentState() const {
   const TimePoint now = m_clock();
   TerminalReport::Input input;
   input.usages = m_model.orderedUsages();
@@ -41,20 +41,28 @@ QByteArray WaybarModule::currentLine() const {
   input.refreshInterval = m_model.settings().refreshInterval();
   input.now = now;
   input.trend = [this](ServiceID service, const std::string& windowID) { return m_model.trend(service, windowID); };
-  return WaybarLine::format(MenuBarLabel::glyph(m_model, now), TerminalReport::text(input).trimmed());
+  // Demonstration data says so in the tooltip's first line, as in the text report.
+  input.scenario = m_model.options().source.scenarioName();
+  input.showTrends = m_model.settings().showTrends() && m_model.settings().historyEnabled();
+  input.surface = UsageWording::Surface::tooltip;
+  EngineState state = WaybarLine::state(MenuBarLabel::glyph(m_model, now), TerminalReport::text(input).trimmed());
+  state.ready = m_model.store().lastRefresh().has_value();
+  return state;
 }
 
+QByteArray WaybarModule::currentLine() const { return WaybarLine::format(currentState()); }
+
 void WaybarModule::emitLine() {
-  m_lastLine = currentLine();
-  m_writer(m_lastLine);
+  m_last = currentState();
+  m_writer(m_last);
   scheduleStalenessCheck();
 }
 
 void WaybarModule::emitIfChanged() {
-  const QByteArray line = currentLine();
-  if (line != m_lastLine) {
-    m_lastLine = line;
-    m_writer(m_lastLine);
+  EngineState state = currentState();
+  if (state != m_last) {
+    m_last = std::move(state);
+    m_writer(m_last);
   }
   scheduleStalenessCheck();
 }

@@ -1,15 +1,23 @@
 #include "app/DisplayProbe.h"
 
 #include <dlfcn.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QStringList>
 #include <cstring>
 
 namespace {
+#if defined(MSG_NOSIGNAL)
+constexpr int kNoSignal = MSG_NOSIGNAL;
+#else
+constexpr int kNoSignal = 0;
+#endif
+
 // Only the name counts; Qt takes platform arguments after a colon ("xcb:foo=1").
 QByteArray pluginName(const QByteArray& candidate) {
   const qsizetype colon = candidate.indexOf(':');
@@ -22,8 +30,9 @@ QByteArray defaultPlatforms(const DisplayProbe::Environment& environment) {
   Q_UNUSED(environment);
   return "cocoa";
 #else
-  const QByteArray session = environment("XDG_SESSION_TYPE");
-  if (session == "wayland") {
+  // A compositor started from a text console leaves XDG_SESSION_TYPE at "tty"; its socket counts.
+  const bool wayland = environment("XDG_SESSION_TYPE") == "wayland" || !environment("WAYLAND_DISPLAY").isEmpty();
+  if (wayland) {
     const QByteArray desktops =
         environment("XDG_CURRENT_DESKTOP").toLower() + ':' + environment("XDG_SESSION_DESKTOP").toLower();
     // Qt stays on X11 under GNOME unless told otherwise.
@@ -40,7 +49,9 @@ Environment processEnvironment() {
   return [](const char* name) { return qgetenv(name); };
 }
 
-Probes systemProbes() { return {&canConnectX11, &canConnectWayland}; }
+Probes systemProbes() {
+  return {&canConnectX11, [](const QString& socket) { return canConnectWayland(socket); }};
+}
 
 QByteArrayList platformCandidates(const Environment& environment) {
   QByteArray list = environment("QT_QPA_PLATFORM");
@@ -68,6 +79,32 @@ QByteArray usablePlatforms(const Environment& environment, const Probes& probes)
     if (opens) usable << candidate;
   }
   return usable.join(';');
+}
+
+QString unusableReason(const Environment& environment, const Probes& probes) {
+  QStringList causes;
+  for (const QByteArray& candidate : platformCandidates(environment)) {
+    const QByteArray name = pluginName(candidate);
+    if (name == "offscreen" || name == "minimal") {
+      causes << QStringLiteral("QT_QPA_PLATFORM의 %1은 화면을 띄우지 않아요").arg(QString::fromLatin1(name));
+    } else if (name == "xcb") {
+      const QByteArray display = environment("DISPLAY");
+      if (display.isEmpty()) {
+        causes << QStringLiteral("DISPLAY가 설정되어 있지 않아요");
+      } else if (!probes.x11(display)) {
+        causes << QStringLiteral("DISPLAY의 X 서버(%1)에 연결할 수 없어요").arg(QString::fromLocal8Bit(display));
+      }
+    } else if (name.startsWith("wayland")) {
+      const QString socket = waylandSocketPath(environment("WAYLAND_DISPLAY"), environment("XDG_RUNTIME_DIR"));
+      if (socket.isEmpty()) {
+        causes << QStringLiteral("XDG_RUNTIME_DIR이 없어 Wayland 소켓을 찾을 수 없어요");
+      } else if (!probes.wayland(socket)) {
+        causes << QStringLiteral("Wayland 소켓(%1)에 연결할 수 없어요").arg(socket);
+      }
+    }
+  }
+  causes.removeDuplicates();
+  return causes.join(QStringLiteral(", "));
 }
 
 QString waylandSocketPath(const QByteArray& waylandDisplay, const QByteArray& runtimeDir) {
@@ -101,7 +138,7 @@ bool canConnectX11(const QByteArray& display) {
   return connected;
 }
 
-bool canConnectWayland(const QString& socketPath) {
+bool canConnectWayland(const QString& socketPath, int timeoutMs) {
   const QByteArray path = QFile::encodeName(socketPath);
   sockaddr_un address{};
   if (path.isEmpty() || static_cast<size_t>(path.size()) >= sizeof(address.sun_path)) return false;
@@ -110,9 +147,19 @@ bool canConnectWayland(const QString& socketPath) {
   // Closed again before anything could exec.
   const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
   if (fd < 0) return false;
-  const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+  bool answered = false;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
+    // A socket that accepts is not yet a compositor: ask for a round trip (wl_display.sync with a
+    // new callback id 2, in host byte order as the protocol has it) and wait for any answer.
+    const uint32_t sync[3] = {1, 12u << 16, 2};
+    if (::send(fd, sync, sizeof sync, kNoSignal) == static_cast<ssize_t>(sizeof sync)) {
+      pollfd entry{fd, POLLIN, 0};
+      char reply[12];
+      answered = ::poll(&entry, 1, timeoutMs) == 1 && ::recv(fd, reply, sizeof reply, MSG_DONTWAIT) > 0;
+    }
+  }
   ::close(fd);
-  return connected;
+  return answered;
 }
 
 }  // namespace DisplayProbe

@@ -22,7 +22,8 @@ struct Probes {
 Environment processEnvironment();
 Probes systemProbes();
 
-// Qt's platform list for this environment: QT_QPA_PLATFORM, else Qt's default for the session.
+// Qt's platform list for this environment: QT_QPA_PLATFORM, else Qt's default for the session
+// (Wayland first when the session is Wayland or WAYLAND_DISPLAY is set, except under GNOME).
 QByteArrayList platformCandidates(const Environment& environment);
 
 // The candidates that can show windows now, joined as QT_QPA_PLATFORM takes them; empty when none
@@ -30,11 +31,17 @@ QByteArrayList platformCandidates(const Environment& environment);
 // probed here are kept and left to Qt.
 QByteArray usablePlatforms(const Environment& environment, const Probes& probes);
 
+// Why no candidate can show windows, in Korean, naming each variable or socket that failed; for
+// the line that explains a fallback.
+QString unusableReason(const Environment& environment, const Probes& probes);
+
 // The socket a Wayland client connects to: WAYLAND_DISPLAY when absolute, else that name (default
 // "wayland-0") inside XDG_RUNTIME_DIR; empty when the runtime folder is unset or relative.
 QString waylandSocketPath(const QByteArray& waylandDisplay, const QByteArray& runtimeDir);
 
 bool canConnectX11(const QByteArray& display);
-bool canConnectWayland(const QString& socketPath);
+// Connects and waits up to `timeoutMs` for the compositor to answer a round trip: a socket that
+// accepts and then closes or stays silent would make Qt end the program later.
+bool canConnectWayland(const QString& socketPath, int timeoutMs = 1000);
 
 }  // namespace DisplayProbe

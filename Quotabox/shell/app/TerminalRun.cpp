@@ -2,9 +2,9 @@
 
 #include <QCoreApplication>
 
+#include "app/DisplayProbe.h"
 #include "appmodel/AppModel.h"
 #include "appmodel/BuildInfo.h"
-#include "app/DisplayProbe.h"
 #include "report/TerminalReport.h"
 #include "settings/SettingsDomain.h"
 
@@ -32,7 +32,7 @@ TerminalReport::Input reportInput(const AppModel& model) {
   return input;
 }
 
-int runReport(char* program, const LaunchOptions& options, bool json, bool explainNoSession) {
+int runReport(char* program, const LaunchOptions& options, bool json, const QString& noSessionCause) {
   // Qt reads its own options (-platform, -display) from the arguments; ours are parsed already,
   // so it gets only the program name.
   int argc = 1;
@@ -52,7 +52,9 @@ int runReport(char* program, const LaunchOptions& options, bool json, bool expla
     const bool written =
         TerminalRun::writeOut(json ? TerminalReport::json(input) : TerminalReport::text(input).toUtf8(), stdout);
     // The notice goes to standard error, so a redirected report holds only the report.
-    if (explainNoSession) TerminalRun::writeOut(TerminalRun::noGraphicalSessionLine().toUtf8(), stderr);
+    if (!noSessionCause.isEmpty()) {
+      TerminalRun::writeOut(TerminalRun::noGraphicalSessionLine(noSessionCause).toUtf8(), stderr);
+    }
     status = !written                           ? TerminalRun::kReportNotWritten
              : anyServiceAnswered(input.usages) ? 0
                                                 : TerminalRun::kEveryServiceFailed;
@@ -68,10 +70,11 @@ namespace TerminalRun {
 
 QString versionText() { return BuildInfo::versionText() + QLatin1Char('\n'); }
 
-QString noGraphicalSessionLine() {
-  return QStringLiteral(
-      "트레이 아이콘을 띄우려면 그래픽 세션이 필요해요 (DISPLAY나 WAYLAND_DISPLAY의 화면에 연결할 수 없어요).\n");
+QString noGraphicalSessionLine(const QString& cause) {
+  return QStringLiteral("트레이 아이콘을 띄우려면 그래픽 세션이 필요해요 (%1).\n").arg(cause);
 }
+
+QString noEngineLine() { return QStringLiteral("새로고침할 Quotabox가 이 세션에서 실행 중이 아니에요.\n"); }
 
 QString verificationNeedsDisplayLine() {
   return QStringLiteral(
@@ -89,6 +92,7 @@ QString helpText() {
       "  --json               한 번 갱신한 뒤 사용량을 JSON으로 보여 주고 끝내요\n"
       "  --waybar             트레이 없이 갱신하며 waybar 모듈용 JSON을 한 줄씩 내보내요\n"
       "                       (SIGUSR1을 받으면 바로 갱신해요)\n"
+      "  --refresh            실행 중인 Quotabox에 지금 갱신하라고 알려요\n"
       "\n"
       "예시 데이터\n"
       "  --mock               보통 사용량\n"
@@ -130,16 +134,21 @@ LaunchOptions parse(int argc, char** argv) {
 std::optional<int> run(char* program, const LaunchOptions& options, QByteArray* platforms) {
   if (options.help) return writeOut(helpText().toUtf8(), stdout) ? 0 : kReportNotWritten;
   if (options.version) return writeOut(versionText().toUtf8(), stdout) ? 0 : kReportNotWritten;
-  if (options.waybar) return std::nullopt;
-  if (options.jsonReport) return runReport(program, options, true, false);
-  if (options.printReport) return runReport(program, options, false, false);
+  if (options.waybar || options.refresh) return std::nullopt;
+  if (options.jsonReport) return runReport(program, options, true, {});
+  if (options.printReport) return runReport(program, options, false, {});
   // Snapshots render off screen and need no display.
   if (options.snapshotDir && !options.verificationDir) return std::nullopt;
 
-  const QByteArray usable =
-      DisplayProbe::usablePlatforms(DisplayProbe::processEnvironment(), DisplayProbe::systemProbes());
+  const auto environment = DisplayProbe::processEnvironment();
+  const auto probes = DisplayProbe::systemProbes();
+  const QByteArray usable = DisplayProbe::usablePlatforms(environment, probes);
   if (platforms) *platforms = usable;
   if (!usable.isEmpty()) return std::nullopt;
+  return runWithoutDisplay(program, options, DisplayProbe::unusableReason(environment, probes));
+}
+
+int runWithoutDisplay(char* program, const LaunchOptions& options, const QString& cause) {
   if (options.verificationDir) {
     writeOut(verificationNeedsDisplayLine().toUtf8(), stderr);
     return kModeUnavailable;
@@ -147,7 +156,7 @@ std::optional<int> run(char* program, const LaunchOptions& options, QByteArray* 
   // Without a tray the command falls back to the text report.
   LaunchOptions report = options;
   report.printReport = true;
-  return runReport(program, report, false, true);
+  return runReport(program, report, false, cause.isEmpty() ? QStringLiteral("화면에 연결할 수 없어요") : cause);
 }
 
 }  // namespace TerminalRun

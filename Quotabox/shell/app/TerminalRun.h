@@ -18,7 +18,10 @@ constexpr int kEveryServiceFailed = 3;
 
 QString helpText();
 QString versionText();
-QString noGraphicalSessionLine();
+// Says why the tray did not start; `cause` names what failed.
+QString noGraphicalSessionLine(const QString& cause);
+// What --refresh says when no engine answers.
+QString noEngineLine();
 QString verificationNeedsDisplayLine();
 
 // False when the text did not reach the stream (a full disk, a closed pipe).
@@ -31,5 +34,9 @@ LaunchOptions parse(int argc, char** argv);
 // program must run it. When the display was probed on the way, `platforms` receives the platforms
 // that can show windows (joined as QT_QPA_PLATFORM takes them).
 std::optional<int> run(char* program, const LaunchOptions& options, QByteArray* platforms = nullptr);
+
+// What a start that cannot show windows does instead: the text report and a line naming `cause`
+// (the system check only refuses). Returns the exit status.
+int runWithoutDisplay(char* program, const LaunchOptions& options, const QString& cause);
 
 }  // namespace TerminalRun

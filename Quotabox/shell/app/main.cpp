@@ -1,3 +1,5 @@
+#include <csignal>
+
 #include "app/ClaudeHttpModule.h"
 #include "app/DesktopHandOff.h"
 #include "app/TerminalRun.h"
@@ -7,6 +9,12 @@
 // program, which takes over this process. Qt Network comes in with the HTTP module, on the first
 // Claude request only.
 int main(int argc, char** argv) {
+  // A status bar may send its refresh signal before the desktop program has a handler: held until
+  // then (the block survives the hand-off), never the default end of the process.
+  sigset_t refreshSignal;
+  sigemptyset(&refreshSignal);
+  sigaddset(&refreshSignal, SIGUSR1);
+  sigprocmask(SIG_BLOCK, &refreshSignal, nullptr);
   ProcessMemory::returnLargeBuffersPromptly();
   LaunchOptions options = TerminalRun::parse(argc, argv);
   options.claudeRequest = ClaudeHttpModule::request(ClaudeUsageTransfer::kExchangeLimit);

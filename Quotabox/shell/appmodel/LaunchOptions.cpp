@@ -88,6 +88,7 @@ LaunchOptions LaunchOptions::parse(const QStringList& arguments) {
   options.printReport = present("--print");
   options.jsonReport = present("--json");
   options.waybar = present("--waybar");
+  options.refresh = present("--refresh");
   options.help = present("--help");
   options.version = present("--version");
   return options;

@@ -38,6 +38,7 @@ struct LaunchOptions {
   bool printReport = false;  // --print
   bool jsonReport = false;   // --json
   bool waybar = false;       // --waybar: headless refresh loop writing status-bar lines
+  bool refresh = false;      // --refresh: asks the session's running engine to refresh now
   bool help = false;         // --help
   bool version = false;      // --version
   // How a live store's Claude provider makes its request; set by the program, not the command

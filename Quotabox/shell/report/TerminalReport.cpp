@@ -55,7 +55,7 @@ void appendService(QStringList& lines, ServiceID service, const std::optional<Se
   };
   switch (usage->status.kind) {
     case ProviderStatus::Kind::notSignedIn:
-      lines << indent(UsageWording::signInTitle()) << indent(UsageWording::signInDetail(service));
+      lines << indent(UsageWording::signInTitle()) << indent(UsageWording::signInDetail(service, input.surface));
       break;
     case ProviderStatus::Kind::unavailable:
       lines << indent(UsageWording::failureTitle())

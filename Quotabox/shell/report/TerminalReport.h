@@ -11,6 +11,7 @@
 #include "model/TimePoint.h"
 #include "settings/UsageLevel.h"
 #include "trends/WindowTrend.h"
+#include "wording/UsageWording.h"
 
 // What the terminal modes print: a Korean text report that reads like the popover (--print)
 // and the same data as JSON (--json).
@@ -28,6 +29,8 @@ struct Input {
   std::optional<std::string> scenario;
   // Whether the text report adds the trend rows, as the popover does (trends and history both on).
   bool showTrends = true;
+  // Where the text is read: a terminal, or a status-bar module's tooltip.
+  UsageWording::Surface surface = UsageWording::Surface::report;
 };
 
 // What the report says about its data source: "live" or "mock:<scenario>".

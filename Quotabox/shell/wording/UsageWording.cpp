@@ -42,11 +42,19 @@ QString failureDetail(const std::string& message, double refreshInterval) {
 
 QString signInTitle() { return QStringLiteral("로그인되어 있지 않아요"); }
 
-QString signInDetail(ServiceID service) {
-  if (service == ServiceID::claude) {
-    return QStringLiteral("터미널에서 `claude`를 실행해 로그인한 뒤 새로고침을 눌러 주세요.");
+QString signInDetail(ServiceID service, Surface surface) {
+  const QString signIn = service == ServiceID::claude
+                             ? QStringLiteral("터미널에서 `claude`를 실행해 로그인한 뒤 ")
+                             : QStringLiteral("터미널에서 `codex`를 실행해 ChatGPT 계정으로 로그인한 뒤 ");
+  switch (surface) {
+    case Surface::report:
+      return signIn + QStringLiteral("이 명령을 다시 실행해 주세요.");
+    case Surface::tooltip:
+      return signIn + QStringLiteral("모듈을 눌러 새로고침해 주세요.");
+    case Surface::popover:
+      break;
   }
-  return QStringLiteral("터미널에서 `codex`를 실행해 ChatGPT 계정으로 로그인한 뒤 새로고침을 눌러 주세요.");
+  return signIn + QStringLiteral("새로고침을 눌러 주세요.");
 }
 
 QString failureTitle() { return QStringLiteral("사용량을 불러오지 못했어요"); }

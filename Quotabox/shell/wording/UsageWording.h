@@ -27,8 +27,12 @@ QString levelWord(UsageLevel level);
 // The provider's message with a closing full stop and the automatic-retry line.
 QString failureDetail(const std::string& message, double refreshInterval);
 
+// Where a sentence is shown: only the popover has a refresh button to point at.
+enum class Surface { popover, report, tooltip };
+
 QString signInTitle();
-QString signInDetail(ServiceID service);
+// How to sign in and then see the figures, worded for the surface.
+QString signInDetail(ServiceID service, Surface surface = Surface::popover);
 QString failureTitle();
 QString retainedNotice();
 

@@ -11,6 +11,7 @@
 #include "BuildPaths.h"
 #include "EventLoop.h"
 #include "HttpTestServer.h"
+#include "PrivateBus.h"
 #include "TestSandbox.h"
 #include "app/DesktopHandOff.h"
 #include "app/QuotaboxApp.h"
@@ -110,14 +111,16 @@ TEST(QuotaboxLauncher, TheLoginItemNamesTheLauncher) {
 TEST_F(QuotaboxAppTest, TerminalModesAndTheFallbackReportWithoutADisplay) {
   EXPECT_EQ(run({"--version"}).out, TerminalRun::versionText().toUtf8());
   EXPECT_TRUE(run({"--help", "--mock"}).out.startsWith("사용법: quotabox [옵션]"));
-  const QByteArray notice = TerminalRun::noGraphicalSessionLine().toUtf8();
-  const std::pair<QStringList, Environment> cases[] = {
-      {{}, {}},
-      {{}, {{"DISPLAY", ":77"}}},
-      {{"-platform", "nope", "-display", ":9"}, {}},
-      {{}, {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":77"}}},
+  const QString unset = QStringLiteral("DISPLAY가 설정되어 있지 않아요");
+  const QString refused = QStringLiteral("DISPLAY의 X 서버(:77)에 연결할 수 없어요");
+  const std::tuple<QStringList, Environment, QString> cases[] = {
+      {{}, {}, unset},
+      {{}, {{"DISPLAY", ":77"}}, refused},
+      {{"-platform", "nope", "-display", ":9"}, {}, unset},
+      {{}, {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":77"}}, refused},
   };
-  for (const auto& [arguments, environment] : cases) {
+  for (const auto& [arguments, environment, cause] : cases) {
+    const QByteArray notice = TerminalRun::noGraphicalSessionLine(cause).toUtf8();
     const ProgramRun result = run(arguments, environment);
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_TRUE(result.out.startsWith("구독 사용량\n") && result.out.count("로그인되어 있지 않아요") == 2);
@@ -195,6 +198,9 @@ TEST_F(QuotaboxAppTest, LiveJsonReadsBothServicesAndLeavesTheHistoryAlone) {
 // The status-bar mode runs in the desktop program under the launcher's process id and path: a line
 // at once and one after every refresh; SIGUSR1 asks for a refresh, SIGTERM ends it cleanly.
 TEST_F(QuotaboxAppTest, WaybarModeWritesLinesAndRefreshesOnSignal) {
+  // Its own bus: the session's name is not shared with runs of other tests.
+  PrivateBus bus;
+  sandbox.setEnv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
   QProcess* process = start({QStringLiteral("--waybar"), QStringLiteral("--mock-high")});
   QList<QByteArray> lines;
   const auto readLines = [&] {

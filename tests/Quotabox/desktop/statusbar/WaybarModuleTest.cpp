@@ -56,14 +56,26 @@ class WaybarModuleTest : public SandboxedTest {
 
 TEST_F(WaybarModuleTest, WritesOnChangesAndAfterEveryRefreshButNotForUnchangedState) {
   AppModel& model = *data.model;
+  std::vector<EngineState> states;
   WaybarModule module(
-      model, [this](const QByteArray& line) { lines.push_back(line); }, data.clock.clock());
+      model,
+      [&](const EngineState& state) {
+        states.push_back(state);
+        lines.push_back(WaybarLine::format(state));
+      },
+      data.clock.clock());
   module.emitLine();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(last().value("text").toString(), QStringLiteral("C \u2026 \u00B7 G \u2026"));
+  // The placeholder before the first refresh is marked, so followers keep the values they have.
+  EXPECT_FALSE(states.back().ready);
 
   data.refreshOnce();
   EXPECT_EQ(last().value("text").toString(), QStringLiteral("C 43% \u00B7 G \u2013"));
+  EXPECT_TRUE(states.back().ready);
+  // The tooltip has no button to point at.
+  EXPECT_TRUE(states.back().report.contains(QStringLiteral("로그인한 뒤 모듈을 눌러 새로고침해 주세요.")));
+  EXPECT_FALSE(states.back().report.contains(QStringLiteral("새로고침을 눌러")));
   // Same values again: the completed refresh still writes exactly one line.
   const auto written = lines.size();
   data.refreshOnce();
@@ -76,6 +88,19 @@ TEST_F(WaybarModuleTest, WritesOnChangesAndAfterEveryRefreshButNotForUnchangedSt
   EXPECT_EQ(last().value("class").toString(), QStringLiteral("warning"));
   model.settings().setWarningThreshold(30);
   EXPECT_EQ(lines.size(), written + 2);
+}
+
+// Demonstration data says so first, as the text report does.
+TEST_F(WaybarModuleTest, DemonstrationTooltipsStartWithTheReportsNotice) {
+  LaunchOptions options;
+  options.source = LaunchOptions::Source::mock(MockUsageProvider::Scenario::high);
+  AppModel model(options, data.defaults);
+  WaybarModule module(model, [&](const EngineState& state) { lines.push_back(WaybarLine::format(state)); });
+  awaitFuture(model.store().refresh());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(last().value("tooltip").toString().startsWith(
+      QStringLiteral("예시 데이터(high)로 만든 보고서예요. 실제 사용량이 아니에요.\n구독 사용량\n")))
+      << last().value("tooltip").toString().toStdString();
 }
 
 }  // namespace
