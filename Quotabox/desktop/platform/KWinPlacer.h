@@ -40,7 +40,7 @@ class KWinPlacer : public PopoverPlacer {
   // The area a script reported, or nothing for anything else.
   static std::optional<PopoverArea> areaFromReport(const QString& report);
 
- public slots:
+ public Q_SLOTS:
   // Called by the area script.
   Q_SCRIPTABLE void reportArea(const QString& report);
 
