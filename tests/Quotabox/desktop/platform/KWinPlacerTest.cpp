@@ -8,6 +8,7 @@
 #include <QUuid>
 
 #include "EventLoop.h"
+#include "PlacerAnswer.h"
 #include "platform/KWinPlacer.h"
 
 namespace {
@@ -84,11 +85,6 @@ class FakeKWin : public QDBusVirtualObject {
     call << *areaReport;
     bus.send(call);
   }
-};
-
-struct AreaResult {
-  bool called = false;
-  std::optional<PopoverArea> area;
 };
 
 }  // namespace

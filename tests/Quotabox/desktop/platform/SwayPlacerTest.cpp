@@ -8,6 +8,7 @@
 #include <deque>
 
 #include "EventLoop.h"
+#include "PlacerAnswer.h"
 #include "platform/SwayPlacer.h"
 
 namespace {
@@ -91,19 +92,6 @@ class FakeSway : public QObject {
 
   QByteArray buffer;
 };
-
-struct AreaResult {
-  bool called = false;
-  std::optional<PopoverArea> area;
-};
-
-PopoverPlacer::AreaHandler recordInto(AreaResult& result) {
-  return [&result](std::optional<PopoverArea> area) {
-    EXPECT_FALSE(result.called) << "answered twice";
-    result.called = true;
-    result.area = area;
-  };
-}
 
 }  // namespace
 
