@@ -38,7 +38,9 @@ useradd --system --no-create-home --home-dir "$work/home" --shell /usr/sbin/nolo
   e2e_skip "cannot add the user $user"
 added_user=true
 mkdir -p "$work/home" "$work/run"
-chown "$user" "$work" "$work/home" "$work/run" "$artifacts"
+chown "$user" "$work" "$work/home" "$work/run"
+# Also the images an earlier run left, which this run replaces; they return to the caller at the end.
+chown -R "$user" "$artifacts"
 chmod 700 "$work" "$work/run"
 # runuser passes the status through; the session script cleans up its own processes.
 # Sanitizer builds keep their options (suppressions) across the clean environment.
