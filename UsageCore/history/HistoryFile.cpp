@@ -175,7 +175,10 @@ std::error_code appendDurably(std::string_view line, const fs::path& file) {
 
 void removeStaleTemporaries(const fs::path& target) {
   const fs::path directory = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-  const std::string prefix = "." + target.filename().string() + ".";
+  // Appended, not "." + name: GCC 12 at -O3 warns falsely about the prepending operator+.
+  std::string prefix = ".";
+  prefix += target.filename().string();
+  prefix += '.';
   constexpr std::size_t kUuidLength = 36;
   std::error_code error;
   for (fs::directory_iterator it(directory, error); !error && it != fs::directory_iterator(); it.increment(error)) {

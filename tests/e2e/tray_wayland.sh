@@ -19,14 +19,28 @@ if [[ $(id -u) -ne 0 ]]; then
   exec dbus-run-session -- bash "$here/tray_wayland_session.sh" "$quotabox" "$artifacts"
 fi
 
-user=quotabox-e2e
-if ! id "$user" >/dev/null 2>&1; then
-  useradd --system --create-home --shell /usr/sbin/nologin "$user" 2>/dev/null || e2e_skip "cannot add the user $user"
-fi
+# A user of this run only, removed with everything it owned when the test ends: runs side by side
+# never share one, and none is left behind.
+user=qbx-e2e-$$
 work=$(mktemp -d /tmp/quotabox-wayland-XXXXXX)
-trap 'rm -rf "$work"' EXIT
+added_user=false
+cleanup() {
+  if $added_user; then
+    chown -R "$(id -u):$(id -g)" "$artifacts" 2>/dev/null || true
+    # The session ends its own processes; give a straggler a moment before the user goes.
+    for _ in $(seq 1 50); do userdel "$user" 2>/dev/null && break; sleep 0.1; done
+    id "$user" >/dev/null 2>&1 && e2e_log "could not remove the user $user"
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+useradd --system --no-create-home --home-dir "$work/home" --shell /usr/sbin/nologin "$user" 2>/dev/null ||
+  e2e_skip "cannot add the user $user"
+added_user=true
 mkdir -p "$work/home" "$work/run"
-chown "$user" "$work" "$work/home" "$work/run" "$artifacts"
+chown "$user" "$work" "$work/home" "$work/run"
+# Also the images an earlier run left, which this run replaces; they return to the caller at the end.
+chown -R "$user" "$artifacts"
 chmod 700 "$work" "$work/run"
 # runuser passes the status through; the session script cleans up its own processes.
 # Sanitizer builds keep their options (suppressions) across the clean environment.

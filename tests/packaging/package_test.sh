@@ -19,11 +19,57 @@ for f in bin/quotabox libexec/quotabox/quotabox-desktop libexec/quotabox/quotabo
          share/icons/hicolor/scalable/apps/com.orrisfen.Quotabox.svg share/metainfo/com.orrisfen.Quotabox.metainfo.xml; do
   [[ -f "$usr/$f" ]] || fail "missing /usr/$f"
 done
+for f in share/man/man1/quotabox.1.gz share/doc/quotabox/copyright share/doc/quotabox/changelog.gz \
+         share/bash-completion/completions/quotabox share/zsh/vendor-completions/_quotabox \
+         share/fish/vendor_completions.d/quotabox.fish; do
+  [[ -f "$usr/$f" ]] || fail "missing /usr/$f"
+done
+
+# Debian's own checker: no error and no warning. Informational tags are shown, not failed on (a
+# build without Debian's hardening flags has some).
+status=0
+lintian --pedantic --display-info --tag-display-limit 0 --fail-on error,warning "$deb" >"$work/lintian.log" \
+  2>"$work/lintian.err" || status=$?
+[[ $status == 0 ]] || { cat "$work/lintian.log" "$work/lintian.err"; fail "lintian reports errors or warnings"; }
+[[ ! -s "$work/lintian.log" ]] || { echo "package test: lintian notes:"; cat "$work/lintian.log"; }
+[[ "$(zcat "$usr/share/doc/quotabox/changelog.gz" | head -n 1)" == "quotabox ($version) "* ]] ||
+  fail "the changelog's latest entry is not $version"
+
+# The manual page renders without a groff warning and, like each shell's completion, knows every
+# option the program's help names.
+LC_ALL=C.UTF-8 MANWIDTH=100 man --warnings -E UTF-8 -l "$usr/share/man/man1/quotabox.1.gz" \
+  >"$work/man.txt" 2>"$work/man.err" || fail "man -l failed"
+[[ ! -s "$work/man.err" ]] || { cat "$work/man.err"; fail "the manual page has groff warnings"; }
+options=$("$usr/bin/quotabox" --help | grep -oE '(^|[ ,])--?[a-zA-Z][-a-zA-Z]*' | tr -d ' ,' | sort -u)
+[[ $(wc -l <<<"$options") -ge 15 ]] || fail "too few options in --help: $options"
+for option in $options; do
+  grep -qF -- "$option" "$work/man.txt" || fail "the manual page lacks $option"
+  for completion in share/bash-completion/completions/quotabox share/zsh/vendor-completions/_quotabox \
+                    share/fish/vendor_completions.d/quotabox.fish; do
+    name=${option#-}; name=${name#-}  # fish names options without dashes
+    grep -qE -- "(^|[^-a-z])-?-?$name([^-a-z]|\$)" "$usr/$completion" || fail "$completion lacks $option"
+  done
+done
+bash -c "source '$usr/share/bash-completion/completions/quotabox'
+         COMP_WORDS=(quotabox --mock-h); COMP_CWORD=1; _quotabox; [[ \"\${COMPREPLY[*]}\" == --mock-high ]]" ||
+  fail "bash completion does not complete --mock-h"
+
 desktop-file-validate "$usr/share/applications/com.orrisfen.Quotabox.desktop" || fail "desktop entry invalid"
 appstreamcli validate --no-net --pedantic "$usr/share/metainfo/com.orrisfen.Quotabox.metainfo.xml" >"$work/as.log" 2>&1 ||
   { cat "$work/as.log"; fail "metainfo invalid"; }
+# The screenshot entry names the image kept beside the metadata, with its real size.
+python3 - "$usr/share/metainfo/com.orrisfen.Quotabox.metainfo.xml" "$(dirname "$0")/../../packaging/screenshots" <<'PY' ||
+import os, struct, sys, xml.etree.ElementTree as ET
+image = ET.parse(sys.argv[1]).find("screenshots/screenshot/image")
+png = open(os.path.join(sys.argv[2], os.path.basename(image.text)), "rb").read(24)
+assert png[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+size = struct.unpack(">II", png[16:24])
+assert size == (int(image.get("width")), int(image.get("height"))), size
+PY
+  fail "the screenshot entry does not match packaging/screenshots"
 
 [[ "$("$usr/bin/quotabox" --version)" == "Quotabox $version" ]] || fail "unexpected --version"
+[[ "$("$usr/bin/quotabox" -V)" == "Quotabox $version" ]] || fail "unexpected -V"
 mkdir -p "$work/home"
 HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share" \
   "$usr/bin/quotabox" --mock --json >"$work/report.json" </dev/null || fail "--mock --json failed"

@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
   sigprocmask(SIG_BLOCK, &refreshSignal, nullptr);
   ProcessMemory::returnLargeBuffersPromptly();
   LaunchOptions options = TerminalRun::parse(argc, argv);
+  // What the command line had that no option took is named, then the run goes on without it.
+  for (const auto& line : options.ignoredNotices()) TerminalRun::writeOut(QByteArray::fromStdString(line), stderr);
   options.claudeRequest = ClaudeHttpModule::request(ClaudeUsageTransfer::kExchangeLimit);
   if (const auto status = TerminalRun::run(argv[0], options)) return *status;
   return DesktopHandOff::exec(argv);

@@ -1,5 +1,6 @@
 #include "appmodel/LaunchOptions.h"
 
+#include <QSet>
 #include <array>
 #include <utility>
 
@@ -26,11 +27,12 @@ const std::array<std::pair<const char*, LaunchOptions::Source>, 8> kSourceOption
     {"--mock-trends", LaunchOptions::Source::of(Kind::trends)},
 }};
 
-// The argument after the first occurrence of `option`; absent when the option is missing or last.
-std::optional<std::string> valueOf(const QStringList& arguments, const QString& option) {
-  const auto index = arguments.indexOf(option, 1);
-  if (index < 0 || index + 1 >= arguments.size()) return std::nullopt;
-  return arguments[index + 1].toStdString();
+// Control characters of an argument shown on a terminal become "?", so an argument cannot move the
+// cursor or recolour the screen.
+std::string printable(const QString& argument) {
+  QString shown;
+  for (const QChar c : argument) shown += c.category() == QChar::Other_Control ? QChar(u'?') : c;
+  return shown.toStdString();
 }
 
 template <typename Provider>
@@ -71,27 +73,68 @@ std::optional<std::string> LaunchOptions::Source::scenarioName() const {
 }
 
 LaunchOptions LaunchOptions::parse(const QStringList& arguments) {
-  const auto present = [&](const char* option) { return arguments.indexOf(QString::fromLatin1(option), 1) >= 0; };
+  // Every option asked about counts as known, and so does the value an option took; whatever is
+  // left over is reported as ignored.
+  QSet<QString> known;
+  QSet<qsizetype> values;
+  std::vector<std::string> withoutValue;
+  const auto present = [&](const char* option) {
+    known.insert(QString::fromLatin1(option));
+    return arguments.indexOf(QString::fromLatin1(option), 1) >= 0;
+  };
+  // The argument after the first occurrence of `option`; absent when the option is missing or last.
+  const auto valueOf = [&](const char* option) -> std::optional<std::string> {
+    known.insert(QString::fromLatin1(option));
+    const auto index = arguments.indexOf(QString::fromLatin1(option), 1);
+    if (index < 0) return std::nullopt;
+    if (index + 1 >= arguments.size()) {
+      withoutValue.emplace_back(option);
+      return std::nullopt;
+    }
+    values.insert(index + 1);
+    return arguments[index + 1].toStdString();
+  };
 
   LaunchOptions options;
   for (const auto& [option, source] : kSourceOptions) {
     if (present(option)) options.source = source;
   }
-  if (const auto appearance = valueOf(arguments, QStringLiteral("--appearance"))) {
+  if (const auto appearance = valueOf("--appearance")) {
     options.appearance = *appearance == "dark" ? "dark" : "light";
   }
   options.openPopover = present("--open");
-  options.snapshotDir = valueOf(arguments, QStringLiteral("--snapshot"));
-  options.verificationDir = valueOf(arguments, QStringLiteral("--verify-system"));
+  options.snapshotDir = valueOf("--snapshot");
+  options.verificationDir = valueOf("--verify-system");
   if (options.snapshotDir && options.source.kind == Kind::live) options.source = Source::mock(Scenario::normal);
 
   options.printReport = present("--print");
   options.jsonReport = present("--json");
   options.waybar = present("--waybar");
   options.refresh = present("--refresh");
-  options.help = present("--help");
-  options.version = present("--version");
+  options.help = present("--help") || present("-h");
+  options.version = present("--version") || present("-V");
+
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    if (!values.contains(i) && !known.contains(arguments[i]) && !arguments[i].isEmpty()) {
+      options.ignored.push_back({printable(arguments[i]), false});
+    }
+  }
+  for (auto& option : withoutValue) options.ignored.push_back({std::move(option), true});
   return options;
+}
+
+std::vector<std::string> LaunchOptions::ignoredNotices() const {
+  std::vector<std::string> lines;
+  for (const auto& argument : ignored) {
+    if (argument.missingValue) {
+      lines.push_back(argument.text + " 뒤에 값이 없어 이 옵션을 무시해요\n");
+    } else if (argument.text.starts_with('-')) {
+      lines.push_back("알 수 없는 옵션이라 무시해요: " + argument.text + "\n");
+    } else {
+      lines.push_back("옵션이 아닌 인수라 무시해요: " + argument.text + "\n");
+    }
+  }
+  return lines;
 }
 
 std::unique_ptr<UsageStore> LaunchOptions::makeStore() const {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "claude/ClaudeUsageTransfer.h"
 #include "mock/MockUsageProvider.h"
@@ -39,14 +40,25 @@ struct LaunchOptions {
   bool jsonReport = false;   // --json
   bool waybar = false;       // --waybar: headless refresh loop writing status-bar lines
   bool refresh = false;      // --refresh: asks the session's running engine to refresh now
-  bool help = false;         // --help
-  bool version = false;      // --version
+  bool help = false;         // --help, -h
+  bool version = false;      // --version, -V
+  // Arguments the command line had but no option took, in order; then options given last without
+  // their value. Shown (control characters as "?"), never acted on.
+  struct Ignored {
+    std::string text;
+    bool missingValue = false;
+    bool operator==(const Ignored&) const = default;
+  };
+  std::vector<Ignored> ignored;
   // How a live store's Claude provider makes its request; set by the program, not the command
   // line. Without one, Claude requests fail as network failures.
   ClaudeUsageRequestFunction claudeRequest;
 
-  // `arguments` is the process's argument list, program path first. Unknown arguments are ignored.
+  // `arguments` is the process's argument list, program path first. Unknown arguments are ignored
+  // and listed in `ignored`.
   static LaunchOptions parse(const QStringList& arguments);
+  // One Korean line (with its newline) for each of `ignored`, naming it.
+  std::vector<std::string> ignoredNotices() const;
   // The store for `source`.
   std::unique_ptr<UsageStore> makeStore() const;
 };

@@ -162,7 +162,8 @@ TEST_F(HistoryStoreTest, BlockingWaitNeverRunsAQueuedCallOutOfOrder) {
   // A large file keeps the first call busy while the second is waited on.
   std::string body = R"({"version":1,"entries":[)";
   for (int i = 0; i < 40000; ++i) {
-    body += (i ? "," : "") + element("claude", i % 2 ? "five_hour" : "seven_day", i % 100, t0 + i).dump();
+    if (i) body += ',';
+    body += element("claude", i % 2 ? "five_hour" : "seven_day", i % 100, t0 + i).dump();
   }
   write("history.json", body + "]}");
   HistoryStore store(file());

@@ -236,7 +236,7 @@ TEST_F(MenuBarLabelModel, FollowsTheModelsSnapshotsAndSettings) {
   data.refreshOnce();
   model.settings().setMenuBarStyle(MenuBarStyle::percent);
   EXPECT_EQ(MenuBarLabel::glyph(model, clock.now()),
-            StatusGlyph({claude(fresh(75, UsageLevel::warning)), codex(Kind::signedOut())}, MenuBarStyle::percent));
+            (StatusGlyph{{claude(fresh(75, UsageLevel::warning)), codex(Kind::signedOut())}, MenuBarStyle::percent}));
 
   // The settings' thresholds and interval decide level and freshness.
   model.settings().setWarningThreshold(80);

@@ -1,0 +1,15 @@
+# cmake -DLIST_FILE=<file> -P RefuseIncludes.cmake: fails when a source in the list file includes a
+# header whose name matches its pattern. The list file sets LAYER, PATTERN and SOURCES.
+include(${LIST_FILE})
+set(refused)
+foreach(source IN LISTS SOURCES)
+  file(STRINGS "${source}" found REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](${PATTERN})")
+  foreach(line IN LISTS found)
+    string(STRIP "${line}" line)
+    list(APPEND refused "  ${source}: ${line}")
+  endforeach()
+endforeach()
+if(refused)
+  list(JOIN refused "\n" refused)
+  message(FATAL_ERROR "${LAYER} must not include these headers:\n${refused}")
+endif()
