@@ -124,13 +124,15 @@ void UsageStore::startQueuedRefresh(bool waited) {
   // A running refresh takes it up when it ends.
   if (!m_refreshQueued || m_isRefreshing) return;
   const double spacing = std::chrono::duration<double>(m_manualSpacing).count();
-  const double since = m_lastRefreshStart ? toEpochSeconds(m_clock()) - toEpochSeconds(*m_lastRefreshStart) : spacing;
+  const double since =
+      m_lastRequestedStart ? toEpochSeconds(m_clock()) - toEpochSeconds(*m_lastRequestedStart) : spacing;
   if (!waited && since >= 0 && since < spacing) {
     if (!m_queuedTimer->isActive()) m_queuedTimer->start(int(std::ceil((spacing - since) * 1000)));
     return;
   }
   m_queuedTimer->stop();
   m_refreshQueued = false;
+  m_lastRequestedStart = m_clock();
   refresh();
 }
 
@@ -146,7 +148,6 @@ QFuture<void> UsageStore::startRefresh(std::stop_token cancel) {
   run->done.start();
   QFuture<void> finished = run->done.future();
   m_run = run;
-  m_lastRefreshStart = m_clock();
   setIsRefreshing(true);
 
   if (m_providers.empty()) {

@@ -80,9 +80,9 @@ class UsageStore : public QObject {
   // One refresh of all providers. Returns a finished future at once when a refresh is running.
   QFuture<void> refresh();
   // A refresh asked for by hand (button, tray, signal). Coalesced: at most one runs and one more
-  // waits, and it starts no sooner than manualRefreshSpacing after the last refresh began, so a
-  // flood of requests reaches the network a handful of times. The spacing is read on the store's
-  // clock; a clock that went back counts as the spacing passed.
+  // waits, and requested refreshes start at least manualRefreshSpacing apart, so a flood of
+  // requests reaches the network a handful of times. The spacing is read on the store's clock; a
+  // clock that went back counts as the spacing passed.
   void requestRefresh();
   // Whether a requested refresh is waiting for its turn.
   bool hasQueuedRefresh() const { return m_refreshQueued; }
@@ -159,10 +159,10 @@ class UsageStore : public QObject {
 
   std::shared_ptr<Loop> m_loop;  // present while the loop runs
   QTimer* m_timer = nullptr;     // the loop's pause
-  // Requested refreshes: the one waiting, its timer, and the start of the last refresh.
+  // Requested refreshes: the one waiting, its timer, and when the last one started.
   bool m_refreshQueued = false;
   QTimer* m_queuedTimer = nullptr;
-  std::optional<TimePoint> m_lastRefreshStart;
+  std::optional<TimePoint> m_lastRequestedStart;
   std::chrono::milliseconds m_manualSpacing = kManualRefreshSpacing;
   std::shared_ptr<Run> m_run;  // the refresh in progress
   QThreadPool m_pool;          // provider fetches; never the shared global pool
