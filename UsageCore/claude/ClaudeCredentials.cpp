@@ -14,6 +14,8 @@
 #include <csignal>
 #include <nlohmann/json.hpp>
 
+#include "files/FileDescriptor.h"
+#include "files/RegularFile.h"
 #include "model/BoundedJSON.h"
 #include "model/UsageParseError.h"
 
@@ -29,22 +31,6 @@ constexpr int kItemNotFoundStatus = 44;
 // The document is a few kilobytes; a tool printing far more, or a file far larger, is not Claude
 // Code's.
 constexpr qsizetype kMaxDocumentBytes = 4 * 1024 * 1024;
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
-  ~FileDescriptor() { reset(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return m_fd; }
-  void reset() {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
-  }
-
- private:
-  int m_fd;
-};
 
 class SpawnSetup {
  public:
@@ -193,32 +179,11 @@ std::optional<QByteArray> ClaudeCredentials::readKeychain(const std::string& too
 
 std::optional<QByteArray> ClaudeCredentials::readCredentialsFile() {
   const std::string path = credentialsFilePath();
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (file.get() < 0) {
-    if (errno == ENOENT) return std::nullopt;
-    throw std::system_error(errno, std::generic_category(), "cannot open " + path);
-  }
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0) throw std::system_error(errno, std::generic_category(), "cannot stat " + path);
-  if (!S_ISREG(info.st_mode)) throw std::system_error(EISDIR, std::generic_category(), "not a file: " + path);
-  if (info.st_size > kMaxDocumentBytes) throw std::system_error(EFBIG, std::generic_category(), "too large: " + path);
-
-  QByteArray contents;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      throw std::system_error(errno, std::generic_category(), "cannot read " + path);
-    }
-    if (count == 0) break;
-    contents.append(buffer, count);
-    // The file may have grown since it was measured.
-    if (contents.size() > kMaxDocumentBytes) {
-      throw std::system_error(EFBIG, std::generic_category(), "too large: " + path);
-    }
-  }
-  return contents;
+  std::error_code error;
+  const auto contents = RegularFile::read(path, kMaxDocumentBytes, error);
+  if (contents) return QByteArray::fromStdString(*contents);
+  if (error == std::errc::no_such_file_or_directory) return std::nullopt;
+  throw std::system_error(error, "cannot read " + path);
 }
 
 std::optional<QByteArray> ClaudeCredentials::readDefault() {

@@ -5,52 +5,44 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
-#include <cerrno>
+#include <QUuid>
 #include <string>
-#include <system_error>
 
-namespace {
-[[noreturn]] void fail(int error, const std::string& what, const QString& path) {
-  throw std::system_error(error, std::generic_category(), what + " " + path.toStdString());
+#include "files/FileDescriptor.h"
+
+namespace AtomicFileWriter {
+
+std::error_code replace(const std::filesystem::path& target, std::string_view bytes, mode_t permissions) {
+  const std::filesystem::path folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+  const std::string uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+  const std::filesystem::path temporary = folder / ("." + target.filename().string() + "." + uuid + ".tmp");
+  const auto discard = [&](std::error_code error) {
+    ::unlink(temporary.c_str());
+    return error;
+  };
+
+  FileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (!file.valid()) return PosixFile::lastError();
+  // The umask may have taken bits away.
+  if (::fchmod(file.get(), permissions) != 0) return discard(PosixFile::lastError());
+  if (const auto error = PosixFile::writeAll(file.get(), bytes)) return discard(error);
+  if (::fsync(file.get()) != 0) return discard(PosixFile::lastError());
+  if (const auto error = file.close()) return discard(error);
+  if (::rename(temporary.c_str(), target.c_str()) != 0) return discard(PosixFile::lastError());
+
+  // The rename is durable only once the folder is on disk. Some file systems refuse fsync on
+  // folders; the content is complete either way.
+  const FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (directory.valid()) ::fsync(directory.get());
+  return {};
 }
 
-bool writeAll(int fd, const QByteArray& bytes) {
-  const char* data = bytes.constData();
-  qsizetype left = bytes.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    left -= written;
-  }
-  return true;
-}
-}  // namespace
-
-void AtomicFileWriter::write(const QString& path, const QByteArray& bytes, mode_t permissions) {
-  const QByteArray target = QFile::encodeName(path);
-  QByteArray temp = target + ".tmp-XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) fail(errno, "cannot create a temporary file for", path);
-
-  int error = 0;
-  if (::fchmod(fd, permissions) != 0 || !writeAll(fd, bytes) || ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temp.constData(), target.constData()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temp.constData());
-    fail(error, "cannot write", path);
-  }
-
-  // The rename is durable only once the folder itself is on disk.
-  const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-  const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
+void write(const QString& path, const QByteArray& bytes, mode_t permissions) {
+  const std::filesystem::path target(QFile::encodeName(path).toStdString());
+  if (const auto error =
+          replace(target, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), permissions)) {
+    throw std::system_error(error, "cannot write " + path.toStdString());
   }
 }
+
+}  // namespace AtomicFileWriter

@@ -7,45 +7,34 @@
 #include <cerrno>
 #include <utility>
 
-namespace {
-std::error_code lastError() { return std::error_code(errno != 0 ? errno : EIO, std::generic_category()); }
-}  // namespace
+using PosixFile::lastError;
 
 std::optional<RegularFile> RegularFile::open(const std::filesystem::path& path, Links links, std::error_code& error) {
   error.clear();
   int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
   if (links == Links::refuse) flags |= O_NOFOLLOW;
-  int fd;
+  FileDescriptor fd;
   do {
-    fd = ::open(path.c_str(), flags);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
+    fd.reset(::open(path.c_str(), flags));
+  } while (!fd.valid() && errno == EINTR);
+  if (!fd.valid()) {
     error = lastError();
     return std::nullopt;
   }
   struct stat info {};
-  if (::fstat(fd, &info) != 0) {
+  if (::fstat(fd.get(), &info) != 0) {
     error = lastError();
   } else if (!S_ISREG(info.st_mode)) {
     error = std::make_error_code(std::errc::invalid_argument);
   }
-  if (error) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  return RegularFile(fd, info);
+  if (error) return std::nullopt;
+  return RegularFile(std::move(fd), info);
 }
 
 std::optional<std::string> RegularFile::read(const std::filesystem::path& path, std::uintmax_t limit,
                                              std::error_code& error, Links links) {
   auto file = open(path, links, error);
   return file ? file->readAll(limit, error) : std::nullopt;
-}
-
-RegularFile::RegularFile(RegularFile&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)), m_info(other.m_info) {}
-
-RegularFile::~RegularFile() {
-  if (m_fd >= 0) ::close(m_fd);
 }
 
 std::optional<std::string> RegularFile::readAll(std::uintmax_t limit, std::error_code& error) {
@@ -58,7 +47,7 @@ std::optional<std::string> RegularFile::readAll(std::uintmax_t limit, std::error
   content.reserve(static_cast<std::size_t>(m_info.st_size) + 1);
   char buffer[65536];
   for (;;) {
-    const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
+    const ssize_t count = ::read(m_fd.get(), buffer, sizeof buffer);
     if (count < 0) {
       if (errno == EINTR) continue;
       error = lastError();

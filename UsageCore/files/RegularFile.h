@@ -7,6 +7,9 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
+
+#include "files/FileDescriptor.h"
 
 // A file opened for reading that is known to be a regular file. Opening never blocks (a pipe or a
 // device at the path is refused, not waited on), and reading is capped, so whatever sits at a path
@@ -22,16 +25,12 @@ class RegularFile {
   static std::optional<std::string> read(const std::filesystem::path& path, std::uintmax_t limit,
                                          std::error_code& error, Links links = Links::follow);
 
-  RegularFile(RegularFile&& other) noexcept;
-  RegularFile& operator=(RegularFile&&) = delete;
-  ~RegularFile();
-
-  int descriptor() const { return m_fd; }
+  int descriptor() const { return m_fd.get(); }
   const struct stat& info() const { return m_info; }
   std::optional<std::string> readAll(std::uintmax_t limit, std::error_code& error);
 
  private:
-  RegularFile(int fd, const struct stat& info) : m_fd(fd), m_info(info) {}
-  int m_fd;
+  RegularFile(FileDescriptor fd, const struct stat& info) : m_fd(std::move(fd)), m_info(info) {}
+  FileDescriptor m_fd;
   struct stat m_info;
 };

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QUuid>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -12,45 +11,14 @@
 #include <cmath>
 #include <limits>
 
+#include "files/AtomicFileWriter.h"
+#include "files/FileDescriptor.h"
+
 namespace HistoryFile {
 
 namespace {
 
-std::error_code lastError() { return std::error_code(errno != 0 ? errno : EIO, std::generic_category()); }
-
-// Closes a descriptor on every path out of a function.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : m_fd(fd) {}
-  ~Descriptor() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return m_fd; }
-  bool valid() const { return m_fd >= 0; }
-  // Closes now, reporting the error a delayed write may surface at close.
-  std::error_code close() {
-    const int fd = m_fd;
-    m_fd = -1;
-    return ::close(fd) == 0 ? std::error_code() : lastError();
-  }
-
- private:
-  int m_fd;
-};
-
-std::error_code writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return lastError();
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return {};
-}
+using PosixFile::lastError;
 
 std::string backupPrefix(const fs::path& file) { return file.filename().string() + ".corrupt-"; }
 
@@ -131,36 +99,12 @@ std::error_code createPrivateDirectory(const fs::path& directory) {
 std::error_code writeAtomically(std::string_view bytes, const fs::path& target) {
   const fs::path directory = target.parent_path().empty() ? fs::path(".") : target.parent_path();
   if (const auto error = createPrivateDirectory(directory)) return error;
-
-  const std::string uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
-  std::string name = ".";
-  name.append(target.filename().string()).append(".").append(uuid).append(".tmp");
-  const fs::path temporary = directory / name;
-  const auto discard = [&](std::error_code error) {
-    ::unlink(temporary.c_str());
-    return error;
-  };
-
-  Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
-  if (!file.valid()) return lastError();
-  // The umask may have taken bits away; the file must be exactly owner
-  // read/write.
-  if (::fchmod(file.get(), 0600) != 0) return discard(lastError());
-  if (const auto error = writeAll(file.get(), bytes)) return discard(error);
-  if (::fsync(file.get()) != 0) return discard(lastError());
-  if (const auto error = file.close()) return discard(error);
-
-  if (::rename(temporary.c_str(), target.c_str()) != 0) return discard(lastError());
-
-  // Makes the rename itself durable. Some file systems refuse fsync on folders;
-  // the content is complete either way, so that is not a failed write.
-  Descriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.valid()) ::fsync(folder.get());
-  return {};
+  return AtomicFileWriter::replace(target, bytes, 0600);
 }
 
 std::error_code appendDurably(std::string_view line, const fs::path& file) {
-  Descriptor journal(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+  FileDescriptor journal(
+      ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
   if (!journal.valid()) return lastError();
   struct stat info {};
   if (::fstat(journal.get(), &info) != 0) return lastError();
@@ -168,9 +112,20 @@ std::error_code appendDurably(std::string_view line, const fs::path& file) {
   if (const auto error = restrictPermissions(journal.get(), fs::perms::owner_read | fs::perms::owner_write)) {
     return error;
   }
-  if (const auto error = writeAll(journal.get(), line)) return error;
+  if (const auto error = PosixFile::writeAll(journal.get(), line)) return error;
   if (::fsync(journal.get()) != 0) return lastError();
   return journal.close();
+}
+
+std::error_code createDurably(const fs::path& file) {
+  FileDescriptor created(::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+  if (!created.valid()) return lastError();
+  if (::fsync(created.get()) != 0) return lastError();
+  if (const auto error = created.close()) return error;
+  const fs::path directory = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+  const FileDescriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folder.valid() || ::fsync(folder.get()) != 0) return lastError();
+  return {};
 }
 
 void removeStaleTemporaries(const fs::path& target) {

@@ -38,6 +38,9 @@ std::error_code writeAtomically(std::string_view bytes, const fs::path& target);
 // it to disk before returning.
 std::error_code appendDurably(std::string_view line, const fs::path& file);
 
+// Creates an empty file (0600) if there is none and makes it and its folder entry durable.
+std::error_code createDurably(const fs::path& file);
+
 // Deletes the temporary files that writes to `target` killed midway left behind
 // (".<name>.<uuid>.tmp"); nothing else.
 void removeStaleTemporaries(const fs::path& target);

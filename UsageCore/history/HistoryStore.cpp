@@ -1,11 +1,18 @@
 #include "history/HistoryStore.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
 #include <QFile>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 
+#include "files/FileDescriptor.h"
 #include "files/RegularFile.h"
 #include "history/HistoryCodec.h"
 #include "history/HistoryFile.h"
@@ -38,6 +45,26 @@ bool isAbsent(const std::error_code& error) {
   return error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
 }
 
+// What a reader compares to tell that the writer changed the disk: identity, size and time of
+// each item, -1 for an absent one. Appends change the size, folds the identity.
+using DiskStamp = std::vector<long long>;
+
+DiskStamp stampOf(std::initializer_list<fs::path> items) {
+  DiskStamp stamp;
+  for (const auto& item : items) {
+    struct stat info {};
+    if (::lstat(item.c_str(), &info) != 0) {
+      stamp.insert(stamp.end(), {-1, -1, -1});
+      continue;
+    }
+    stamp.insert(stamp.end(), {static_cast<long long>(info.st_ino), static_cast<long long>(info.st_size),
+                               static_cast<long long>(info.st_mtime)});
+  }
+  return stamp;
+}
+
+bool removeWithFilesystem(const fs::path& item, std::error_code& error) { return fs::remove(item, error); }
+
 // Samples read from disk, grouped by series before they join the store. The file lists each
 // series in one run, so most elements find their series without a lookup.
 class Staging {
@@ -69,12 +96,27 @@ class Staging {
 }  // namespace
 
 struct HistoryStore::State {
-  State(std::optional<fs::path> file, Policy limits, Access mode)
-      : fileURL(std::move(file)), policy(limits), readOnly(mode == Access::readOnly) {}
+  State(std::optional<fs::path> file, Policy limits, Access mode, RemoveItem remover)
+      : fileURL(std::move(file)),
+        policy(limits),
+        readOnly(mode == Access::readOnly),
+        removeItem(remover ? std::move(remover) : RemoveItem(removeWithFilesystem)) {}
+
+  // Who changes the disk: the store holding the history's lock. A reader defers to another process
+  // that holds it; a read-only store never writes.
+  enum class Role { undecided, writer, reader };
 
   const std::optional<fs::path> fileURL;
   const Policy policy;
   const bool readOnly;
+  const RemoveItem removeItem;
+  Role role = Role::undecided;
+  std::atomic<bool> writer{false};
+  FileDescriptor lock;
+  // The disk as a reader last read it.
+  std::optional<DiskStamp> readerSeen;
+  // A clear left its marker on disk and has not finished deleting.
+  bool clearPending = false;
   HistoryMap entries;
   long long version = 0;
   bool loaded = false;
@@ -90,8 +132,11 @@ struct HistoryStore::State {
   std::uintmax_t prunedSamples = 0;
   std::atomic<bool> clearFailed{false};
   std::atomic<int> setAsideErrno{0};
+  std::atomic<int> writeErrno{0};
   // Fingerprint of the file's bytes, so that rewriting identical content is skipped.
   std::optional<std::pair<std::size_t, std::size_t>> onDisk;
+
+  bool writes() const { return role == Role::writer; }
 
   Snapshot snapshot() const {
     const int error = setAsideErrno;
@@ -114,6 +159,11 @@ struct HistoryStore::State {
   std::uintmax_t maxBytes() const { return static_cast<std::uintmax_t>(std::max(0LL, policy.maxFileBytes)); }
   fs::path journal() const { return journalURL(*fileURL); }
 
+  void claimLock();
+  void forget();
+  void begin();
+  bool finishClear();
+  void failWrite(std::error_code error);
   bool setAside(const fs::path& item, TimePoint now);
   void ensureLoaded(TimePoint now);
   bool readFile(Staging& staging, bool& read, TimePoint now);
@@ -128,9 +178,86 @@ struct HistoryStore::State {
   void clear();
 };
 
+// This store writes while it holds the lock. A lock file that cannot be made (a read-only folder)
+// leaves nobody to defer to, so the store then writes as it would without one.
+void HistoryStore::State::claimLock() {
+  if (!fileURL || readOnly || role == Role::writer) return;
+  const fs::path folder = fileURL->parent_path().empty() ? fs::path(".") : fileURL->parent_path();
+  HistoryFile::createPrivateDirectory(folder);
+  FileDescriptor file(::open(lockURL(*fileURL).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+  if (file.valid() && ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) {
+      if (role == Role::undecided) qCDebug(coreLog) << "history is written by another process; reading only";
+      role = Role::reader;
+      return;
+    }
+    file.reset();
+  }
+  const bool wasReader = role == Role::reader;
+  lock = std::move(file);
+  role = Role::writer;
+  writer = true;
+  // What the last writer left on disk is the history now; the reader's own samples never got there.
+  if (wasReader) forget();
+}
+
+void HistoryStore::State::forget() {
+  entries.clear();
+  unjournalled.clear();
+  onDisk.reset();
+  readerSeen.reset();
+  loaded = false;
+  needsFold = false;
+  journalBytes = compactedBytes = compactedSamples = prunedSamples = 0;
+  ++version;
+}
+
+// Every load and record starts here: take the lock if it is free, and a reader picks up what the
+// writer has changed since it last looked.
+void HistoryStore::State::begin() {
+  claimLock();
+  if (role != Role::reader) return;
+  const DiskStamp seen = stampOf({*fileURL, journal(), clearingURL(*fileURL)});
+  if (loaded && readerSeen != seen) forget();
+  readerSeen = seen;
+}
+
+// Deletes what a clear deletes, the journal before the file; the marker goes last, so a clear cut
+// short is finished at the next start instead of leaving part of the history to come back.
+bool HistoryStore::State::finishClear() {
+  bool failed = false;
+  const auto remove = [&](const fs::path& item) {
+    std::error_code error;
+    const bool exists = HistoryFile::itemExists(item, error);
+    // Not knowing whether something is there counts as failing to delete it.
+    if (error) failed = true;
+    if (exists && !removeItem(item, error)) failed = true;
+  };
+  for (const fs::path& item : {journal(), *fileURL}) {
+    remove(item);
+    std::error_code listError;
+    const auto backups = HistoryFile::corruptBackups(item, &listError);
+    if (listError) failed = true;
+    for (const auto& backup : backups) remove(backup);
+  }
+  if (!failed) remove(clearingURL(*fileURL));
+  clearPending = failed;
+  return !failed;
+}
+
+// Appends stop until a fold succeeds, so a folder we cannot write never grows the journal; the
+// first failure of a run is logged.
+void HistoryStore::State::failWrite(std::error_code error) {
+  needsFold = true;
+  if (writeErrno.exchange(error.value()) == 0) {
+    qCWarning(coreLog) << "cannot rewrite the history file, recording to disk paused:"
+                              << error.message().c_str();
+  }
+}
+
 // A damaged item goes aside; when it cannot, it stays untouched and loading stops here.
 bool HistoryStore::State::setAside(const fs::path& item, TimePoint now) {
-  if (readOnly) return true;
+  if (!writes()) return true;
   const std::error_code error = HistoryFile::quarantine(item, now, policy.maxCorruptBackups);
   setAsideErrno = error.value();
   return !error;
@@ -142,7 +269,19 @@ void HistoryStore::State::ensureLoaded(TimePoint now) {
     loaded = true;
     return;
   }
-  if (!readOnly) HistoryFile::removeStaleTemporaries(*fileURL);
+  std::error_code markerError;
+  const bool clearing = HistoryFile::itemExists(clearingURL(*fileURL), markerError);
+  if (markerError) return;
+  if (clearing) {
+    // An interrupted clear: nothing on disk counts any more.
+    if (writes()) {
+      clearPending = true;
+      if (!finishClear()) return;
+    }
+    loaded = true;
+    return;
+  }
+  if (writes()) HistoryFile::removeStaleTemporaries(*fileURL);
   Staging staging;
   bool read = false;
   if (!readFile(staging, read, now) || !readJournal(staging, read, now)) return;
@@ -161,7 +300,7 @@ bool HistoryStore::State::readFile(Staging& staging, bool& read, TimePoint now) 
     // Absent: empty history. A folder or a pipe at the path, or any other failure: postponed.
     return isAbsent(error);
   }
-  if (!readOnly) {
+  if (writes()) {
     if (HistoryFile::restrictPermissions(file.parent_path(), kFolderMask)) return false;
     if (HistoryFile::restrictPermissions(opened->descriptor(), kFileMask)) return false;
   }
@@ -186,12 +325,15 @@ bool HistoryStore::State::readJournal(Staging& staging, bool& read, TimePoint no
   const auto bytes = RegularFile::read(journal, maxBytes(), error, RegularFile::Links::refuse);
   if (!bytes) {
     if (isAbsent(error)) return true;
-    if (error == std::errc::too_many_symbolic_link_levels || error == std::errc::file_too_large) {
+    // A link, a pipe or a folder in the journal's place, or one too large to read, goes aside so
+    // that history goes on.
+    if (error == std::errc::too_many_symbolic_link_levels || error == std::errc::file_too_large ||
+        error == std::errc::invalid_argument) {
       return setAside(journal, now);
     }
     return false;
   }
-  if (!readOnly) HistoryFile::restrictPermissions(journal, kFileMask);
+  if (writes()) HistoryFile::restrictPermissions(journal, kFileMask);
   journalBytes = bytes->size();
   std::string_view rest(*bytes);
   // What follows the last newline is a line cut short by a crash; it is left out.
@@ -258,19 +400,21 @@ void HistoryStore::State::prune(TimePoint now) {
 }
 
 void HistoryStore::State::maintainBackups(TimePoint now) {
-  if (!fileURL || readOnly) return;
+  if (!fileURL || !writes()) return;
   HistoryFile::maintainBackups(*fileURL, now, policy.retention, policy.futureTolerance);
   HistoryFile::maintainBackups(journal(), now, policy.retention, policy.futureTolerance);
 }
 
 void HistoryStore::State::persist() {
-  if (!fileURL || readOnly || !loaded) return;
+  if (!fileURL || !writes() || !loaded) return;
+  if (clearPending && !finishClear()) return;
   // Lines are added only to a file already on disk; the first samples of a new history make the file.
   if (!onDisk && !unjournalled.empty()) needsFold = true;
   if (!needsFold && !unjournalled.empty()) {
     std::string line = HistoryCodec::encode(unjournalled);
     line += '\n';
-    if (HistoryFile::appendDurably(line, journal())) {
+    // A journal past the file limit would be set aside whole at the next start.
+    if (journalBytes + line.size() > maxBytes() || HistoryFile::appendDurably(line, journal())) {
       needsFold = true;
     } else {
       journalBytes += line.size();
@@ -291,7 +435,9 @@ void HistoryStore::State::fold() {
   const std::string bytes = HistoryCodec::encode(entries);
   const auto fingerprint = fingerprintOf(bytes);
   // On failure everything stays pending and the next persist tries again.
-  if (onDisk != fingerprint && HistoryFile::writeAtomically(bytes, *fileURL)) return;
+  if (onDisk != fingerprint) {
+    if (const auto error = HistoryFile::writeAtomically(bytes, *fileURL)) return failWrite(error);
+  }
   onDisk = fingerprint;
   compactedBytes = bytes.size();
   compactedSamples = 0;
@@ -300,12 +446,14 @@ void HistoryStore::State::fold() {
   unjournalled.clear();
   std::error_code error;
   fs::remove(journal(), error);
-  if (error) return;
+  if (error) return failWrite(error);
   journalBytes = 0;
   needsFold = false;
+  writeErrno = 0;
 }
 
 void HistoryStore::State::load(TimePoint now) {
+  if (fileURL) begin();
   const bool first = !loaded;
   ensureLoaded(now);
   const std::uintmax_t prunedBefore = prunedSamples;
@@ -317,6 +465,7 @@ void HistoryStore::State::load(TimePoint now) {
 }
 
 void HistoryStore::State::record(std::vector<HistoryEntry> incoming, TimePoint now) {
+  if (fileURL) begin();
   ensureLoaded(now);
   prune(now);
 
@@ -353,7 +502,8 @@ void HistoryStore::State::record(std::vector<HistoryEntry> incoming, TimePoint n
     } else {
       entries[std::move(key)].edit().push_back(sample);
     }
-    unjournalled.push_back(std::move(entry));
+    // A reader's samples stay in memory: the writer's own refreshes record the same usage.
+    if (!fileURL || writes()) unjournalled.push_back(std::move(entry));
     stored = true;
   }
   if (stored) ++version;
@@ -367,34 +517,28 @@ void HistoryStore::State::clear() {
   entries.clear();
   unjournalled.clear();
   onDisk.reset();
+  readerSeen.reset();
   loaded = true;
   ++version;
   needsFold = false;
   journalBytes = compactedBytes = compactedSamples = prunedSamples = 0;
   clearFailed = false;
   if (!fileURL || readOnly) return;
-
-  bool failed = false;
-  const auto remove = [&](const fs::path& item) {
-    std::error_code error;
-    const bool exists = HistoryFile::itemExists(item, error);
-    // Not knowing whether something is there counts as failing to delete it.
-    if (error) failed = true;
-    if (exists && !fs::remove(item, error)) failed = true;
-  };
-  for (const fs::path& item : {*fileURL, journal()}) {
-    remove(item);
-    std::error_code listError;
-    const auto backups = HistoryFile::corruptBackups(item, &listError);
-    if (listError) failed = true;
-    for (const auto& backup : backups) remove(backup);
+  claimLock();
+  // The files belong to the process holding the lock: its next write would bring them back.
+  if (!writes()) {
+    clearFailed = true;
+    return;
   }
+  // On disk before anything is deleted. Should it fail, the deletions are still worth trying.
+  HistoryFile::createDurably(clearingURL(*fileURL));
+  clearFailed = !finishClear();
   setAsideErrno = 0;
-  clearFailed = failed;
+  writeErrno = 0;
 }
 
-HistoryStore::HistoryStore(std::optional<fs::path> fileURL, Policy policy, Access access)
-    : m_state(std::make_shared<State>(std::move(fileURL), policy, access)),
+HistoryStore::HistoryStore(std::optional<fs::path> fileURL, Policy policy, Access access, RemoveItem removeItem)
+    : m_state(std::make_shared<State>(std::move(fileURL), policy, access, std::move(removeItem))),
       m_executor(std::make_unique<SerialExecutor>()) {}
 
 HistoryStore::~HistoryStore() = default;
@@ -409,6 +553,18 @@ fs::path HistoryStore::journalURL(const fs::path& fileURL) {
   fs::path journal = fileURL;
   journal += ".journal";
   return journal;
+}
+
+fs::path HistoryStore::lockURL(const fs::path& fileURL) {
+  fs::path lock = fileURL;
+  lock += ".lock";
+  return lock;
+}
+
+fs::path HistoryStore::clearingURL(const fs::path& fileURL) {
+  fs::path marker = fileURL;
+  marker += ".clearing";
+  return marker;
 }
 
 QFuture<HistoryStore::Snapshot> HistoryStore::load(TimePoint now) {
@@ -433,3 +589,10 @@ std::error_code HistoryStore::setAsideError() const {
 }
 
 const std::optional<fs::path>& HistoryStore::fileURL() const { return m_state->fileURL; }
+
+std::error_code HistoryStore::writeError() const {
+  const int error = m_state->writeErrno;
+  return error == 0 ? std::error_code() : std::error_code(error, std::generic_category());
+}
+
+bool HistoryStore::isWriter() const { return m_state->writer; }

@@ -2,6 +2,7 @@
 
 #include <QFuture>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <system_error>
@@ -21,6 +22,11 @@ class SerialExecutor;
 // journal is folded into the file at load, once it or pruning has made the
 // file stale enough (Policy::journalFoldBytes), and after anything it cannot
 // express.
+//
+// One process writes: it holds an advisory lock on "history.json.lock" beside the file for as long
+// as the store lives. A store that finds the lock taken reads what the writer leaves on disk (and
+// keeps its own samples in memory only) until the lock comes free. A clear first leaves a
+// "history.json.clearing" marker, which makes an interrupted clear finish at the next start.
 class HistoryStore {
  public:
   struct Policy {
@@ -52,11 +58,14 @@ class HistoryStore {
   // permission change or deletion): for one-shot reports that must leave the history alone.
   enum class Access { readWrite, readOnly };
 
+  // Deletes one item at a path; replaced in tests to stop a clear between its steps.
+  using RemoveItem = std::function<bool(const std::filesystem::path&, std::error_code&)>;
+
   // No file location: memory only, no I/O at all. Construction does no I/O.
   // Destruction waits for the calls already queued, so a write in progress is
   // never cut short.
   explicit HistoryStore(std::optional<std::filesystem::path> fileURL, Policy policy = Policy::standard(),
-                        Access access = Access::readWrite);
+                        Access access = Access::readWrite, RemoveItem removeItem = {});
   ~HistoryStore();
   HistoryStore(const HistoryStore&) = delete;
   HistoryStore& operator=(const HistoryStore&) = delete;
@@ -74,10 +83,18 @@ class HistoryStore {
   // not be moved aside stays in place untouched, and recording to disk stops
   // until a later call manages to move it. Empty otherwise.
   std::error_code setAsideError() const;
+  // Why recording to disk has stopped: the last fold (rewriting the file) failed, so nothing more
+  // is appended to the journal until one succeeds. Empty otherwise.
+  std::error_code writeError() const;
+  // Whether this store writes the file; false while another process holds the history's lock.
+  bool isWriter() const;
 
   const std::optional<std::filesystem::path>& fileURL() const;
   // The journal beside a history file.
   static std::filesystem::path journalURL(const std::filesystem::path& fileURL);
+  // The lock file and the interrupted-clear marker beside a history file.
+  static std::filesystem::path lockURL(const std::filesystem::path& fileURL);
+  static std::filesystem::path clearingURL(const std::filesystem::path& fileURL);
 
  private:
   struct State;

@@ -22,6 +22,8 @@ QNetworkRequest networkRequest(const ClaudeUsageRequest& request) {
   return result;
 }
 
+constexpr qint64 kReadAhead = 64 * 1024;
+
 bool isSuccess(int status) { return status >= 200 && status <= 299; }
 
 // Why the exchange was cut short, if it was.
@@ -45,15 +47,24 @@ ClaudeUsageResponse perform(const ClaudeUsageRequest& request, std::chrono::mill
     aborted = reason;
     reply->abort();
   };
+  // Qt reads ahead of us only this far, and the body is taken out as it arrives, so the cap holds
+  // while the answer streams, with or without a length, chunked or not.
+  reply->setReadBufferSize(kReadAhead);
+  QByteArray body;
   const auto checkSize = [&] {
     const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-    if (declared > kMaxBodyBytes || reply->bytesAvailable() > kMaxBodyBytes) abortFor(Abort::tooLarge);
+    if (declared > kMaxBodyBytes) abortFor(Abort::tooLarge);
+  };
+  const auto takeBody = [&] {
+    if (aborted != Abort::none) return;
+    body += reply->read(kMaxBodyBytes + 1 - body.size());
+    if (body.size() > kMaxBodyBytes) abortFor(Abort::tooLarge);
   };
 
   QEventLoop loop;
   QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
   QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, checkSize);
-  QObject::connect(reply, &QNetworkReply::readyRead, &loop, checkSize);
+  QObject::connect(reply, &QNetworkReply::readyRead, &loop, takeBody);
   QTimer limitTimer;
   limitTimer.setSingleShot(true);
   QObject::connect(&limitTimer, &QTimer::timeout, &loop, [&] { abortFor(Abort::limit); });
@@ -82,7 +93,11 @@ ClaudeUsageResponse perform(const ClaudeUsageRequest& request, std::chrono::mill
   ClaudeUsageResponse response;
   response.statusCode = status;
   for (const auto& [name, value] : reply->rawHeaderPairs()) response.headers.emplace_back(name, value);
-  if (aborted == Abort::none) response.body = reply->readAll();
+  if (aborted == Abort::none) {
+    takeBody();
+    response.body = std::move(body);
+    if (response.body.size() > kMaxBodyBytes && !refused) throw ResponseTooLargeError("usage answer too large");
+  }
   return response;
 }
 

@@ -62,6 +62,10 @@ UsageStore::UsageStore(std::vector<std::shared_ptr<UsageProvider>> providers, st
   connect(m_timer, &QTimer::timeout, this, [this] {
     if (m_loop) runLoopStep(m_loop);
   });
+  m_queuedTimer = new QTimer(this);
+  m_queuedTimer->setSingleShot(true);
+  m_queuedTimer->setTimerType(Qt::PreciseTimer);
+  connect(m_queuedTimer, &QTimer::timeout, this, [this] { startQueuedRefresh(true); });
   loadHistory();
 }
 
@@ -118,6 +122,27 @@ void UsageStore::runLoopStep(const std::shared_ptr<Loop>& loop) {
 }
 
 QFuture<void> UsageStore::refresh() { return startRefresh(std::stop_token()); }
+
+void UsageStore::requestRefresh() {
+  m_refreshQueued = true;
+  startQueuedRefresh();
+}
+
+void UsageStore::startQueuedRefresh(bool waited) {
+  // A running refresh takes it up when it ends.
+  if (!m_refreshQueued || m_isRefreshing) return;
+  const double spacing = std::chrono::duration<double>(m_manualSpacing).count();
+  const double since =
+      m_lastRequestedStart ? toEpochSeconds(m_clock()) - toEpochSeconds(*m_lastRequestedStart) : spacing;
+  if (!waited && since >= 0 && since < spacing) {
+    if (!m_queuedTimer->isActive()) m_queuedTimer->start(int(std::ceil((spacing - since) * 1000)));
+    return;
+  }
+  m_queuedTimer->stop();
+  m_refreshQueued = false;
+  m_lastRequestedStart = m_clock();
+  refresh();
+}
 
 QFuture<void> UsageStore::startRefresh(std::stop_token cancel) {
   if (m_isRefreshing) return QtFuture::makeReadyFuture();
@@ -219,4 +244,5 @@ void UsageStore::endRefresh(const std::shared_ptr<Run>& run) {
   if (m_run == run) m_run.reset();
   setIsRefreshing(false);
   run->done.finish();
+  startQueuedRefresh();
 }

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QThreadPool>
 #include <QTimer>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
@@ -81,6 +82,15 @@ class UsageStore : public QObject {
   void stop();
   // One refresh of all providers. Returns a finished future at once when a refresh is running.
   QFuture<void> refresh();
+  // A refresh asked for by hand (button, tray, signal). Coalesced: at most one runs and one more
+  // waits, and requested refreshes start at least manualRefreshSpacing apart, so a flood of
+  // requests reaches the network a handful of times. The spacing is read on the store's clock; a
+  // clock that went back counts as the spacing passed.
+  void requestRefresh();
+  // Whether a requested refresh is waiting for its turn.
+  bool hasQueuedRefresh() const { return m_refreshQueued; }
+  static constexpr std::chrono::milliseconds kManualRefreshSpacing{10000};
+  void setManualRefreshSpacing(std::chrono::milliseconds spacing) { m_manualSpacing = spacing; }
   // Empties the history (memory and file); recording pauses until the clear succeeds.
   void clearHistory();
 
@@ -110,6 +120,8 @@ class UsageStore : public QObject {
   void apply(ServiceUsage result, std::vector<HistoryEntry>& entries);
   void finishFetches(const std::shared_ptr<Run>& run);
   void endRefresh(const std::shared_ptr<Run>& run);
+  // Starts the waiting requested refresh once the spacing has passed; `waited` when its timer fired.
+  void startQueuedRefresh(bool waited = false);
   void setIsRefreshing(bool value);
   void setLastRefresh(TimePoint value);
 
@@ -150,6 +162,11 @@ class UsageStore : public QObject {
 
   std::shared_ptr<Loop> m_loop;  // present while the loop runs
   QTimer* m_timer = nullptr;     // the loop's pause
-  std::shared_ptr<Run> m_run;    // the refresh in progress
-  QThreadPool m_pool;            // provider fetches; never the shared global pool
+  // Requested refreshes: the one waiting, its timer, and when the last one started.
+  bool m_refreshQueued = false;
+  QTimer* m_queuedTimer = nullptr;
+  std::optional<TimePoint> m_lastRequestedStart;
+  std::chrono::milliseconds m_manualSpacing = kManualRefreshSpacing;
+  std::shared_ptr<Run> m_run;  // the refresh in progress
+  QThreadPool m_pool;          // provider fetches; never the shared global pool
 };

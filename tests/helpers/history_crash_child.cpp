@@ -2,15 +2,33 @@
 // moments and checks what is left on disk.
 //
 //   history_crash_child <history file> <journal fold bytes>
+//
+// With "clear", it clears the history instead and kills itself right after the given number of
+// deletions, as a crash between the clear's steps would.
+//
+//   history_crash_child <history file> clear <deletions>
 #include <QCoreApplication>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "history/HistoryStore.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  if (argc == 4 && std::strcmp(argv[2], "clear") == 0) {
+    int left = std::atoi(argv[3]);
+    HistoryStore store(argv[1], HistoryStore::Policy::standard(), HistoryStore::Access::readWrite,
+                       [&left](const std::filesystem::path& item, std::error_code& error) {
+                         const bool removed = std::filesystem::remove(item, error);
+                         if (--left == 0) std::raise(SIGKILL);
+                         return removed;
+                       });
+    store.clear().waitForFinished();
+    return store.clearFailed() ? 1 : 0;
+  }
   if (argc != 3) {
     std::fprintf(stderr, "usage: history_crash_child <history file> <journal fold bytes>\n");
     return 2;

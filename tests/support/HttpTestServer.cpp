@@ -43,6 +43,26 @@ void stream(QTcpSocket* socket, const QByteArray& body) {
   topUp();
 }
 
+// Sends `total` bytes of filler in 64 KiB chunks while the peer keeps reading, then the last chunk.
+void streamChunked(QTcpSocket* socket, qint64 total, std::shared_ptr<qint64> taken) {
+  constexpr qint64 kChunk = 64 * 1024;
+  const QByteArray chunk = QByteArray::number(kChunk, 16) + "\r\n" + QByteArray(kChunk, 'x') + "\r\n";
+  auto queued = std::make_shared<qint64>(0);
+  const auto topUp = [socket, total, chunk, queued] {
+    while (socket->bytesToWrite() < 4 * chunk.size() && *queued < total) {
+      socket->write(chunk);
+      *queued += kChunk;
+      if (*queued >= total) socket->write("0\r\n\r\n");
+    }
+    if (*queued >= total && socket->bytesToWrite() == 0) socket->disconnectFromHost();
+  };
+  QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [topUp, taken, chunk](qint64 written) {
+    *taken += written * kChunk / chunk.size();
+    topUp();
+  });
+  topUp();
+}
+
 }  // namespace
 
 std::vector<QByteArray> HttpTestRequest::header(const QByteArray& name) const {
@@ -85,6 +105,11 @@ void HttpTestServer::accept() {
       } else if (response.mode == HttpTestResponse::Mode::stream) {
         socket->write(responseHead(response, std::nullopt));
         stream(socket, response.body);
+      } else if (response.mode == HttpTestResponse::Mode::chunked) {
+        HttpTestResponse head = response;
+        head.headers.emplace_back("Transfer-Encoding", "chunked");
+        socket->write(responseHead(head, std::nullopt));
+        streamChunked(socket, response.chunkedBytes, m_chunkedSent);
       } else if (response.mode == HttpTestResponse::Mode::trickle) {
         socket->write(responseHead(response, 1024 * 1024));
         auto* timer = new QTimer(socket);

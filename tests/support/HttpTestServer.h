@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTcpServer>
 #include <chrono>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct HttpTestResponse {
     stall,    // read the request, never answer
     trickle,  // status line and headers, then one body byte per interval, never finishing
     stream,   // status line and headers without a length, the body in chunks as the peer takes them
+    chunked,  // chunked transfer coding: `chunkedBytes` of filler as the peer takes them
   };
 
   int status = 200;
@@ -32,6 +34,7 @@ struct HttpTestResponse {
   QByteArray body;
   Mode mode = Mode::respond;
   std::chrono::milliseconds trickleInterval{100};
+  qint64 chunkedBytes = 0;
 
   static HttpTestResponse json(int status, QByteArray body);
 };
@@ -48,6 +51,8 @@ class HttpTestServer {
 
   void respondWith(HttpTestResponse response) { m_response = std::move(response); }
   const std::vector<HttpTestRequest>& requests() const { return m_requests; }
+  // Body bytes the peers have taken off the sockets of chunked answers so far.
+  qint64 chunkedBytesSent() const { return *m_chunkedSent; }
 
  private:
   void accept();
@@ -55,4 +60,5 @@ class HttpTestServer {
   QTcpServer m_server;
   HttpTestResponse m_response;
   std::vector<HttpTestRequest> m_requests;
+  std::shared_ptr<qint64> m_chunkedSent = std::make_shared<qint64>(0);
 };

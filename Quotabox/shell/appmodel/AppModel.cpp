@@ -87,10 +87,7 @@ void AppModel::evaluateNotifications() {
   emit notificationsEvaluated();
 }
 
-void AppModel::refreshNow() {
-  if (m_store->isRefreshing()) return;
-  m_store->refresh();
-}
+void AppModel::refreshNow() { m_store->requestRefresh(); }
 
 void AppModel::popoverDidAppear() {
   if (const auto last = m_store->lastRefresh()) {

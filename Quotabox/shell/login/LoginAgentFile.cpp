@@ -15,10 +15,13 @@
 #include <system_error>
 
 #include "files/AtomicFileWriter.h"
+#include "files/RegularFile.h"
 
 namespace {
 const QString kOpenTool = QStringLiteral("/usr/bin/open");
 const QString kSessionType = QStringLiteral("Aqua");
+// The agent is a few hundred bytes; anything far larger is not ours to parse.
+constexpr std::uintmax_t kMaxPlistBytes = 64 * 1024;
 
 // A property-list value; only the types the agent uses are told apart.
 struct PlistValue {
@@ -137,9 +140,10 @@ QByteArray LoginAgentFile::format(const QString& appPath) {
 }
 
 bool LoginAgentFile::matches(const QString& appPath) const {
-  QFile file(filePath());
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  const auto root = parsePlist(file.readAll());
+  std::error_code error;
+  const auto bytes = RegularFile::read(QFile::encodeName(filePath()).toStdString(), kMaxPlistBytes, error);
+  if (!bytes) return false;
+  const auto root = parsePlist(QByteArray::fromStdString(*bytes));
   if (!root || root->type != PlistValue::Type::dict) return false;
 
   const PlistValue* labelValue = member(*root, QStringLiteral("Label"));

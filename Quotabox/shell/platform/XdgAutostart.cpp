@@ -14,10 +14,13 @@
 
 #include "files/AtomicFileWriter.h"
 #include "files/PrivateFolder.h"
+#include "files/RegularFile.h"
 #include "files/XdgPaths.h"
 
 namespace {
 const QString kEntryName = QStringLiteral("com.orrisfen.Quotabox.desktop");
+// Our entry is a few hundred bytes; anything far larger is not ours to parse.
+constexpr std::uintmax_t kMaxEntryBytes = 64 * 1024;
 const QString kReservedInExec = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
 
 // Undoes the escapes of a desktop-entry string value.
@@ -174,9 +177,11 @@ QByteArray XdgAutostart::entryText(const QString& executable) {
 }
 
 LoginItemStatus XdgAutostart::status() const {
-  QFile file(entryPath());
-  if (!file.open(QIODevice::ReadOnly)) return LoginItemStatus::notRegistered;
-  const auto keys = readDesktopEntry(file.readAll());
+  // Read without blocking and capped: whatever sits at the path may not be ours.
+  std::error_code error;
+  const auto bytes = RegularFile::read(QFile::encodeName(entryPath()).toStdString(), kMaxEntryBytes, error);
+  if (!bytes) return LoginItemStatus::notRegistered;
+  const auto keys = readDesktopEntry(QByteArray::fromStdString(*bytes));
   const auto value = [&](const char* key) {
     const auto found = keys.find(QString::fromLatin1(key));
     return found == keys.end() ? QString() : found->second;

@@ -3,14 +3,15 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
-#include <mutex>
-
-class QSettings;
 
 // A user-defaults domain: typed key/value pairs kept in one JSON file per domain under
 // $XDG_CONFIG_HOME/Quotabox/. Booleans, integers, doubles, strings and bytes read back with the
 // type they were written with. Every write reaches the disk before setValue()/remove() return.
 // Thread-safe; instances of the same domain share one in-memory copy of the file.
+//
+// The file is read without blocking and capped: anything at the path that is not a regular file,
+// is too large, nested too deep or not a JSON object is moved aside (".corrupt-<time>") and the
+// domain starts empty. The file is kept 0600.
 class SettingsDomain {
  public:
   // The application's own domain.
@@ -29,6 +30,8 @@ class SettingsDomain {
 
   QString name() const { return m_name; }
   QString filePath() const { return m_path; }
+  // Where an unreadable file was moved, when one was; empty otherwise.
+  QString setAsidePath() const;
 
   // Invalid QVariant when the key is missing. Integers read back as LongLong, bytes as QByteArray.
   QVariant value(const QString& key) const;
@@ -43,12 +46,11 @@ class SettingsDomain {
   void removePersistentDomain();
 
  private:
+  struct Shared;
   SettingsDomain(QString name, QString path);
-  void open();
-  void quarantineUnreadableFile();
+  static std::shared_ptr<Shared> sharedFor(const QString& path);
 
   QString m_name;
   QString m_path;
-  mutable std::mutex m_mutex;
-  std::unique_ptr<QSettings> m_settings;
+  std::shared_ptr<Shared> m_shared;
 };

@@ -122,6 +122,17 @@ TEST_F(ClaudeUsageProviderTest, AnswersBecomeTheirMessages) {
   EXPECT_EQ(server.requests().size(), cases.size());
 }
 
+// Past the cap a chunked answer is cut off while it streams: the client stops taking bytes long
+// before the server runs out of them.
+TEST_F(ClaudeUsageProviderTest, ChunkedAnswerIsCutOffAtTheCapWhileItStreams) {
+  HttpTestResponse response = withMode(200, HttpTestResponse::Mode::chunked);
+  response.chunkedBytes = 256LL * 1024 * 1024;
+  server.respondWith(response);
+  EXPECT_EQ(message(), kCredentialsMessage);
+  // The cap, Qt's read-ahead and what the loopback socket buffers hold.
+  EXPECT_LT(server.chunkedBytesSent(), ClaudeUsageTransfer::kMaxBodyBytes + 32 * 1024 * 1024);
+}
+
 TEST_F(ClaudeUsageProviderTest, RetryAfterHoldsBackUntilItsTimeAtMostAnHour) {
   // Each answer, and the seconds it holds back the next request.
   const std::pair<HttpTestResponse, int> cases[] = {

@@ -92,3 +92,31 @@ TEST(HistoryCrashTest, KilledWriterAlwaysLeavesACompleteHistory) {
   }
   EXPECT_EQ(left, std::vector<std::string>{".history.json.decoy.tmp"});
 }
+
+// A clear killed after each of its deletions in turn: the next start never shows a cleared sample.
+TEST(HistoryCrashTest, ClearKilledBetweenItsStepsBringsNothingBack) {
+  TestSandbox sandbox;
+  const QString child = BuildPaths::helperDir() + QStringLiteral("/history_crash_child");
+  const fs::path file = sandbox.path("data/Quotabox/history.json");
+  const double t0 = 1763400000;
+  for (int deletions = 1; deletions <= 4; ++deletions) {
+    SCOPED_TRACE("killed after deletion " + std::to_string(deletions));
+    {
+      // Samples in the file and in the journal both.
+      HistoryStore store(file);
+      awaitFuture(store.record({{ServiceID::claude, "five_hour", 10, fromEpochSeconds(t0), std::nullopt}},
+                               fromEpochSeconds(t0)));
+      awaitFuture(store.record({{ServiceID::claude, "five_hour", 20, fromEpochSeconds(t0 + 60), std::nullopt}},
+                               fromEpochSeconds(t0 + 60)));
+      ASSERT_TRUE(fs::exists(file) && fs::exists(HistoryStore::journalURL(file)));
+    }
+    QProcess process;
+    process.start(child, {QString::fromStdString(file.string()), "clear", QString::number(deletions)});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    // Three deletions (journal, file, marker): killed after each, then one run that finishes.
+    EXPECT_EQ(process.exitStatus(), deletions <= 3 ? QProcess::CrashExit : QProcess::NormalExit);
+    HistoryStore restarted(file);
+    EXPECT_TRUE(awaitFuture(restarted.load(fromEpochSeconds(t0 + 120))).entries.empty());
+    EXPECT_FALSE(fs::exists(file) || fs::exists(HistoryStore::journalURL(file)));
+  }
+}

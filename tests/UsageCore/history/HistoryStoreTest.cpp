@@ -1,8 +1,11 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QFile>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <tuple>
@@ -186,7 +189,11 @@ TEST_F(HistoryStoreTest, RecordsReachTheDiskPrivatelyAndTheNextLoadFoldsThemExac
            fine);
     EXPECT_EQ(modeOf(folder()), 0700u);
     EXPECT_EQ(modeOf(file()), 0600u);
-    for (const auto& item : fs::directory_iterator(folder())) EXPECT_EQ(item.path().filename(), "history.json");
+    for (const auto& item : fs::directory_iterator(folder())) {
+      if (item.path() != HistoryStore::lockURL(file())) {
+        EXPECT_EQ(item.path().filename(), "history.json");
+      }
+    }
     // Later records go to the journal, which is as private as the file.
     record(store, {sample("five_hour", 20, fine + 60), sample("seven_day", 1, fine + 60)}, fine + 60);
     record(store, {sample("five_hour", 30, fine + 120)}, fine + 120);
@@ -321,8 +328,10 @@ TEST_F(HistoryStoreTest, QuarantinesFilesThatAreNotAVersionOneHistoryOrTooLargeK
   }
   // A file of exactly the limit is read.
   write("history.json", valid);
-  HistoryStore exact(file(), policy);
-  EXPECT_EQ(load(exact, t0).entries.size(), 1u);
+  {
+    HistoryStore exact(file(), policy);
+    EXPECT_EQ(load(exact, t0).entries.size(), 1u);
+  }
 
   // Backup names count up past taken stamps, and only the newest three stay.
   for (double t : {t0 - 30, t0 - 20, t0 - 10, t0}) write(stamp(t), "old");
@@ -428,4 +437,88 @@ TEST_F(HistoryStoreTest, ReadOnlyStoreReadsButNeverChangesTheDisk) {
   EXPECT_FALSE(store.clearFailed());
   EXPECT_EQ(readText(file()), before);
   EXPECT_EQ(modeOf(file()), 0644u);
+}
+
+TEST_F(HistoryStoreTest, JournalThatIsNotAFileIsSetAsideAndHistoryGoesOn) {
+  const std::pair<const char*, std::function<void()>> blockers[] = {
+      {"folder", [&] { fs::create_directories(journal() / "inner"); }},
+      {"fifo", [&] { ASSERT_EQ(::mkfifo(journal().c_str(), 0600), 0); }},
+  };
+  for (const auto& [kind, make] : blockers) {
+    SCOPED_TRACE(kind);
+    fs::remove_all(folder());
+    writeElements(json::array({element("claude", "five_hour", 1, t0)}));
+    make();
+    HistoryStore store(file());
+    EXPECT_EQ(timesOf(load(store, t0), "five_hour"), std::vector<double>{t0});
+    record(store, {sample("five_hour", 2, t0 + 60)}, t0 + 60);
+    EXPECT_EQ(samplesOnDisk(), 2u);
+    EXPECT_EQ(backupNames().size(), 0u);
+    EXPECT_EQ(HistoryFile::corruptBackups(journal()).size(), 1u);
+  }
+}
+
+// The data folder turns unwritable: every fold fails (here through the file-size limit, which
+// stops root as well), appends stop at the fold limit, and the next start reads it all.
+TEST_F(HistoryStoreTest, FailedFoldStopsAppendsSoTheJournalStaysReadable) {
+  std::vector<json> elements;
+  for (int i = 0; i < 200; ++i) elements.push_back(element("claude", "seven_day", i % 100, t0 - 3600 + i));
+  writeElements(elements);
+  const auto fileBytes = fs::file_size(file());
+  HistoryStore::Policy policy;
+  policy.journalFoldBytes = 1000;
+  std::size_t acked = 200;
+  {
+    HistoryStore store(file(), policy);
+    load(store, t0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = fileBytes + 8000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    for (int i = 1; i <= 300; ++i) {
+      record(store, {sample("five_hour", i % 100, t0 + 60 * i)}, t0 + 60 * i);
+      if (!store.writeError()) acked = 201 + i;
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_TRUE(store.writeError());
+  }
+  // Nothing past the fold limit and one more line.
+  EXPECT_LE(fs::file_size(journal()), std::max<std::uintmax_t>(policy.journalFoldBytes, fileBytes) + 200);
+  EXPECT_GE(samplesOnDisk(), acked);
+  HistoryStore restarted(file(), policy);
+  EXPECT_EQ(load(restarted, t0 + 60 * 300).entries.size(), 2u);
+  EXPECT_TRUE(backupNames().empty() && HistoryFile::corruptBackups(journal()).empty());
+  EXPECT_FALSE(restarted.writeError());
+}
+
+TEST_F(HistoryStoreTest, OneWriterHoldsTheLockAndTheOtherReadsUntilItIsFree) {
+  HistoryStore::Policy policy;
+  policy.journalFoldBytes = 600;  // folds often, where a second writer would overwrite the first
+  auto first = std::make_unique<HistoryStore>(file(), policy);
+  HistoryStore second(file(), policy);
+  load(*first, t0);
+  load(second, t0);
+  EXPECT_TRUE(first->isWriter());
+  EXPECT_FALSE(second.isWriter());
+  for (int i = 0; i < 30; ++i) {
+    const double at = t0 + 60 * i;
+    record(*first, {sample("five_hour", i, at)}, at);
+    // The reader's own samples stay in memory; it sees the writer's.
+    const auto seen = record(second, {sample("seven_day", i, at + 30)}, at + 30);
+    EXPECT_EQ(seriesOf(seen, "five_hour").size(), std::size_t(i) + 1);
+  }
+  EXPECT_EQ(samplesOnDisk(), 30u);
+  // The reader cannot clear what the writer would write again.
+  awaitFuture(second.clear());
+  EXPECT_TRUE(second.clearFailed());
+  EXPECT_EQ(samplesOnDisk(), 30u);
+
+  first.reset();
+  const auto taken = record(second, {sample("seven_day", 50, t0 + 1800)}, t0 + 1800);
+  EXPECT_TRUE(second.isWriter());
+  EXPECT_EQ(seriesOf(taken, "five_hour").size(), 30u);
+  EXPECT_EQ(samplesOnDisk(), 31u);
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "EventLoop.h"
@@ -264,4 +266,34 @@ TEST_F(UsageStoreTest, AnEarlyResultShowsWhileTheFetchRunsAndOnlyTheFinalOneIsRe
   const auto& series = store->history().begin()->second;
   ASSERT_EQ(series.size(), 1u);
   EXPECT_EQ(series[0].usedPercent, 55);
+}
+
+// A flood of requests (a held tray click, a script) starts one refresh, queues one more, and that
+// one waits out the spacing.
+TEST_F(UsageStoreTest, RequestedRefreshesAreCoalescedAndSpacedApart) {
+  std::vector<std::chrono::steady_clock::time_point> starts;
+  std::mutex mutex;
+  auto provider = std::make_shared<FakeProvider>(ServiceID::claude, [&](std::stop_token stop) {
+    {
+      std::lock_guard lock(mutex);
+      starts.push_back(std::chrono::steady_clock::now());
+    }
+    gate.wait(stop);
+    return okUsage(ServiceID::claude, {fiveHour}, 1);
+  });
+  auto store = makeStore({provider});
+  store->setManualRefreshSpacing(std::chrono::milliseconds(300));
+  for (int i = 0; i < 1000; ++i) store->requestRefresh();
+  ASSERT_TRUE(waitUntil([&] { return provider->calls == 1; }));
+  EXPECT_TRUE(store->hasQueuedRefresh());
+  gate.open();
+  ASSERT_TRUE(waitUntil([&] { return provider->calls == 2 && !store->isRefreshing(); }));
+  EXPECT_FALSE(store->hasQueuedRefresh());
+  // Measured where the fetches begin, a little after each refresh starts.
+  EXPECT_GE(starts.at(1) - starts.at(0), std::chrono::milliseconds(250));
+  // The spacing is read on the store's clock: once it has passed, a request runs at once.
+  clock.advance(1);
+  store->requestRefresh();
+  EXPECT_TRUE(store->isRefreshing());
+  EXPECT_TRUE(waitUntil([&] { return provider->calls == 3; }));
 }

@@ -106,13 +106,16 @@ TEST_F(TrayControllerTest, ActivationTogglesThePopoverAndSecondaryActivationRefr
   // Opening without any refresh so far starts one; the gate holds it running.
   ASSERT_TRUE(waitUntil([&] { return data.model->store().isRefreshing(); }));
 
+  // Requests while it runs queue one more, which waits out the spacing of requested refreshes.
   emit item->secondaryActivated();
   emit item->secondaryActivated();
   data.gate->open();
   ASSERT_TRUE(waitUntil([&] { return !data.model->store().isRefreshing(); }));
   EXPECT_EQ(data.claude->calls, 1);
+  data.clock.advance(10);
   emit item->secondaryActivated();
   ASSERT_TRUE(waitUntil([&] { return data.claude->calls == 2 && !data.model->store().isRefreshing(); }));
+  EXPECT_FALSE(data.model->store().hasQueuedRefresh());
 }
 
 TEST_F(TrayControllerTest, ContextMenuOffersRefreshSettingsAndQuit) {

@@ -1,7 +1,15 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <functional>
+#include <future>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
@@ -111,4 +119,47 @@ TEST_F(SettingsDomainTest, UnreadableFileIsSetAsideNotOverwritten) {
   ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
   EXPECT_EQ(kept.readAll(), damaged);
   EXPECT_EQ(readJson(domain->filePath()), nlohmann::json({{"showTrends", false}}));
+}
+
+// Whatever sits at the settings path, start-up goes on: nothing blocks, crashes or is rewritten
+// out of proportion; the item is moved aside and the domain starts empty.
+TEST_F(SettingsDomainTest, HostileFilesAreSetAsideWithoutBlockingOrCrashing) {
+  const auto file = sandbox.path(kStandardFile);
+  const auto nested = [&](int depth) {
+    return QByteArray("{\"showTrends\": false, \"pad\": ") + QByteArray(depth, '[') + QByteArray(depth, ']') + "}";
+  };
+  const std::pair<const char*, std::function<void()>> items[] = {
+      {"nested 100,000 deep", [&] { sandbox.writeFile(kStandardFile, nested(100000)); }},
+      {"nested 5,000 deep", [&] { sandbox.writeFile(kStandardFile, nested(5000)); }},
+      {"fifo", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }},
+      {"folder", [&] { std::filesystem::create_directories(file / "inner"); }},
+      {"over 1 MiB", [&] { sandbox.writeFile(kStandardFile, "{\"pad\": \"" + QByteArray(1100000, 'x') + "\"}"); }},
+  };
+  for (const auto& [kind, make] : items) {
+    SCOPED_TRACE(kind);
+    std::filesystem::remove_all(file.parent_path());
+    std::filesystem::create_directories(file.parent_path());
+    make();
+    auto opening = std::async(std::launch::async, [] { return SettingsDomain::standard(); });
+    if (opening.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+      ::close(::open(file.c_str(), O_WRONLY | O_NONBLOCK));  // lets a reader stuck on the pipe go
+      FAIL() << "opening the settings blocked";
+    }
+    const auto domain = opening.get();
+    EXPECT_FALSE(domain->contains("showTrends"));
+    EXPECT_TRUE(std::filesystem::exists(QFile::encodeName(domain->setAsidePath()).toStdString()));
+    domain->setValue("refreshInterval", 300.0);
+    EXPECT_EQ(readJson(domain->filePath()), nlohmann::json({{"refreshInterval", 300.0}}));
+  }
+}
+
+TEST_F(SettingsDomainTest, ExistingFileIsTightenedToOwnerOnly) {
+  const auto file = sandbox.writeFile(kStandardFile, R"({"warningThreshold": 80})");
+  std::filesystem::permissions(file, std::filesystem::perms(0644));
+  const auto domain = SettingsDomain::standard();
+  EXPECT_EQ(domain->value("warningThreshold").toLongLong(), 80);
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  EXPECT_TRUE(domain->setAsidePath().isEmpty());
 }
