@@ -6,6 +6,8 @@
 
 #include "tray/TrayFace.h"
 
+class TrayMenu;
+
 // The application's entry in the panel: shows a face and reports what the user does with it.
 class TrayItem : public QObject {
   Q_OBJECT
@@ -18,6 +20,8 @@ class TrayItem : public QObject {
   // Where the popover should open when the item is activated without a point: the last point the
   // host reported, or the item's own geometry. Absent when neither is known.
   virtual std::optional<QPoint> anchorPoint() const = 0;
+  // The menu hosts may draw themselves; items that cannot serve one ignore it. Not owned.
+  virtual void setMenu(TrayMenu* menu) { (void)menu; }
 
  signals:
   // `hasPoint` is false when the host gave no usable screen position.
