@@ -4,7 +4,9 @@
 #include <QGuiApplication>
 #include <cstdio>
 
+#include "app/MissingTrayHost.h"
 #include "appmodel/AppModel.h"
+#include "platform/FreedesktopNotificationCenter.h"
 #include "platform/KWinPlacer.h"
 #include "platform/PanelColorScheme.h"
 #include "platform/SingleInstance.h"
@@ -44,6 +46,20 @@ TrayRun::TrayRun(AppModel& model, SingleInstance& instance, PopoverWindow::Pages
   m_controller = std::make_unique<TrayController>(model, *m_item, *m_popover, std::move(makeFace));
   m_controller->setDarkPanel(m_colorScheme->isDark());
   connect(m_colorScheme.get(), &PanelColorScheme::changed, m_controller.get(), &TrayController::setDarkPanel);
+
+  m_notices = std::make_unique<FreedesktopNotificationCenter>(bus);
+  const auto writeLine = [](const QString& text) {
+    const QByteArray line = (text + QLatin1Char('\n')).toUtf8();
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+    std::fflush(stderr);
+  };
+  const auto notify = [this, bus](const QString& text) {
+    if (FreedesktopNotificationCenter::isAvailable(bus)) {
+      m_notices->add(QStringLiteral("tray.missing"), {QStringLiteral("Quotabox"), text, false});
+    }
+  };
+  m_missingHost = std::make_unique<MissingTrayHost>(*m_item, *m_popover, *m_controller, writeLine, notify);
+
   connect(&instance, &SingleInstance::openRequested, this, [this] { StatusItemOpener::open(*m_controller, *m_item); });
 }
 

@@ -8,6 +8,8 @@
 #include "tray/TrayController.h"
 
 class AppModel;
+class FreedesktopNotificationCenter;
+class MissingTrayHost;
 class PanelColorScheme;
 class SingleInstance;
 class SwitchingTrayItem;
@@ -42,4 +44,7 @@ class TrayRun : public QObject {
   std::unique_ptr<SwitchingTrayItem> m_item;
   std::unique_ptr<PopoverWindow> m_popover;
   std::unique_ptr<TrayController> m_controller;
+  // Without any tray host: the notice and the popover as a window.
+  std::unique_ptr<FreedesktopNotificationCenter> m_notices;
+  std::unique_ptr<MissingTrayHost> m_missingHost;
 };

@@ -12,6 +12,7 @@ namespace {
 
 // Ratios outside this range are not real screens; they would only make huge or empty images.
 constexpr qreal kLargestRatio = 8;
+constexpr int kLargestSquare = 256;
 
 }  // namespace
 
@@ -35,15 +36,35 @@ QImage StatusGlyph::image(bool darkMenuBar, qreal devicePixelRatio) const {
   image.fill(Qt::transparent);
   if (image.isNull()) return image;
 
+  QPainter painter(&image);
+  painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+  paint(painter, layout, darkMenuBar);
+  return image;
+}
+
+QImage StatusGlyph::squareImage(bool darkMenuBar, int side) const {
+  const int pixels = std::clamp(side, 1, kLargestSquare);
+  QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+  image.setText(QStringLiteral("Description"), accessibilityText());
+  image.fill(Qt::transparent);
+  if (image.isNull()) return image;
+  const StatusGlyph bars{slots, MenuBarStyle::icon};
+  const Layout layout(bars);
+  QPainter painter(&image);
+  painter.setRenderHints(QPainter::Antialiasing);
+  // The icon canvas (22 x 18) stretched over the square: at 16 px each bar is over 5 px high.
+  painter.scale(pixels / layout.width(), static_cast<qreal>(pixels) / height);
+  paint(painter, layout, darkMenuBar);
+  return image;
+}
+
+void StatusGlyph::paint(QPainter& painter, const Layout& layout, bool darkMenuBar) const {
   Layout::Ink ink;
   ink.neutral = darkMenuBar ? QColor(Qt::white) : QColor(Qt::black);
   ink.orange = SystemColors::orange(darkMenuBar);
   ink.red = SystemColors::red(darkMenuBar);
   ink.colored = needsColor();
-  QPainter painter(&image);
-  painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
   layout.draw(painter, ink);
-  return image;
 }
 
 QString StatusGlyph::accessibilityText() const {

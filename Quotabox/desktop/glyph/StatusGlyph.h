@@ -5,8 +5,10 @@
 #include <QtGlobal>
 #include <vector>
 
-#include "settings/MenuBarStyle.h"
+class QPainter;
+
 #include "glyph/StatusSlot.h"
+#include "settings/MenuBarStyle.h"
 
 // The tray picture: one slot per service, Claude first, laid out in one of three styles on an
 // 18-pixel-high canvas. Sizes are device-independent pixels. width() and image() measure text,
@@ -28,6 +30,9 @@ struct StatusGlyph {
   // colour is white on a dark menu bar and black on a light one; warning and critical values are
   // orange and red unless the glyph is a template.
   QImage image(bool darkMenuBar, qreal devicePixelRatio = 1.0) const;
+  // For hosts that fit icons into a square slot: the icon style's bars, one per slot, stretched
+  // to fill `side` x `side` pixels (clamped to 1..256), in the colours image() would use.
+  QImage squareImage(bool darkMenuBar, int side) const;
   // "사용량: Claude 43퍼센트 사용, ChatGPT 로그인 필요".
   QString accessibilityText() const;
   // Text form for hosts that show a label: "C 43% · G 12%", "C – · G !", "C … · G …".
@@ -37,4 +42,6 @@ struct StatusGlyph {
 
  private:
   class Layout;
+  // Draws `layout` in the colours of this glyph on a dark or light menu bar.
+  void paint(QPainter& painter, const Layout& layout, bool darkMenuBar) const;
 };

@@ -7,24 +7,40 @@
 #include <optional>
 
 // Whether the panel is dark, which decides the glyph's neutral colour (tray hosts do not tint
-// icons). Follows the desktop portal's org.freedesktop.appearance color-scheme when there is one;
-// dark until it answers, and when it has no preference, because most Linux panels are dark.
+// icons). Follows the desktop portal's org.freedesktop.appearance color-scheme when there is one.
+// Until it answers, and when it has no preference: on Plasma the colour scheme in kdeglobals
+// (light when it names none, as Plasma's default panel is), elsewhere dark, because most Linux
+// panels are dark.
 class PanelColorScheme : public QObject {
   Q_OBJECT
 
  public:
   static constexpr int readTimeoutMs = 500;
+  // kdeglobals is a small INI file; anything larger is not read.
+  static constexpr qint64 kdeGlobalsLimit = 256 * 1024;
+
+  // Where the answer comes from when the portal gives none.
+  struct Fallback {
+    bool onPlasma = false;
+    QString kdeGlobalsPath;
+    // XDG_CURRENT_DESKTOP naming KDE, and kdeglobals in the user's configuration folder.
+    static Fallback fromEnvironment();
+    bool dark() const;
+  };
 
   // Asks the portal without waiting for it; `changed` follows once it answers.
   // `portal` names the portal's bus service (tests run their own).
   explicit PanelColorScheme(QDBusConnection bus, QString portal = QStringLiteral("org.freedesktop.portal.Desktop"),
-                            QObject* parent = nullptr);
+                            Fallback fallback = Fallback::fromEnvironment(), QObject* parent = nullptr);
 
   bool isDark() const { return m_dark; }
 
   // The portal's value: 1 prefers dark, 2 prefers light, anything else has no preference (absent).
   // Accepts the value nested in D-Bus variants, as Read and ReadOne answer.
   static std::optional<bool> darkFromPortalValue(const QVariant& value);
+  // From kdeglobals: the window background of [Colors:Window] (dark below mid grey), else whether
+  // [General] ColorScheme names a dark scheme. Absent when the file says neither.
+  static std::optional<bool> darkFromKdeGlobals(const QByteArray& text);
 
  signals:
   void changed(bool dark);
@@ -38,5 +54,6 @@ class PanelColorScheme : public QObject {
 
   QDBusConnection m_bus;
   QString m_portal;
+  bool m_fallbackDark = true;
   bool m_dark = true;
 };

@@ -11,6 +11,7 @@ TrayFace make(const StatusGlyph& glyph, bool darkPanel) {
   // panel's neutral colour.
   face.image = glyph.image(darkPanel, 1);
   face.image2x = glyph.image(darkPanel, 2);
+  for (const int side : squareSizes) face.squareImages.push_back(glyph.squareImage(darkPanel, side));
   face.label = glyph.textLabel();
   face.labelGuide = QString::fromUtf8(labelGuide);
   face.tooltip = glyph.accessibilityText();

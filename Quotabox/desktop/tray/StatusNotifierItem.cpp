@@ -4,8 +4,10 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
+#include <algorithm>
 #include <atomic>
 
+#include "tray/DBusMenuAdaptor.h"
 #include "tray/DevicePixels.h"
 #include "tray/StatusNotifierItemAdaptor.h"
 
@@ -35,11 +37,39 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString watcher, QOb
 
 StatusNotifierItem::~StatusNotifierItem() {
   if (!m_served) return;
+  if (m_menuObject) m_bus.unregisterObject(QString::fromLatin1(menuPath));
   m_bus.unregisterService(m_serviceName);
   m_bus.unregisterObject(QString::fromLatin1(objectPath));
 }
 
+void StatusNotifierItem::setMenu(TrayMenu* menu) {
+  if (m_menuObject || !menu) return;
+  m_menu = menu;
+  auto* object = new DBusMenuObject(this);
+  new DBusMenuAdaptor(object, *menu);
+  m_menuObject = object;
+  if (m_served) m_bus.registerObject(QString::fromLatin1(menuPath), m_menuObject, QDBusConnection::ExportAdaptors);
+}
+
+QDBusObjectPath StatusNotifierItem::menuObjectPath() const {
+  return QDBusObjectPath(QString::fromLatin1(m_menuObject && m_menu ? menuPath : noMenuPath));
+}
+
 void StatusNotifierItem::registerWithWatcher() {
+  // The host decides the glyph's shape, so it is known before the host first reads the icon.
+  TrayHosts::probe(m_bus, m_watcherName, this, [this](TrayHost host) {
+    setHost(host);
+    sendRegistration();
+  });
+}
+
+void StatusNotifierItem::setHost(TrayHost host) {
+  if (host == m_host) return;
+  m_host = host;
+  if (updatePixmapsChanged()) emit m_adaptor->NewIcon();
+}
+
+void StatusNotifierItem::sendRegistration() {
   QDBusMessage call =
       QDBusMessage::createMethodCall(m_watcherName, QStringLiteral("/StatusNotifierWatcher"),
                                      QString::fromLatin1(watcherService), QStringLiteral("RegisterStatusNotifierItem"));
@@ -56,15 +86,28 @@ void StatusNotifierItem::show(const TrayFace& face) {
   const bool toolTipChanged = face.tooltip != m_face.tooltip;
   const bool labelChanged = face.label != m_face.label || face.labelGuide != m_face.labelGuide;
   m_face = face;
-  if (imageChanged) {
-    m_pixmaps.clear();
-    for (const QImage* image : {&m_face.image, &m_face.image2x}) {
-      if (!image->isNull()) m_pixmaps.append(SniPixmap::fromImage(*image));
-    }
-    emit m_adaptor->NewIcon();
-  }
+  if (imageChanged && updatePixmapsChanged()) emit m_adaptor->NewIcon();
   if (toolTipChanged) emit m_adaptor->NewToolTip();
   if (labelChanged) emit m_adaptor->XAyatanaNewLabel(m_face.label, m_face.labelGuide);
+}
+
+bool StatusNotifierItem::updatePixmapsChanged() {
+  SniPixmapList pixmaps;
+  if (TrayHosts::keepsAspect(m_host) || m_face.squareImages.empty()) {
+    for (const QImage* image : {&m_face.image, &m_face.image2x}) {
+      if (!image->isNull()) pixmaps.append(SniPixmap::fromImage(*image));
+    }
+  } else {
+    for (const QImage& image : m_face.squareImages) {
+      if (!image.isNull()) pixmaps.append(SniPixmap::fromImage(image));
+    }
+  }
+  const bool changed = pixmaps.size() != m_pixmaps.size() ||
+                       !std::equal(pixmaps.begin(), pixmaps.end(), m_pixmaps.begin(), [](const auto& a, const auto& b) {
+                         return a.width == b.width && a.height == b.height && a.bytes == b.bytes;
+                       });
+  m_pixmaps = std::move(pixmaps);
+  return changed;
 }
 
 SniToolTip StatusNotifierItem::toolTip() const { return {QString(), {}, QStringLiteral("Quotabox"), m_face.tooltip}; }

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusObjectPath>
+#include <QPointer>
 #include <QString>
 #include <optional>
 
 #include "tray/SniTypes.h"
+#include "tray/TrayHost.h"
 #include "tray/TrayItem.h"
+#include "tray/TrayMenu.h"
 
 class QDBusServiceWatcher;
 class StatusNotifierItemAdaptor;
@@ -18,6 +22,9 @@ class StatusNotifierItem : public TrayItem {
  public:
   static constexpr const char* watcherService = "org.kde.StatusNotifierWatcher";
   static constexpr const char* objectPath = "/StatusNotifierItem";
+  static constexpr const char* menuPath = "/MenuBar";
+  // What the Menu property says when there is no menu.
+  static constexpr const char* noMenuPath = "/NO_DBUSMENU";
 
   // `watcher` names the watcher's bus service (tests run their own).
   explicit StatusNotifierItem(QDBusConnection bus, QString watcher = QString::fromLatin1(watcherService),
@@ -30,11 +37,15 @@ class StatusNotifierItem : public TrayItem {
 
   void show(const TrayFace& face) override;
   std::optional<QPoint> anchorPoint() const override { return m_lastPoint; }
+  void setMenu(TrayMenu* menu) override;
 
   // The item's state as the adaptor publishes it.
   const TrayFace& face() const { return m_face; }
   SniPixmapList iconPixmap() const { return m_pixmaps; }
   SniToolTip toolTip() const;
+  QDBusObjectPath menuObjectPath() const;
+  // The host found behind the watcher at the last registration.
+  TrayHost host() const { return m_host; }
 
   // Calls from the host, through the adaptor.
   void activate(int x, int y);
@@ -47,6 +58,11 @@ class StatusNotifierItem : public TrayItem {
 
  private:
   void registerWithWatcher();
+  void sendRegistration();
+  void setHost(TrayHost host);
+  // The wide glyph for hosts that keep its aspect, else the square one when the face has it.
+  // Whether the pixmaps changed.
+  bool updatePixmapsChanged();
 
   QDBusConnection m_bus;
   QString m_watcherName;
@@ -54,6 +70,9 @@ class StatusNotifierItem : public TrayItem {
   bool m_served = false;
   StatusNotifierItemAdaptor* m_adaptor = nullptr;
   QDBusServiceWatcher* m_watcher = nullptr;
+  QObject* m_menuObject = nullptr;
+  QPointer<TrayMenu> m_menu;
+  TrayHost m_host = TrayHost::unknown;
   TrayFace m_face;
   SniPixmapList m_pixmaps;
   std::optional<QPoint> m_lastPoint;

@@ -14,3 +14,4 @@ void StatusNotifierItemAdaptor::Activate(int x, int y) { m_item->activate(x, y);
 void StatusNotifierItemAdaptor::SecondaryActivate(int, int) { m_item->secondaryActivate(); }
 void StatusNotifierItemAdaptor::ContextMenu(int x, int y) { m_item->contextMenu(x, y); }
 void StatusNotifierItemAdaptor::Scroll(int, const QString&) {}
+QDBusObjectPath StatusNotifierItemAdaptor::menu() const { return m_item->menuObjectPath(); }

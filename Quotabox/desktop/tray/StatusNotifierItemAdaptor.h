@@ -26,6 +26,7 @@ class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor {
   Q_PROPERTY(QString AttentionMovieName READ emptyName)
   Q_PROPERTY(SniToolTip ToolTip READ toolTip)
   Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
+  Q_PROPERTY(QDBusObjectPath Menu READ menu)
   Q_PROPERTY(QString XAyatanaLabel READ label)
   Q_PROPERTY(QString XAyatanaLabelGuide READ labelGuide)
 
@@ -41,7 +42,9 @@ class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor {
   SniPixmapList noPixmaps() const { return {}; }
   SniPixmapList iconPixmap() const;
   SniToolTip toolTip() const;
+  // False: a left click is ours (the popover); the menu belongs to the right click.
   bool itemIsMenu() const { return false; }
+  QDBusObjectPath menu() const;
   QString label() const;
   QString labelGuide() const;
 

@@ -2,6 +2,7 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
+#include <QSystemTrayIcon>
 
 #include "tray/StatusNotifierItem.h"
 #include "tray/SystemTrayItem.h"
@@ -16,6 +17,9 @@ SwitchingTrayItem::SwitchingTrayItem(QDBusConnection bus, Factory factory, QStri
       return std::make_unique<SystemTrayItem>();
     };
   }
+  m_trayCheck = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+  m_recheck.setInterval(hostRecheckMs);
+  connect(&m_recheck, &QTimer::timeout, this, &SwitchingTrayItem::checkHost);
   bool watcherPresent = false;
   if (m_bus.isConnected()) {
     m_watcher = new QDBusServiceWatcher(
@@ -43,8 +47,32 @@ void SwitchingTrayItem::use(Kind kind) {
   });
   connect(m_current.get(), &TrayItem::secondaryActivated, this, &TrayItem::secondaryActivated);
   connect(m_current.get(), &TrayItem::contextMenuRequested, this, &TrayItem::contextMenuRequested);
+  if (m_menu) m_current->setMenu(m_menu);
   if (m_face) m_current->show(*m_face);
   emit kindChanged(kind);
+  checkHost();
+}
+
+void SwitchingTrayItem::setMenu(TrayMenu* menu) {
+  m_menu = menu;
+  m_current->setMenu(menu);
+}
+
+void SwitchingTrayItem::setTrayCheck(TrayCheck check) {
+  m_trayCheck = std::move(check);
+  checkHost();
+}
+
+void SwitchingTrayItem::checkHost() {
+  const bool hasHost = m_kind == Kind::statusNotifier || (m_trayCheck && m_trayCheck());
+  if (hasHost) {
+    m_recheck.stop();
+  } else if (!m_recheck.isActive()) {
+    m_recheck.start();
+  }
+  if (hasHost == m_hasHost) return;
+  m_hasHost = hasHost;
+  emit hostChanged(hasHost);
 }
 
 void SwitchingTrayItem::show(const TrayFace& face) {

@@ -42,8 +42,12 @@ QImage SystemTrayItem::squared(const QImage& glyph) {
 void SystemTrayItem::show(const TrayFace& face) {
   if (!m_shown || !face.sameImage(m_face)) {
     QIcon icon;
+    // The square glyph drawn for each slot size; the wide one centred only when there is none.
+    for (const QImage& image : face.squareImages) {
+      if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
+    }
     for (const QImage* image : {&face.image, &face.image2x}) {
-      if (image->isNull()) continue;
+      if (!face.squareImages.empty() || image->isNull()) continue;
       QImage square = squared(*image);
       square.setDevicePixelRatio(1);
       icon.addPixmap(QPixmap::fromImage(square));

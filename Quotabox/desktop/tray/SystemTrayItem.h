@@ -4,7 +4,7 @@
 
 #include "tray/TrayItem.h"
 
-// The XEmbed fallback for panels without a StatusNotifierItem host: the glyph centred in the
+// The XEmbed fallback for panels without a StatusNotifierItem host: the square glyph in the
 // square icon the tray gives us.
 class SystemTrayItem : public TrayItem {
   Q_OBJECT

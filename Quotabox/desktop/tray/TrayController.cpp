@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QMenu>
 #include <algorithm>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include "settings/UsageLevel.h"
 #include "tray/PopoverWindow.h"
 #include "tray/TrayItem.h"
+#include "tray/TrayMenu.h"
 
 TrayController::TrayController(AppModel& model, TrayItem& item, PopoverWindow& popover, FaceMaker makeFace, Clock clock,
                                QObject* parent)
@@ -33,15 +35,38 @@ TrayController::TrayController(AppModel& model, TrayItem& item, PopoverWindow& p
   connect(&m_item, &TrayItem::activated, this,
           [this](QPoint point, bool hasPoint) { togglePopover(hasPoint ? std::optional(point) : std::nullopt); });
   connect(&m_item, &TrayItem::secondaryActivated, this, &TrayController::refresh);
-  // Hosts that do not know the pointer position send (0, 0).
-  connect(&m_item, &TrayItem::contextMenuRequested, this,
-          [this](QPoint point) { m_menu->popup(point.isNull() ? QCursor::pos() : point); });
+  connect(&m_item, &TrayItem::contextMenuRequested, this, &TrayController::showContextMenu);
 
+  // Menu: one list of entries, served to hosts over D-Bus and shown as a QMenu on X11.
+  canPlacePopups = [] { return QGuiApplication::platformName() == QLatin1String("xcb"); };
+  m_trayMenu = new TrayMenu(this);
+  m_trayMenu->setEntries({
+      {TrayMenuIds::open, QStringLiteral("사용량 보기"), false, true,
+       [this] {
+         m_model.setPage(AppModel::Page::usage);
+         openPopover(m_item.anchorPoint());
+       }},
+      {TrayMenuIds::refresh, QStringLiteral("새로고침"), false, true, [this] { refresh(); }},
+      {TrayMenuIds::settings, QStringLiteral("설정"), false, true, [this] { openSettings(m_item.anchorPoint()); }},
+      {TrayMenuIds::separator, QString(), true, true, {}},
+      {TrayMenuIds::quit, QStringLiteral("종료"), false, true, [] { QCoreApplication::quit(); }},
+  });
+  // A running refresh makes another one a no-op; the entry says so.
+  connect(&store, &UsageStore::isRefreshingChanged, this,
+          [this] { m_trayMenu->setEnabled(TrayMenuIds::refresh, !m_model.store().isRefreshing()); });
   m_menu = new QMenu;
-  m_menu->addAction(QStringLiteral("새로고침"), this, &TrayController::refresh);
-  m_menu->addAction(QStringLiteral("설정"), this, [this] { openSettings(m_item.anchorPoint()); });
-  m_menu->addSeparator();
-  m_menu->addAction(QStringLiteral("종료"), qApp, &QCoreApplication::quit);
+  for (const TrayMenu::Entry& entry : m_trayMenu->entries()) {
+    if (entry.separator) {
+      m_menu->addSeparator();
+      continue;
+    }
+    QAction* action = m_menu->addAction(entry.label);
+    connect(action, &QAction::triggered, this, [this, id = entry.id] { m_trayMenu->trigger(id); });
+    connect(m_trayMenu, &TrayMenu::enabledChanged, action, [action, id = entry.id](int changed, bool enabled) {
+      if (changed == id) action->setEnabled(enabled);
+    });
+  }
+  m_item.setMenu(m_trayMenu);
 
   redraw();
 }
@@ -113,3 +138,12 @@ void TrayController::openSettings(std::optional<QPoint> point) {
 }
 
 void TrayController::refresh() { m_model.refreshNow(); }
+
+void TrayController::showContextMenu(QPoint point) {
+  if (!canPlacePopups || !canPlacePopups()) {
+    openPopover(point.isNull() ? m_item.anchorPoint() : std::optional(point));
+    return;
+  }
+  // Hosts that do not know the pointer position send (0, 0).
+  m_menu->popup(point.isNull() ? QCursor::pos() : point);
+}

@@ -15,6 +15,7 @@ class AppModel;
 class PopoverWindow;
 class QMenu;
 class TrayItem;
+class TrayMenu;
 
 // Keeps the tray item in step with the model and turns what the user does with it into popover
 // toggles, refreshes and the small context menu. Main thread.
@@ -45,7 +46,15 @@ class TrayController : public QObject {
   // A refresh unless one is running.
   void refresh();
 
+  // The entries hosts draw natively: 사용량 보기, 새로고침, 설정, separator, 종료.
+  TrayMenu& menu() const { return *m_trayMenu; }
+  // The same entries as a popup, for hosts that ask the application to show its menu.
   QMenu* contextMenu() const { return m_menu; }
+  // A host's ContextMenu request: the popup at the point on X11; elsewhere a parentless popup
+  // would be a stray toplevel window, so the popover opens instead.
+  void showContextMenu(QPoint point);
+  // Whether popups can be placed at a screen point (X11); tests replace it.
+  std::function<bool()> canPlacePopups;
   // Whether a staleness re-judgement is scheduled, and when (ms from now).
   bool rejudgeScheduled() const { return m_rejudge.isActive(); }
   int rejudgeInMs() const { return m_rejudge.isActive() ? m_rejudge.interval() : -1; }
@@ -68,4 +77,5 @@ class TrayController : public QObject {
   TrayFace m_face;
   QTimer m_rejudge;
   QMenu* m_menu = nullptr;
+  TrayMenu* m_trayMenu = nullptr;
 };

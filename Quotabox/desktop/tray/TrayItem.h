@@ -7,6 +7,8 @@
 
 #include "tray/TrayFace.h"
 
+class TrayMenu;
+
 // The application's entry in the panel: shows a face and reports what the user does with it.
 class TrayItem : public QObject {
   Q_OBJECT
@@ -21,6 +23,8 @@ class TrayItem : public QObject {
   virtual std::optional<QPoint> anchorPoint() const = 0;
   // The icon's rectangle on screen in logical pixels, where the host tells it (XEmbed).
   virtual std::optional<QRect> iconGeometry() const { return std::nullopt; }
+  // The menu hosts may draw themselves; items that cannot serve one ignore it. Not owned.
+  virtual void setMenu(TrayMenu* menu) { (void)menu; }
 
  signals:
   // `hasPoint` is false when the host gave no usable screen position.

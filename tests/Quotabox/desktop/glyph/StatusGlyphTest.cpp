@@ -244,3 +244,44 @@ TEST_F(MenuBarLabelModel, FollowsTheModelsSnapshotsAndSettings) {
   EXPECT_EQ(MenuBarLabel::slots(model, clock.now() + Seconds(2700)).front().kind, fresh(75));
   EXPECT_TRUE(MenuBarLabel::slots(model, clock.now() + Seconds(2701)).front().kind.stale);
 }
+
+TEST(StatusGlyphSquare, BarsFillTheSlotAtEverySizeInTheLevelColours) {
+  // Claude warning at 85 %, ChatGPT fresh at 30 %: Claude's bar on top, orange to 85 % of the side.
+  const StatusGlyph g = glyph(MenuBarStyle::percent, {claude(fresh(85, UsageLevel::warning)), codex(fresh(30))});
+  for (const int side : {16, 22, 48}) {
+    SCOPED_TRACE(side);
+    const QImage image = g.squareImage(false, side);
+    ASSERT_EQ(image.size(), QSize(side, side));
+    const qreal s = side;
+    // Top bar: orange well inside the fill, none past it; bottom bar: black fill at its start.
+    EXPECT_TRUE(isOrange(image.pixelColor(qRound(s * 0.5), qRound(s * 0.25))));
+    EXPECT_EQ(count(image, QRectF(s * 0.9, 0, s * 0.1, s * 0.5), isOrange), 0);
+    EXPECT_TRUE(isOpaqueBlack(image.pixelColor(1, qRound(s * 0.75))));
+    // The gap between the bars and the margins stay clear.
+    EXPECT_EQ(image.pixelColor(qRound(s * 0.5), qRound(s * 0.5)).alpha(), 0);
+    EXPECT_EQ(image.pixelColor(qRound(s * 0.5), 0).alpha(), 0);
+  }
+  // On a dark panel the neutral parts are white; out-of-range sizes are clamped, not refused.
+  const QImage dark = g.squareImage(true, 22);
+  const QColor neutral = dark.pixelColor(1, 16);
+  EXPECT_TRUE(neutral.alpha() > 200 && neutral.red() > 230 && neutral.green() > 230);
+  EXPECT_EQ(g.squareImage(true, 0).size(), QSize(1, 1));
+  EXPECT_EQ(g.squareImage(true, 100000).size(), QSize(256, 256));
+}
+
+TEST(StatusGlyphSquare, TrayFaceCarriesSquareSizesThatChangeWithTheValues) {
+  const StatusGlyph low = glyph(MenuBarStyle::both, {claude(fresh(20)), codex(Kind::signedOut())});
+  const StatusGlyph high =
+      glyph(MenuBarStyle::both, {claude(fresh(95, UsageLevel::critical)), codex(Kind::signedOut())});
+  const TrayFace face = GlyphFace::make(low, true);
+  ASSERT_EQ(face.squareImages.size(), std::size(GlyphFace::squareSizes));
+  for (size_t i = 0; i < face.squareImages.size(); ++i) {
+    EXPECT_EQ(face.squareImages[i].width(), GlyphFace::squareSizes[i]);
+    EXPECT_EQ(face.squareImages[i].height(), GlyphFace::squareSizes[i]);
+  }
+  // The numbers travel in the label and tooltip.
+  EXPECT_EQ(face.label, QStringLiteral("C 20% · G –"));
+  const TrayFace alert = GlyphFace::make(high, true);
+  EXPECT_FALSE(alert.sameImage(face));
+  EXPECT_FALSE(alert.squareImages == face.squareImages);
+}

@@ -80,7 +80,7 @@ TrayFace face(QColor color, const QString& label) {
     image.fill(color);
     return image;
   };
-  return {filled(1), filled(2), label, QStringLiteral("C 100% · G 100%"), QStringLiteral("사용량: ") + label};
+  return {filled(1), filled(2), label, QStringLiteral("C 100% · G 100%"), QStringLiteral("사용량: ") + label, {}};
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "TrayTestModel.h"
 #include "tray/GlyphFace.h"
 #include "tray/TrayController.h"
+#include "tray/TrayMenu.h"
 
 namespace {
 
@@ -118,18 +119,34 @@ TEST_F(TrayControllerTest, ActivationTogglesThePopoverAndSecondaryActivationRefr
   EXPECT_FALSE(data.model->store().hasQueuedRefresh());
 }
 
-TEST_F(TrayControllerTest, ContextMenuOffersRefreshSettingsAndQuit) {
+TEST_F(TrayControllerTest, ContextMenuOffersUsageRefreshSettingsAndQuit) {
   QList<QAction*> actions = controller->contextMenu()->actions();
+  ASSERT_EQ(actions.size(), 5);
+  EXPECT_TRUE(actions[3]->isSeparator());
   actions.removeIf([](const QAction* action) { return action->isSeparator(); });
   QStringList texts;
   for (const QAction* action : actions) texts << action->text();
-  ASSERT_EQ(texts, QStringList({"새로고침", "설정", "종료"}));
+  ASSERT_EQ(texts, QStringList({"사용량 보기", "새로고침", "설정", "종료"}));
+  // The menu hosts draw holds the same entries.
+  QStringList served;
+  for (const TrayMenu::Entry& entry : controller->menu().entries()) served << (entry.separator ? "-" : entry.label);
+  EXPECT_EQ(served, QStringList({"사용량 보기", "새로고침", "설정", "-", "종료"}));
 
-  data.gate->open();
-  actions[0]->trigger();
-  ASSERT_TRUE(waitUntil([&] { return data.claude->calls == 1 && !data.model->store().isRefreshing(); }));
-
+  // While a refresh runs, the refresh entry is off in both menus.
   actions[1]->trigger();
+  ASSERT_TRUE(waitUntil([&] { return data.model->store().isRefreshing(); }));
+  EXPECT_FALSE(actions[1]->isEnabled());
+  EXPECT_FALSE(controller->menu().entry(TrayMenuIds::refresh)->enabled);
+  data.gate->open();
+  ASSERT_TRUE(waitUntil([&] { return data.claude->calls == 1 && !data.model->store().isRefreshing(); }));
+  EXPECT_TRUE(actions[1]->isEnabled());
+
+  actions[0]->trigger();
+  ASSERT_TRUE(popover->isOpen());
+  EXPECT_EQ(popover->page()->objectName(), QStringLiteral("usagePage"));
+  popover->dismiss();
+
+  actions[2]->trigger();
   ASSERT_TRUE(popover->isOpen());
   EXPECT_EQ(data.model->page(), AppModel::Page::settings);
   EXPECT_EQ(popover->page()->objectName(), QStringLiteral("settingsPage"));
@@ -138,4 +155,18 @@ TEST_F(TrayControllerTest, ContextMenuOffersRefreshSettingsAndQuit) {
   emit item->activated(QPoint(), false);
   EXPECT_FALSE(popover->isOpen());
   EXPECT_EQ(data.model->page(), AppModel::Page::usage);
+}
+
+TEST_F(TrayControllerTest, AHostsMenuRequestPopsUpOnX11AndOpensThePopoverElsewhere) {
+  controller->canPlacePopups = [] { return false; };
+  emit item->contextMenuRequested(QPoint(1200, 10));
+  EXPECT_TRUE(popover->isOpen());
+  EXPECT_FALSE(controller->contextMenu()->isVisible());
+  popover->dismiss();
+
+  controller->canPlacePopups = [] { return true; };
+  emit item->contextMenuRequested(QPoint(1200, 10));
+  EXPECT_TRUE(waitUntil([&] { return controller->contextMenu()->isVisible(); }));
+  EXPECT_FALSE(popover->isOpen());
+  controller->contextMenu()->hide();
 }
