@@ -18,16 +18,6 @@ QString TrayRun::handedOverLine() { return QStringLiteral("Quotabox가 이미 �
 
 QString TrayRun::unreachableLine() { return QStringLiteral("Quotabox가 이미 실행 중이지만 응답하지 않아요.\n"); }
 
-std::optional<int> TrayRun::claimOrHandOver(SingleInstance& instance) {
-  // Without a session bus there is nobody to ask; the run goes on alone.
-  if (instance.claim() != SingleInstance::Claim::taken) return std::nullopt;
-  const bool reached = SingleInstance::askRunningToOpen(QDBusConnection::sessionBus());
-  const QByteArray line = (reached ? handedOverLine() : unreachableLine()).toUtf8();
-  std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
-  std::fflush(stderr);
-  return reached ? 0 : 1;
-}
-
 TrayRun::TrayRun(AppModel& model, SingleInstance& instance, PopoverWindow::Pages pages,
                  TrayController::FaceMaker makeFace, QObject* parent)
     : QObject(parent) {

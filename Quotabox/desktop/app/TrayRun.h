@@ -21,9 +21,7 @@ class TrayRun : public QObject {
   Q_OBJECT
 
  public:
-  // Claims the session's single-instance name. When another run holds it, asks that run to open
-  // its popover, writes one line to standard error and returns the exit status for this process.
-  static std::optional<int> claimOrHandOver(SingleInstance& instance);
+  // What a second tray start and one that finds an unresponsive first say on standard error.
   static QString handedOverLine();
   static QString unreachableLine();
 

@@ -20,6 +20,8 @@ PanelColorScheme::PanelColorScheme(QDBusConnection bus, QString portal, Fallback
   m_fallbackDark = fallback.dark();
   m_dark = m_fallbackDark;
   if (!m_bus.isConnected()) return;
+  // A slot taking a variant is connected only once its type is registered; else silently never.
+  qRegisterMetaType<QDBusVariant>();
   m_bus.connect(m_portal, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
                 SLOT(onSettingChanged(QString, QString, QDBusVariant)));
   read(QStringLiteral("ReadOne"));

@@ -195,6 +195,15 @@ TEST(PanelColorSchemeTest, FollowsThePortalAndStaysDarkWithoutPreference) {
   Peer portalBus("portal", "/org/freedesktop/portal/desktop", portal, portalName);
   PanelColorScheme light(QDBusConnection::sessionBus(), portalName);
   EXPECT_TRUE(waitUntil([&] { return !light.isDark(); }));
+
+  // The desktop switches to dark: the portal's signal reaches the scheme.
+  QDBusMessage changed =
+      QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
+                                 QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("SettingChanged"));
+  changed << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme")
+          << QVariant::fromValue(QDBusVariant(QVariant::fromValue(1u)));
+  portalBus.bus.send(changed);
+  EXPECT_TRUE(waitUntil([&] { return light.isDark(); }));
 }
 
 // Reaching a running first start is covered end to end; this is the case a real run cannot stage.
