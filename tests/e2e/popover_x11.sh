@@ -107,7 +107,8 @@ grep -q '_NET_WM_WINDOW_TYPE_UTILITY' <<<"$types" && grep -q 'WM_TRANSIENT_FOR(W
 # The settings page, through the tray's menu: taller than the 720-px screen has room for.
 xdotool mousemove "$ox" "$oy" click 3
 sleep 0.5
-xdotool key Down Down Return
+# From the bottom: 종료, then 설정 (사용량 보기 and 새로고침, which may be greyed out, sit above it).
+xdotool key Up Up Return
 settings_open() { read -r _ _ _ hh < <(popover_rect) && ((hh > usage_height)); }
 wait_for 10 settings_open || e2e_fail "the menu's 설정 did not open the settings page"
 check_open settings
