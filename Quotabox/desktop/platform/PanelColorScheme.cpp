@@ -1,73 +1,13 @@
 #include "platform/PanelColorScheme.h"
 
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusVariant>
 #include <QList>
 
 #include "files/RegularFile.h"
 #include "files/XdgPaths.h"
 
-namespace {
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString settingsInterface = QStringLiteral("org.freedesktop.portal.Settings");
-const QString appearanceGroup = QStringLiteral("org.freedesktop.appearance");
-const QString colorSchemeKey = QStringLiteral("color-scheme");
-}  // namespace
-
 PanelColorScheme::PanelColorScheme(QDBusConnection bus, QString portal, Fallback fallback, QObject* parent)
-    : QObject(parent), m_bus(std::move(bus)), m_portal(std::move(portal)) {
-  m_fallbackDark = fallback.dark();
-  m_dark = m_fallbackDark;
-  if (!m_bus.isConnected()) return;
-  // A slot taking a variant is connected only once its type is registered; else silently never.
-  qRegisterMetaType<QDBusVariant>();
-  m_bus.connect(m_portal, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                SLOT(onSettingChanged(QString, QString, QDBusVariant)));
-  read(QStringLiteral("ReadOne"));
-}
-
-std::optional<bool> PanelColorScheme::darkFromPortalValue(const QVariant& value) {
-  QVariant inner = value;
-  // Read wraps the value in one more variant than ReadOne; never unwrap without bound.
-  for (int depth = 0; depth < 3 && inner.canConvert<QDBusVariant>() && inner.userType() == qMetaTypeId<QDBusVariant>();
-       ++depth) {
-    inner = qvariant_cast<QDBusVariant>(inner).variant();
-  }
-  bool ok = false;
-  const uint scheme = inner.toUInt(&ok);
-  if (!ok) return std::nullopt;
-  if (scheme == 1) return true;
-  if (scheme == 2) return false;
-  return std::nullopt;
-}
-
-void PanelColorScheme::read(const QString& method) {
-  QDBusMessage call = QDBusMessage::createMethodCall(m_portal, portalPath, settingsInterface, method);
-  call << appearanceGroup << colorSchemeKey;
-  auto* pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call, readTimeoutMs), this);
-  connect(pending, &QDBusPendingCallWatcher::finished, this, [this, method](QDBusPendingCallWatcher* finished) {
-    finished->deleteLater();
-    const QDBusMessage reply = finished->reply();
-    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-      apply(reply.arguments().constFirst());
-    } else if (method == QLatin1String("ReadOne") &&
-               reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) {
-      // Portals before version 2 only have Read.
-      read(QStringLiteral("Read"));
-    }
-  });
-}
-
-void PanelColorScheme::onSettingChanged(const QString& group, const QString& key, const QDBusVariant& value) {
-  if (group == appearanceGroup && key == colorSchemeKey) apply(value.variant());
-}
-
-void PanelColorScheme::apply(const QVariant& value) {
-  const bool dark = darkFromPortalValue(value).value_or(m_fallbackDark);
-  if (dark == m_dark) return;
-  m_dark = dark;
-  emit changed(dark);
+    : QObject(parent), m_portal(std::move(bus), fallback.dark(), std::move(portal)) {
+  connect(&m_portal, &DesktopColorScheme::changed, this, &PanelColorScheme::changed);
 }
 
 PanelColorScheme::Fallback PanelColorScheme::Fallback::fromEnvironment() {

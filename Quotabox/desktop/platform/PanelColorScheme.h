@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QDBusConnection>
-#include <QDBusVariant>
 #include <QObject>
 #include <QVariant>
 #include <optional>
+
+#include "style/DesktopColorScheme.h"
 
 // Whether the panel is dark, which decides the glyph's neutral colour (tray hosts do not tint
 // icons). Follows the desktop portal's org.freedesktop.appearance color-scheme when there is one.
@@ -15,7 +16,6 @@ class PanelColorScheme : public QObject {
   Q_OBJECT
 
  public:
-  static constexpr int readTimeoutMs = 500;
   // kdeglobals is a small INI file; anything larger is not read.
   static constexpr qint64 kdeGlobalsLimit = 256 * 1024;
 
@@ -33,11 +33,13 @@ class PanelColorScheme : public QObject {
   explicit PanelColorScheme(QDBusConnection bus, QString portal = QStringLiteral("org.freedesktop.portal.Desktop"),
                             Fallback fallback = Fallback::fromEnvironment(), QObject* parent = nullptr);
 
-  bool isDark() const { return m_dark; }
+  bool isDark() const { return m_portal.isDark(); }
 
   // The portal's value: 1 prefers dark, 2 prefers light, anything else has no preference (absent).
   // Accepts the value nested in D-Bus variants, as Read and ReadOne answer.
-  static std::optional<bool> darkFromPortalValue(const QVariant& value);
+  static std::optional<bool> darkFromPortalValue(const QVariant& value) {
+    return DesktopColorScheme::preference(value);
+  }
   // From kdeglobals: the window background of [Colors:Window] (dark below mid grey), else whether
   // [General] ColorScheme names a dark scheme. Absent when the file says neither.
   static std::optional<bool> darkFromKdeGlobals(const QByteArray& text);
@@ -45,15 +47,7 @@ class PanelColorScheme : public QObject {
  signals:
   void changed(bool dark);
 
- private Q_SLOTS:
-  void onSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
-
  private:
-  void read(const QString& method);
-  void apply(const QVariant& value);
-
-  QDBusConnection m_bus;
-  QString m_portal;
-  bool m_fallbackDark = true;
-  bool m_dark = true;
+  // The same portal reader as the windows' shade, with the panel's own fallback.
+  DesktopColorScheme m_portal;
 };
