@@ -26,8 +26,8 @@
 #include "snapshot/Snapshotter.h"
 #include "statusbar/LineWriter.h"
 #include "statusbar/WaybarModule.h"
-#include "tray/GlyphFace.h"
 #include "style/AppLook.h"
+#include "tray/GlyphFace.h"
 #include "views/SettingsView.h"
 #include "views/UsageView.h"
 
@@ -46,6 +46,12 @@ int QuotaboxApp::run(int argc, char** argv) {
   options.claudeRequest = ClaudeUsageTransfer::withLimit(ClaudeUsageTransfer::kExchangeLimit);
   QByteArray platforms;
   if (const auto status = TerminalRun::run(argv[0], options, &platforms)) return *status;
+  if (!options.refresh) {
+    // An unreadable settings file was set aside; the run goes on with the defaults and says so.
+    if (const QString notice = SettingsDomain::standard()->setAsideNotice(); !notice.isEmpty()) {
+      TerminalRun::writeOut(notice.toUtf8(), stderr);
+    }
+  }
 
   // Qt reads its own options (-platform, -display) from the arguments and aborts on those it cannot
   // use; ours are parsed already, so it gets only the program name.

@@ -43,7 +43,11 @@ int runReport(char* program, const LaunchOptions& options, bool json, const QStr
   parts.store = options.makeStore();
   parts.notifier = std::make_unique<ThresholdNotifier>(SettingsDomain::standard(), QStringLiteral("live"), nullptr,
                                                        [](const QByteArray&) {});
-  AppModel model(options, SettingsDomain::standard(), std::move(parts));
+  const auto settings = SettingsDomain::standard();
+  if (const QString notice = settings->setAsideNotice(); !notice.isEmpty()) {
+    TerminalRun::writeOut(notice.toUtf8(), stderr);
+  }
+  AppModel model(options, settings, std::move(parts));
   model.store().setRefreshInterval(model.settings().refreshInterval());
 
   int status = 0;

@@ -177,6 +177,13 @@ QString SettingsDomain::setAsidePath() const {
   return m_shared->setAsidePath;
 }
 
+QString SettingsDomain::setAsideNotice() const {
+  const QString path = setAsidePath();
+  if (path.isEmpty()) return {};
+  return QStringLiteral("설정 파일을 읽을 수 없어 기본 설정으로 시작했어요. 원래 파일은 여기로 옮겨 두었어요: %1\n")
+      .arg(path);
+}
+
 QVariant SettingsDomain::value(const QString& key) const {
   std::lock_guard lock(m_shared->mutex);
   return m_shared->values.value(key);

@@ -32,6 +32,8 @@ class SettingsDomain {
   QString filePath() const { return m_path; }
   // Where an unreadable file was moved, when one was; empty otherwise.
   QString setAsidePath() const;
+  // The line that tells the user so, for standard error; empty when nothing was set aside.
+  QString setAsideNotice() const;
 
   // Invalid QVariant when the key is missing. Integers read back as LongLong, bytes as QByteArray.
   QVariant value(const QString& key) const;

@@ -133,11 +133,13 @@ TEST_F(EngineProcessTest, TwoModulesShareOneEngineAndTheSecondTakesOver) {
   spinFor(500ms);
   EXPECT_EQ(requests(), 2u);
 
-  // The engine ends: the follower starts its own loop (one request) and keeps printing values.
+  // The engine ends: the follower starts its own loop (one request) and keeps printing values. Its
+  // lines are counted before the end, as the takeover may print before the first has gone.
+  const int before = second.read();
   first.process->terminate();
   ASSERT_TRUE(waitUntil([&] { return first.ended(); }, kLong));
-  const int before = second.read();
-  ASSERT_TRUE(waitUntil([&] { return requests() == 3 && second.read() > before && second.showsValues(); }, kLong));
+  ASSERT_TRUE(waitUntil([&] { return requests() == 3 && second.read() > before && second.showsValues(); }, kLong))
+      << "requests: " << requests() << ", lines: " << second.read() << " after " << before;
   EXPECT_FALSE(second.ended());
   ASSERT_EQ(refresh(), 0);
   EXPECT_TRUE(waitUntil([&] { return requests() == 4; }, kLong));
@@ -146,7 +148,7 @@ TEST_F(EngineProcessTest, TwoModulesShareOneEngineAndTheSecondTakesOver) {
   ASSERT_TRUE(waitUntil([&] { return second.ended(); }, kLong));
   EXPECT_EQ(second.process->exitCode(), 0);
   EXPECT_EQ(refresh(), TerminalRun::kModeUnavailable);
-  EXPECT_EQ(lastRefreshError, TerminalRun::noEngineLine().toUtf8());
+  EXPECT_TRUE(lastRefreshError.startsWith(TerminalRun::noEngineLine().toUtf8())) << lastRefreshError.toStdString();
 }
 
 // A module never outlives its bar: not the shell between them, not a reader that went away.

@@ -148,6 +148,8 @@ TEST_F(SettingsDomainTest, HostileFilesAreSetAsideWithoutBlockingOrCrashing) {
     const auto domain = opening.get();
     EXPECT_FALSE(domain->contains("showTrends"));
     EXPECT_TRUE(std::filesystem::exists(QFile::encodeName(domain->setAsidePath()).toStdString()));
+    EXPECT_TRUE(domain->setAsideNotice().startsWith(QStringLiteral("설정 파일을 읽을 수 없어")));
+    EXPECT_TRUE(domain->setAsideNotice().contains(domain->setAsidePath()));
     domain->setValue("refreshInterval", 300.0);
     EXPECT_EQ(readJson(domain->filePath()), nlohmann::json({{"refreshInterval", 300.0}}));
   }
@@ -162,4 +164,5 @@ TEST_F(SettingsDomainTest, ExistingFileIsTightenedToOwnerOnly) {
   ASSERT_EQ(::stat(file.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
   EXPECT_TRUE(domain->setAsidePath().isEmpty());
+  EXPECT_TRUE(domain->setAsideNotice().isEmpty());
 }
