@@ -44,6 +44,9 @@ cp "$(command -v kwin_wayland)" "$HOME/kwin_wayland"
 e2e_track $!
 kwin_up() { [[ -e "$XDG_RUNTIME_DIR/wl-quotabox" ]] && bus_has org.kde.KWin; }
 wait_for 20 kwin_up || { tail -20 "$HOME/kwin.log" >&2; e2e_skip "kwin_wayland cannot start"; }
+# KWin takes its name before its scripting interface is served; a client placed before that is not moved.
+scripting_up() { gdbus introspect --session --dest org.kde.KWin --object-path /Scripting 2>/dev/null | grep -q loadScript; }
+wait_for 30 scripting_up || { tail -20 "$HOME/kwin.log" >&2; e2e_fail "KWin serves no scripting interface"; }
 
 # Reports our window's frame and task-bar flag into KWin's log, through a script of our own.
 probe=0

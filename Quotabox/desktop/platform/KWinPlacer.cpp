@@ -74,15 +74,22 @@ QString KWinPlacer::areaScript(std::optional<QPointF> point, const QString& serv
 
 QString KWinPlacer::moveScript(qint64 pid, QPoint topLeft) {
   return QStringLiteral(R"JS((function () {
-  function place(w) {
-    if (!w || w.pid !== %1 || w.caption !== "Quotabox") return;
+  function move(w) {
     var g = w.frameGeometry;
+    if (g.x === %2 && g.y === %3) return;
     g.x = %2;
     g.y = %3;
     w.frameGeometry = g;
+  }
+  function place(w) {
+    if (!w || w.pid !== %1 || w.caption !== "Quotabox") return;
+    move(w);
     w.skipTaskbar = true;
     w.skipPager = true;
     w.skipSwitcher = true;
+    // KWin may still place a window it has just added: hold the position through its first moves.
+    var moves = 0;
+    if (w.frameGeometryChanged) w.frameGeometryChanged.connect(function () { if (++moves <= 5) move(w); });
   }
   var list = workspace.windowList ? workspace.windowList() : workspace.clientList();
   for (var i = 0; i < list.length; ++i) place(list[i]);
