@@ -156,7 +156,9 @@ void PopoverWindow::applyFrame(const QRect& frame) {
   m_frame = frame;
   setFixedSize(frame.size());
   if (m_placer) {
-    if (m_placerAnswered && m_sentTopLeft != frame.topLeft()) {
+    // Only a frame placed from the anchor means anything to the compositor; without one it places
+    // the window itself.
+    if (m_placerAnswered && m_anchor && m_sentTopLeft != frame.topLeft()) {
       m_sentTopLeft = frame.topLeft();
       m_placer->moveTo(frame.topLeft());
     }
