@@ -65,7 +65,7 @@ void FreedesktopNotificationCenter::send(const QString& identifier, const Notifi
 QVariantMap FreedesktopNotificationCenter::hints(const NotificationContent& content) {
   QVariantMap hints;
   hints.insert(QStringLiteral("desktop-entry"), kAppId);
-  // The specification types urgency as a byte.
+  // Notification servers read urgency only as a byte (D-Bus type y).
   hints.insert(QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(content.urgency)));
   if (content.sound) {
     hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
