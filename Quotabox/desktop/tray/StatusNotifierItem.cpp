@@ -6,7 +6,9 @@
 #include <QDBusServiceWatcher>
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
+#include "tray/BusBacklog.h"
 #include "tray/DBusMenuAdaptor.h"
 #include "tray/DevicePixels.h"
 #include "tray/StatusNotifierItemAdaptor.h"
@@ -22,6 +24,7 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString watcher, QOb
   m_serviceName =
       QStringLiteral("org.kde.StatusNotifierItem-%1-%2").arg(QCoreApplication::applicationPid()).arg(++itemCounter);
   m_adaptor = new StatusNotifierItemAdaptor(this);
+  backlog = [this] { return busBacklogBytes(m_bus); };
   if (!m_bus.isConnected()) return;
   m_served = m_bus.registerObject(QString::fromLatin1(objectPath), this, QDBusConnection::ExportAdaptors) &&
              m_bus.registerService(m_serviceName);
@@ -110,6 +113,11 @@ bool StatusNotifierItem::updatePixmapsChanged() {
   return changed;
 }
 
+SniPixmapList StatusNotifierItem::iconPixmap() const {
+  if (backlog && backlog() > maxBacklogBytes) return {};
+  return m_pixmaps;
+}
+
 SniToolTip StatusNotifierItem::toolTip() const { return {QString(), {}, QStringLiteral("Quotabox"), m_face.tooltip}; }
 
 void StatusNotifierItem::activate(int x, int y) {
@@ -117,6 +125,13 @@ void StatusNotifierItem::activate(int x, int y) {
   const bool hasPoint = x != 0 || y != 0;
   const QPoint point = hasPoint ? DevicePixels::toLogical(QPoint(x, y)) : QPoint(x, y);
   if (hasPoint) m_lastPoint = point;
+  if (m_settleScheduled) {
+    m_pendingToggle = !m_pendingToggle;
+    m_pendingTogglePoint = point;
+    m_pendingToggleHasPoint = hasPoint;
+    return;
+  }
+  scheduleSettle();
   emit activated(point, hasPoint);
 }
 
@@ -124,5 +139,27 @@ void StatusNotifierItem::secondaryActivate() { emit secondaryActivated(); }
 
 void StatusNotifierItem::contextMenu(int x, int y) {
   if (x != 0 || y != 0) m_lastPoint = QPoint(x, y);
+  if (m_settleScheduled) {
+    m_pendingMenu = QPoint(x, y);
+    return;
+  }
+  scheduleSettle();
   emit contextMenuRequested(QPoint(x, y));
+}
+
+void StatusNotifierItem::scheduleSettle() {
+  m_settleScheduled = true;
+  // Queued behind the calls already waiting, so the burst ends when they have been counted.
+  QMetaObject::invokeMethod(this, &StatusNotifierItem::settleBurst, Qt::QueuedConnection);
+}
+
+void StatusNotifierItem::settleBurst() {
+  m_settleScheduled = false;
+  const bool toggle = std::exchange(m_pendingToggle, false);
+  const std::optional<QPoint> menu = std::exchange(m_pendingMenu, std::nullopt);
+  if (!toggle && !menu) return;
+  // What this settles may itself have been a burst: the next one is folded again.
+  scheduleSettle();
+  if (toggle) emit activated(m_pendingTogglePoint, m_pendingToggleHasPoint);
+  if (menu) emit contextMenuRequested(*menu);
 }

@@ -4,6 +4,7 @@
 #include <QDBusObjectPath>
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "tray/SniTypes.h"
@@ -39,15 +40,23 @@ class StatusNotifierItem : public TrayItem {
   std::optional<QPoint> anchorPoint() const override { return m_lastPoint; }
   void setMenu(TrayMenu* menu) override;
 
-  // The item's state as the adaptor publishes it.
+  // The item's state as the adaptor publishes it. The pixmaps are left out while the bus
+  // connection holds more than `maxBacklogBytes` of unsent answers: a peer asking for them
+  // faster than the bus carries them would otherwise grow that queue without bound.
   const TrayFace& face() const { return m_face; }
-  SniPixmapList iconPixmap() const { return m_pixmaps; }
+  SniPixmapList iconPixmap() const;
+  static constexpr qint64 maxBacklogBytes = 4 << 20;
+  // The bytes queued on the connection; replaced in tests.
+  std::function<qint64()> backlog;
   SniToolTip toolTip() const;
   QDBusObjectPath menuObjectPath() const;
   // The host found behind the watcher at the last registration.
   TrayHost host() const { return m_host; }
 
-  // Calls from the host, through the adaptor.
+  // Calls from the host, through the adaptor. A call finds its answer at once unless the one
+  // before it is still being handled in this turn of the event loop: calls of such a burst are
+  // folded into one at its end (the toggles' parity, the last menu point), so a flood costs a
+  // counter per call, not a window change per call.
   void activate(int x, int y);
   void secondaryActivate();
   void contextMenu(int x, int y);
@@ -63,6 +72,9 @@ class StatusNotifierItem : public TrayItem {
   // The wide glyph for hosts that keep its aspect, else the square one when the face has it.
   // Whether the pixmaps changed.
   bool updatePixmapsChanged();
+  // Applies what a burst of host calls left pending.
+  void settleBurst();
+  void scheduleSettle();
 
   QDBusConnection m_bus;
   QString m_watcherName;
@@ -76,4 +88,9 @@ class StatusNotifierItem : public TrayItem {
   TrayFace m_face;
   SniPixmapList m_pixmaps;
   std::optional<QPoint> m_lastPoint;
+  bool m_settleScheduled = false;
+  bool m_pendingToggle = false;  // an odd number of activations arrived during the burst
+  QPoint m_pendingTogglePoint;
+  bool m_pendingToggleHasPoint = false;
+  std::optional<QPoint> m_pendingMenu;
 };
