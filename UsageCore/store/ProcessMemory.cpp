@@ -15,4 +15,10 @@ void returnLargeBuffersPromptly() {
 #endif
 }
 
+void shareArenas() {
+#if defined(__GLIBC__)
+  mallopt(M_ARENA_MAX, 2);
+#endif
+}
+
 }  // namespace ProcessMemory

@@ -8,5 +8,6 @@ int main(int argc, char** argv) {
   UnixSignalQuit::installEarly();
   // Set again: the hand-off replaced the launcher's process image and its allocator settings.
   ProcessMemory::returnLargeBuffersPromptly();
+  ProcessMemory::shareArenas();
   return QuotaboxApp::run(argc, argv);
 }
