@@ -150,7 +150,8 @@ TEST_F(EngineProcessTest, ARefreshSignalDuringStartUpIsKeptForLater) {
     spinFor(delay);
     module.signal(SIGUSR1);
     EXPECT_TRUE(waitUntil([&] { return module.ended() || showsValues(module); }, kLong));
-    EXPECT_FALSE(module.ended()) << "ended with status " << module.process->exitCode() << ": " << module.err().toStdString();
+    EXPECT_FALSE(module.ended()) << "ended with status " << module.process->exitCode() << ": "
+                                 << module.err().toStdString();
     module.stop();
   }
 }
