@@ -5,24 +5,21 @@
 #include <unistd.h>
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
 #include <map>
 #include <nlohmann/json.hpp>
 
-#include "BuildPaths.h"
 #include "EventLoop.h"
 #include "HttpTestServer.h"
 #include "PrivateBus.h"
+#include "ProgramRunner.h"
 #include "TestSandbox.h"
 #include "app/DesktopHandOff.h"
-#include "app/QuotaboxApp.h"
 #include "app/TerminalRun.h"
 #include "app/TrayRun.h"
 #include "app/WaybarRun.h"
@@ -34,29 +31,17 @@ using namespace std::chrono_literals;
 // Loaded machines start Qt programs slowly: waits are generous, never measured.
 constexpr auto kLong = std::chrono::milliseconds(30000);
 
-// One started program and the lines it printed.
-struct Face {
-  std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
-  QList<QByteArray> lines;
-
-  int read() {
-    while (process->canReadLine()) lines << process->readLine();
-    return static_cast<int>(lines.size());
-  }
-  // The newest line shows values (a Claude percentage), not the start-up placeholder.
-  bool showsValues() {
-    read();
-    if (lines.isEmpty()) return false;
-    const auto line = nlohmann::json::parse(lines.back().toStdString(), nullptr, false);
-    return line.is_object() && line["text"].get<std::string>().find('%') != std::string::npos;
-  }
-  pid_t pid() const { return static_cast<pid_t>(process->processId()); }
-  // Never to a process group: a process that ended has no id.
-  void signal(int number) const {
-    if (pid() > 0) ::kill(pid(), number);
-  }
-  bool ended() const { return process->state() == QProcess::NotRunning; }
-};
+// The newest line shows values (a Claude percentage), not the start-up placeholder.
+bool showsValues(StartedProgram& module) {
+  if (module.read() == 0) return false;
+  const auto line = nlohmann::json::parse(module.lines.back().toStdString(), nullptr, false);
+  return line.is_object() && line["text"].get<std::string>().find('%') != std::string::npos;
+}
+// Waits for values; a failure carries what the module wrote on standard error.
+::testing::AssertionResult soonShowsValues(StartedProgram& module) {
+  if (waitUntil([&] { return showsValues(module); }, kLong)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "no values; standard error: " << module.err().toStdString();
+}
 
 bool processGone(pid_t pid) {
   // Gone, or a zombie waiting for a reaper that is not us.
@@ -71,45 +56,29 @@ class EngineProcessTest : public SandboxedTest {
   void SetUp() override {
     ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon did not start";
     server.respondWith(HttpTestResponse::json(200, fixture("claude-usage-with-limits.json")));
+    sandbox.setEnv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
     sandbox.setEnv("QUOTABOX_CLAUDE_USAGE_URL", server.url("/api/oauth/usage").toUtf8());
     sandbox.setEnv("CLAUDE_CONFIG_DIR", QByteArray::fromStdString(sandbox.path("claude").string()));
     sandbox.writeFile("claude/.credentials.json", fixture("claude-credentials.json"));
   }
-  void TearDown() override {
-    for (const auto& face : faces) {
-      if (face->ended()) continue;
-      face->process->kill();
-      face->process->waitForFinished(5000);
-    }
-  }
 
-  QProcessEnvironment environment(bool display) const {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) env.remove(name);
-    if (!display) env.remove("DISPLAY");
-    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
-    return env;
+  StartedProgram& startModule(const QStringList& extra = {}) { return programs.start(QStringList{"--waybar"} + extra); }
+  StartedProgram& startTray() { return programs.start({}, ProgramRunner::display()); }
+  // Runs `sh -c script` with the launcher as $0 and `more` after it.
+  StartedProgram& startShell(const QString& script, const QStringList& more = {}) {
+    return programs.start(QStringList{"-c", script, BuildPaths::launcher()} + more, {}, "/bin/sh");
   }
-  Face& start(const QStringList& arguments, bool display = false, QString program = BuildPaths::launcher()) {
-    Face& face = *faces.emplace_back(std::make_unique<Face>());
-    face.process->setProcessEnvironment(environment(display));
-    face.process->start(program, arguments);
-    EXPECT_TRUE(face.process->waitForStarted(10000));
-    return face;
-  }
-  Face& startModule(const QStringList& extra = {}) { return start(QStringList{"--waybar"} + extra); }
   // --refresh's exit status.
   int refresh() {
-    Face& face = start({"--refresh"});
-    EXPECT_TRUE(waitUntil([&] { return face.ended(); }, kLong));
-    lastRefreshError = face.process->readAllStandardError();
-    return face.process->exitStatus() == QProcess::NormalExit ? face.process->exitCode() : -1;
+    const ProgramResult result = programs.run({"--refresh"});
+    lastRefreshError = result.err;
+    return result.exitCode;
   }
   size_t requests() const { return server.requests().size(); }
 
   PrivateBus bus;
   HttpTestServer server;
-  std::vector<std::unique_ptr<Face>> faces;
+  ProgramRunner programs;
   QByteArray lastRefreshError;
 };
 
@@ -118,12 +87,10 @@ class EngineProcessTest : public SandboxedTest {
 // Two bars (two monitors) run two modules: both show values, one refresh loop asks the server,
 // --refresh reaches it, and when the engine ends the other module takes over.
 TEST_F(EngineProcessTest, TwoModulesShareOneEngineAndTheSecondTakesOver) {
-  Face& first = startModule();
-  ASSERT_TRUE(waitUntil([&] { return first.showsValues(); }, kLong))
-      << first.process->readAllStandardError().toStdString();
-  Face& second = startModule();
-  ASSERT_TRUE(waitUntil([&] { return second.showsValues(); }, kLong))
-      << second.process->readAllStandardError().toStdString();
+  StartedProgram& first = startModule();
+  ASSERT_TRUE(soonShowsValues(first));
+  StartedProgram& second = startModule();
+  ASSERT_TRUE(soonShowsValues(second));
   EXPECT_EQ(requests(), 1u) << "the second module ran its own refresh";
 
   const int firstLines = first.read(), secondLines = second.read();
@@ -136,24 +103,21 @@ TEST_F(EngineProcessTest, TwoModulesShareOneEngineAndTheSecondTakesOver) {
   // The engine ends: the follower starts its own loop (one request) and keeps printing values. Its
   // lines are counted before the end, as the takeover may print before the first has gone.
   const int before = second.read();
-  first.process->terminate();
-  ASSERT_TRUE(waitUntil([&] { return first.ended(); }, kLong));
-  ASSERT_TRUE(waitUntil([&] { return requests() == 3 && second.read() > before && second.showsValues(); }, kLong))
+  first.stop();
+  ASSERT_TRUE(waitUntil([&] { return requests() == 3 && second.read() > before && showsValues(second); }, kLong))
       << "requests: " << requests() << ", lines: " << second.read() << " after " << before;
   EXPECT_FALSE(second.ended());
   ASSERT_EQ(refresh(), 0);
   EXPECT_TRUE(waitUntil([&] { return requests() == 4; }, kLong));
 
-  second.process->terminate();
-  ASSERT_TRUE(waitUntil([&] { return second.ended(); }, kLong));
-  EXPECT_EQ(second.process->exitCode(), 0);
+  EXPECT_EQ(second.stop().exitCode, 0);
   EXPECT_EQ(refresh(), TerminalRun::kModeUnavailable);
   EXPECT_TRUE(lastRefreshError.startsWith(TerminalRun::noEngineLine().toUtf8())) << lastRefreshError.toStdString();
 }
 
 // A module never outlives its bar: not the shell between them, not a reader that went away.
 TEST_F(EngineProcessTest, AModuleEndsWithItsParentAndWithItsReader) {
-  Face& shell = start({"-c", "\"$0\" --waybar --mock; true", BuildPaths::launcher()}, false, "/bin/sh");
+  StartedProgram& shell = startShell("\"$0\" --waybar --mock; true");
   ASSERT_TRUE(waitUntil([&] { return shell.read() > 0; }, kLong));
   QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(shell.pid()));
   ASSERT_TRUE(children.open(QIODevice::ReadOnly));
@@ -163,31 +127,33 @@ TEST_F(EngineProcessTest, AModuleEndsWithItsParentAndWithItsReader) {
   EXPECT_TRUE(waitUntil([&] { return processGone(module); }, 5s)) << "the module outlived its parent";
 
   // The reader takes one line and leaves; the module notices at once, not at its next line.
-  Face& pipeline = start({"-c", "\"$0\" --waybar --mock | head -n 1", BuildPaths::launcher()}, false, "/bin/sh");
+  StartedProgram& pipeline = startShell("\"$0\" --waybar --mock | head -n 1");
   EXPECT_TRUE(waitUntil([&] { return pipeline.ended(); }, kLong)) << "the module kept running without a reader";
   EXPECT_EQ(pipeline.read(), 1);
 }
 
-// A refresh signal that arrives while the program starts refreshes it rather than killing it.
+// A refresh signal that arrives while the program starts refreshes it rather than killing it. The
+// module runs in the desktop program under the launcher's process id and name.
 TEST_F(EngineProcessTest, ARefreshSignalDuringStartUpIsKeptForLater) {
   const QString desktop = DesktopHandOff::desktopExecutable(BuildPaths::launcher());
   for (const auto delay : {0ms, 30ms, 100ms, 250ms}) {
     SCOPED_TRACE(delay.count());
-    Face& face = startModule({"--mock-high"});
+    StartedProgram& module = startModule({"--mock-high"});
+    const QString proc = QStringLiteral("/proc/%1/").arg(module.pid());
     // From the hand-off to the desktop program on, until its handler exists.
-    ASSERT_TRUE(waitUntil(
-        [&] {
-          return face.ended() ||
-                 QFileInfo(QStringLiteral("/proc/%1/exe").arg(face.pid())).canonicalFilePath() == desktop;
-        },
-        kLong));
+    ASSERT_TRUE(
+        waitUntil([&] { return module.ended() || QFileInfo(proc + "exe").canonicalFilePath() == desktop; }, kLong));
     spinFor(delay);
-    face.signal(SIGUSR1);
-    EXPECT_TRUE(waitUntil([&] { return face.ended() || face.showsValues(); }, kLong));
-    EXPECT_FALSE(face.ended()) << "ended with status " << face.process->exitCode() << ": "
-                               << face.process->readAllStandardError().toStdString();
-    face.process->terminate();
-    EXPECT_TRUE(waitUntil([&] { return face.ended(); }, kLong));
+    module.signal(SIGUSR1);
+    EXPECT_TRUE(waitUntil([&] { return module.ended() || showsValues(module); }, kLong));
+    EXPECT_FALSE(module.ended()) << "ended with status " << module.process->exitCode() << ": "
+                                 << module.err().toStdString();
+    // Read once the program runs: the kernel switches the executable before it sets the arguments.
+    if (QFile cmdline(proc + "cmdline"); delay == 0ms && cmdline.open(QIODevice::ReadOnly)) {
+      EXPECT_EQ(QFile::decodeName(cmdline.readAll().split('\0').front()),
+                QFileInfo(BuildPaths::launcher()).canonicalFilePath());
+    }
+    module.stop();
   }
 }
 
@@ -201,16 +167,14 @@ TEST_F(EngineProcessTest, AStalledReaderDoesNotBlockTheModule) {
   const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(reader, 0);
   ::fcntl(reader, F_SETPIPE_SZ, 4096);
-  Face& face =
-      start({"-c", "exec \"$0\" --waybar --mock-high >\"$1\"", BuildPaths::launcher(), QFile::decodeName(fifo)}, false,
-            "/bin/sh");
+  StartedProgram& module = startShell("exec \"$0\" --waybar --mock-high >\"$1\"", {QFile::decodeName(fifo)});
   int pending = 0;
   const auto queued = [&] { return ::ioctl(reader, FIONREAD, &pending) == 0 ? pending : 0; };
   // Signals only once the module runs (the shell before it would die of one).
   ASSERT_TRUE(waitUntil([&] { return queued() > 0; }, kLong));
   ASSERT_TRUE(waitUntil(
       [&] {
-        face.signal(SIGUSR1);
+        module.signal(SIGUSR1);
         spinFor(100ms);
         return queued() >= 3000;
       },
@@ -234,9 +198,7 @@ TEST_F(EngineProcessTest, AStalledReaderDoesNotBlockTheModule) {
         return drain() == 0 && received.endsWith('\n');
       },
       kLong));
-  face.process->terminate();
-  EXPECT_TRUE(waitUntil([&] { return face.ended(); }, kLong));
-  EXPECT_EQ(face.process->exitStatus(), QProcess::NormalExit);
+  EXPECT_GE(module.stop().exitCode, 0) << "the module did not end normally";
   ::close(reader);
   const QList<QByteArray> lines = received.split('\n');
   ASSERT_GE(lines.size(), 2);
@@ -252,9 +214,9 @@ TEST_F(EngineProcessTest, AForeignOwnerOfTheNameDoesNotStopTheModule) {
   QDBusConnection squatter = QDBusConnection::connectToBus(bus.address(), QStringLiteral("squatter"));
   ASSERT_TRUE(squatter.isConnected());
   ASSERT_TRUE(squatter.registerService(QStringLiteral("com.orrisfen.Quotabox")));
-  Face& face = startModule();
-  EXPECT_TRUE(waitUntil([&] { return face.showsValues(); }, kLong));
-  EXPECT_EQ(face.process->readAllStandardError(), WaybarRun::foreignOwnerLine().toUtf8());
+  StartedProgram& module = startModule();
+  EXPECT_TRUE(soonShowsValues(module));
+  EXPECT_EQ(module.err(), WaybarRun::foreignOwnerLine().toUtf8());
   EXPECT_EQ(requests(), 1u);
   QDBusConnection::disconnectFromBus(QStringLiteral("squatter"));
 }
@@ -263,15 +225,14 @@ TEST_F(EngineProcessTest, AForeignOwnerOfTheNameDoesNotStopTheModule) {
 // second tray is the only start that finds Quotabox "already running".
 TEST_F(EngineProcessTest, TrayAndModulesShareOneEngineInEitherOrder) {
   if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "the tray run needs a graphical session";
-  Face& module = startModule();
-  ASSERT_TRUE(waitUntil([&] { return module.showsValues(); }, kLong));
+  StartedProgram& module = startModule();
+  ASSERT_TRUE(soonShowsValues(module));
   ASSERT_EQ(requests(), 1u);
-  Face& tray = start({}, true);
+  StartedProgram& tray = startTray();
   // The tray takes the engine over and refreshes; the module shows the tray's values.
   int before = module.read();
-  ASSERT_TRUE(waitUntil([&] { return requests() == 2 && module.read() > before; }, kLong))
-      << tray.process->readAllStandardError().toStdString();
-  EXPECT_TRUE(module.showsValues());
+  ASSERT_TRUE(waitUntil([&] { return requests() == 2 && module.read() > before; }, kLong)) << tray.err().toStdString();
+  EXPECT_TRUE(showsValues(module));
   EXPECT_FALSE(tray.ended());
   before = module.read();
   ASSERT_EQ(refresh(), 0);
@@ -280,22 +241,20 @@ TEST_F(EngineProcessTest, TrayAndModulesShareOneEngineInEitherOrder) {
   EXPECT_EQ(requests(), 3u) << "the module kept its own refresh loop";
   EXPECT_TRUE(QFile::exists(QString::fromStdString(sandbox.path(".local/share/Quotabox/history.json").string())));
 
-  Face& secondTray = start({}, true);
-  ASSERT_TRUE(waitUntil([&] { return secondTray.ended(); }, kLong));
-  EXPECT_EQ(secondTray.process->exitCode(), 0);
-  EXPECT_EQ(secondTray.process->readAllStandardError(), TrayRun::handedOverLine().toUtf8());
+  const ProgramResult secondTray = programs.run({}, ProgramRunner::display());
+  EXPECT_EQ(secondTray.exitCode, 0);
+  EXPECT_EQ(secondTray.err, TrayRun::handedOverLine().toUtf8());
 
   // The tray ends: the module takes over; a tray started now takes it back.
-  tray.process->terminate();
-  ASSERT_TRUE(waitUntil([&] { return tray.ended(); }, kLong));
+  tray.stop();
   ASSERT_TRUE(waitUntil([&] { return requests() == 4; }, kLong));
-  Face& againTray = start({}, true);
+  StartedProgram& againTray = startTray();
   ASSERT_TRUE(waitUntil([&] { return requests() == 5; }, kLong));
   EXPECT_FALSE(againTray.ended());
-  EXPECT_FALSE(againTray.process->readAllStandardError().contains("이미 실행 중"));
+  EXPECT_FALSE(againTray.err().contains("이미 실행 중"));
   // A module started beside the tray follows it without a request of its own.
-  Face& late = startModule();
-  ASSERT_TRUE(waitUntil([&] { return late.showsValues(); }, kLong));
+  StartedProgram& late = startModule();
+  ASSERT_TRUE(soonShowsValues(late));
   spinFor(500ms);
   EXPECT_EQ(requests(), 5u);
 }
@@ -304,18 +263,18 @@ TEST_F(EngineProcessTest, TrayAndModulesShareOneEngineInEitherOrder) {
 // of giving up.
 TEST_F(EngineProcessTest, ATrayStartedWhileTheFirstOneIsKilledTakesOver) {
   if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "the tray run needs a graphical session";
-  Face& first = start({}, true);
-  ASSERT_TRUE(waitUntil([&] { return requests() == 1; }, kLong)) << first.process->readAllStandardError().toStdString();
+  StartedProgram& first = startTray();
+  ASSERT_TRUE(waitUntil([&] { return requests() == 1; }, kLong)) << first.err().toStdString();
   first.signal(SIGSTOP);
-  Face& second = start({}, true);
+  StartedProgram& second = startTray();
   // Long enough for the second to be asking the stuck first one (each ask waits up to a second).
   spinFor(1200ms);
   first.signal(SIGKILL);
   ASSERT_TRUE(waitUntil([&] { return requests() == 2 || second.ended(); }, kLong));
-  EXPECT_FALSE(second.ended()) << second.process->readAllStandardError().toStdString();
+  EXPECT_FALSE(second.ended()) << second.err().toStdString();
   // A module now follows the second tray.
-  Face& module = startModule();
-  EXPECT_TRUE(waitUntil([&] { return module.showsValues(); }, kLong));
+  StartedProgram& module = startModule();
+  EXPECT_TRUE(soonShowsValues(module));
   spinFor(500ms);
   EXPECT_EQ(requests(), 2u);
 }
@@ -339,15 +298,9 @@ TEST_F(EngineProcessTest, DisplaysThatRefuseFallBackToTheReportAndSayWhy) {
   };
   for (const auto& [variables, cause] : cases) {
     SCOPED_TRACE(cause.toStdString());
-    QProcessEnvironment env = environment(false);
-    for (const auto& [name, value] : variables) env.insert(name, value);
-    Face& tray = *faces.emplace_back(std::make_unique<Face>());
-    tray.process->setProcessEnvironment(env);
-    tray.process->start(BuildPaths::launcher(), {"--mock"});
-    ASSERT_TRUE(waitUntil([&] { return tray.ended(); }, kLong));
-    EXPECT_EQ(tray.process->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(tray.process->exitCode(), 0);
-    EXPECT_TRUE(tray.process->readAllStandardOutput().contains("구독 사용량\n"));
-    EXPECT_TRUE(tray.process->readAllStandardError().endsWith(TerminalRun::noGraphicalSessionLine(cause).toUtf8()));
+    const ProgramResult tray = programs.run({"--mock"}, variables);
+    EXPECT_EQ(tray.exitCode, 0);
+    EXPECT_TRUE(tray.out.contains("구독 사용량\n"));
+    EXPECT_TRUE(tray.err.endsWith(TerminalRun::noGraphicalSessionLine(cause).toUtf8()));
   }
 }

@@ -3,15 +3,12 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QProcess>
-#include <csignal>
-#include <map>
 #include <nlohmann/json.hpp>
 
-#include "BuildPaths.h"
 #include "EventLoop.h"
 #include "HttpTestServer.h"
 #include "PrivateBus.h"
+#include "ProgramRunner.h"
 #include "TestSandbox.h"
 #include "app/DesktopHandOff.h"
 #include "app/QuotaboxApp.h"
@@ -22,7 +19,7 @@
 
 namespace {
 
-using Environment = std::map<QString, QString>;
+using Environment = ProgramRunner::Environment;
 const QString kLauncher = BuildPaths::launcher();
 
 // `arguments` are split at spaces and follow the program path.
@@ -31,32 +28,10 @@ LaunchOptions parse(const QString& arguments) {
 }
 std::string source(const QString& arguments) { return parse(arguments).source.scenarioName().value_or("live"); }
 
-struct ProgramRun {
-  int exitCode = -1;
-  QByteArray out, err;
-};
-
 class QuotaboxAppTest : public SandboxedTest {
  protected:
-  // Starts `program` without a display unless `environment` names one; the test process's
-  // offscreen platform is not passed on.
-  QProcess* start(const QStringList& arguments, const Environment& environment = {}, QString program = kLauncher) {
-    QProcess* process = processes.emplace_back(std::make_unique<QProcess>()).get();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) env.remove(name);
-    for (const auto& [name, value] : environment) env.insert(name, value);
-    process->setProcessEnvironment(env);
-    process->start(program, arguments);
-    return process;
-  }
-  ProgramRun run(const QStringList& arguments, const Environment& environment = {}, QString program = kLauncher) {
-    QProcess* process = start(arguments, environment, program);
-    EXPECT_TRUE(waitUntil([&] { return process->state() == QProcess::NotRunning; }, std::chrono::seconds(30)));
-    return {process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1, process->readAllStandardOutput(),
-            process->readAllStandardError()};
-  }
   QString inHome(const std::string& relative) const { return QString::fromStdString(sandbox.path(relative).string()); }
-  std::vector<std::unique_ptr<QProcess>> processes;
+  ProgramRunner programs;
 };
 
 }  // namespace
@@ -109,8 +84,6 @@ TEST(QuotaboxLauncher, TheLoginItemNamesTheLauncher) {
 // Without a reachable display, also with Qt's own options given, the command falls back to the text
 // report and says why on standard error.
 TEST_F(QuotaboxAppTest, TerminalModesAndTheFallbackReportWithoutADisplay) {
-  EXPECT_EQ(run({"--version"}).out, TerminalRun::versionText().toUtf8());
-  EXPECT_TRUE(run({"--help", "--mock"}).out.startsWith("사용법: quotabox [옵션]"));
   const QString unset = QStringLiteral("DISPLAY가 설정되어 있지 않아요");
   const QString refused = QStringLiteral("DISPLAY의 X 서버(:77)에 연결할 수 없어요");
   const std::tuple<QStringList, Environment, QString> cases[] = {
@@ -121,7 +94,7 @@ TEST_F(QuotaboxAppTest, TerminalModesAndTheFallbackReportWithoutADisplay) {
   };
   for (const auto& [arguments, environment, cause] : cases) {
     const QByteArray notice = TerminalRun::noGraphicalSessionLine(cause).toUtf8();
-    const ProgramRun result = run(arguments, environment);
+    const ProgramResult result = programs.run(arguments, environment);
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_TRUE(result.out.startsWith("구독 사용량\n") && result.out.count("로그인되어 있지 않아요") == 2);
     EXPECT_TRUE(result.err.endsWith(notice) && !result.out.contains(notice)) << result.err.toStdString();
@@ -130,12 +103,12 @@ TEST_F(QuotaboxAppTest, TerminalModesAndTheFallbackReportWithoutADisplay) {
       << "the report wrote a file";
 
   // The special modes never pass the report off as their result.
-  const ProgramRun verification = run({"--verify-system", inHome("checks")});
+  const ProgramResult verification = programs.run({"--verify-system", inHome("checks")});
   EXPECT_EQ(verification.exitCode, 2);
   EXPECT_TRUE(verification.out.isEmpty() && !QDir(inHome("checks")).exists());
   EXPECT_EQ(verification.err, TerminalRun::verificationNeedsDisplayLine().toUtf8());
   // Snapshots render off screen; Qt never sees its own options, which would pick a platform or abort.
-  const ProgramRun headless = run({"--snapshot", inHome("shots"), "-platform", "nope", "-display", ":9"});
+  const ProgramResult headless = programs.run({"--snapshot", inHome("shots"), "-platform", "nope", "-display", ":9"});
   EXPECT_EQ(headless.exitCode, 0);
   EXPECT_EQ(headless.out, "스냅샷 저장 위치: " + QDir(inHome("shots")).absolutePath().toUtf8() + "\n");
   EXPECT_TRUE(QFile::exists(inHome("shots") + "/popover-normal-light.png"));
@@ -149,11 +122,11 @@ TEST_F(QuotaboxAppTest, ReportsMarkDemonstrationDataAndFailWhenEveryServiceFaile
       {{"--json"}, 0, "live"},
   };
   for (const auto& [arguments, status, source] : jsonCases) {
-    const ProgramRun result = run(arguments);
+    const ProgramResult result = programs.run(arguments);
     EXPECT_EQ(result.exitCode, status) << arguments.join(' ').toStdString();
     EXPECT_EQ(nlohmann::json::parse(result.out.toStdString())["source"], source);
   }
-  const ProgramRun high = run({"--mock-high", "--print"});
+  const ProgramResult high = programs.run({"--mock-high", "--print"});
   EXPECT_TRUE(high.out.startsWith("예시 데이터(high)로 만든 보고서예요. 실제 사용량이 아니에요.\n구독 사용량\n"));
   EXPECT_TRUE(high.exitCode == 0 && high.out.contains("  5시간  88% 사용 · 12% 남음  [주의]"));
 }
@@ -170,7 +143,7 @@ TEST_F(QuotaboxAppTest, LiveJsonReadsBothServicesAndLeavesTheHistoryAlone) {
                     fixture("codex-rollout-recent.jsonl"));
   const QByteArray history = R"({"version":1,"entries":[]})";
   QFile kept(QString::fromStdString(sandbox.writeFile(".local/share/Quotabox/history.json", history).string()));
-  const ProgramRun result = run({"--json"});
+  const ProgramResult result = programs.run({"--json"});
   ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
   // Parsing is covered by the providers' tests; here both reach the report, and no token does.
   const auto report = nlohmann::json::parse(result.out.toStdString());
@@ -182,46 +155,17 @@ TEST_F(QuotaboxAppTest, LiveJsonReadsBothServicesAndLeavesTheHistoryAlone) {
   // A copy without the module or the desktop program: Claude is unreachable, Codex still reports, and
   // the reason names the file it missed; the desktop modes refuse to start, naming theirs.
   ASSERT_TRUE(QDir().mkpath(inHome("opt/bin")) && QFile::copy(kLauncher, inHome("opt/bin/quotabox")));
-  const ProgramRun alone = run({"--json"}, {}, inHome("opt/bin/quotabox"));
+  const ProgramResult alone = programs.run({"--json"}, {}, inHome("opt/bin/quotabox"));
   ASSERT_EQ(alone.exitCode, 0) << alone.err.toStdString();
   const auto partial = nlohmann::json::parse(alone.out.toStdString());
   EXPECT_EQ(partial["services"][0]["message"], "Claude 사용량에 연결할 수 없어요. 네트워크를 확인하고 새로고침하세요");
   EXPECT_EQ(partial["services"][1]["windows"][1]["usedPercent"], 56.0);
   EXPECT_TRUE(alone.err.contains("/libexec/quotabox/quotabox-http.so") && !alone.err.contains("REDACTED"));
   EXPECT_EQ(server.requests().size(), 1u);
-  const ProgramRun waybar = run({"--waybar", "--mock"}, {}, inHome("opt/bin/quotabox"));
+  const ProgramResult waybar = programs.run({"--waybar", "--mock"}, {}, inHome("opt/bin/quotabox"));
   const QString missing = QFileInfo(inHome("opt")).canonicalFilePath() + "/libexec/quotabox/quotabox-desktop";
   EXPECT_TRUE(waybar.exitCode == 2 && waybar.out.isEmpty()) << waybar.exitCode;
   EXPECT_TRUE(waybar.err.startsWith(DesktopHandOff::cannotStartLine(missing, {}).chopped(1).toUtf8()));
-}
-
-// The status-bar mode runs in the desktop program under the launcher's process id and path: a line
-// at once and one after every refresh; SIGUSR1 asks for a refresh, SIGTERM ends it cleanly.
-TEST_F(QuotaboxAppTest, WaybarModeWritesLinesAndRefreshesOnSignal) {
-  // Its own bus: the session's name is not shared with runs of other tests.
-  PrivateBus bus;
-  sandbox.setEnv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
-  QProcess* process = start({QStringLiteral("--waybar"), QStringLiteral("--mock-high")});
-  QList<QByteArray> lines;
-  const auto readLines = [&] {
-    while (process->canReadLine()) lines << process->readLine();
-    return lines.size();
-  };
-  // The loading line at once, then lines until the first refresh has values.
-  ASSERT_TRUE(waitUntil(
-      [&] { return readLines() >= 2 && nlohmann::json::parse(lines.back().toStdString())["percentage"] != 0; }));
-  EXPECT_EQ(nlohmann::json::parse(lines.back().toStdString())["class"], "critical");
-  const QString proc = QStringLiteral("/proc/%1/").arg(process->processId());
-  if (QFile cmdline(proc + "cmdline"); cmdline.open(QIODevice::ReadOnly)) {
-    EXPECT_EQ(QFile::decodeName(cmdline.readAll().split('\0').front()), QFileInfo(kLauncher).canonicalFilePath());
-    EXPECT_EQ(QFileInfo(proc + "exe").canonicalFilePath(), DesktopHandOff::desktopExecutable(kLauncher));
-  }
-  const auto before = lines.size();
-  ::kill(static_cast<pid_t>(process->processId()), SIGUSR1);
-  ASSERT_TRUE(waitUntil([&] { return readLines() > before; })) << "no line after SIGUSR1";
-  process->terminate();
-  ASSERT_TRUE(waitUntil([&] { return process->state() == QProcess::NotRunning; }));
-  EXPECT_TRUE(process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0);
 }
 
 // The tray run ends promptly on SIGTERM while its Claude request hangs on a silent server.
@@ -233,13 +177,12 @@ TEST_F(QuotaboxAppTest, TrayTerminationDoesNotWaitForAStalledRequest) {
   server.respondWith(stall);
   sandbox.setEnv("QUOTABOX_CLAUDE_USAGE_URL", server.url("/api/oauth/usage").toUtf8());
   sandbox.writeFile(".claude/.credentials.json", R"({"claudeAiOauth":{"accessToken":"t"}})");
-  QProcess* tray = start({}, {{"DISPLAY", qEnvironmentVariable("DISPLAY")}});
-  ASSERT_TRUE(waitUntil([&] { return !server.requests().empty() || tray->state() == QProcess::NotRunning; }));
-  ASSERT_EQ(tray->state(), QProcess::Running) << tray->readAllStandardError().toStdString();
+  StartedProgram& tray = programs.start({}, ProgramRunner::display());
+  ASSERT_TRUE(waitUntil([&] { return !server.requests().empty() || tray.ended(); }));
+  ASSERT_FALSE(tray.ended()) << tray.err().toStdString();
 
-  tray->terminate();
+  tray.process->terminate();
   // Well before the request itself would give up (10 s idle timeout).
-  EXPECT_TRUE(waitUntil([&] { return tray->state() == QProcess::NotRunning; }, std::chrono::seconds(8)));
-  EXPECT_TRUE(tray->exitStatus() == QProcess::NormalExit && tray->exitCode() == 0)
-      << tray->readAllStandardError().toStdString();
+  const ProgramResult ended = tray.finish(std::chrono::seconds(8));
+  EXPECT_EQ(ended.exitCode, 0) << ended.err.toStdString();
 }

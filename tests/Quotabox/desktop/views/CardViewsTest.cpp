@@ -41,21 +41,16 @@ std::vector<UsageSample> samplesAt(std::initializer_list<std::pair<double, doubl
   return samples;
 }
 
-ServiceCard::Input inputFor(ServiceUsage usage) {
+// A card for a successful ChatGPT snapshot on the Plus plan.
+ServiceCard::Input codexCard(std::vector<UsageWindow> windows, std::vector<UsageMetric> metrics = {}) {
   ServiceCard::Input input;
-  input.service = usage.service;
-  input.usage = std::move(usage);
+  input.service = ServiceID::codex;
+  input.usage = ServiceUsage::failure(ServiceID::codex, kNow, ProviderStatus::ok());
+  input.usage->planName = "Plus";
+  input.usage->windows = std::move(windows);
+  input.usage->metrics = std::move(metrics);
   input.now = kNow;
   return input;
-}
-
-// A successful ChatGPT snapshot on the Plus plan.
-ServiceUsage okUsage(std::vector<UsageWindow> windows, std::vector<UsageMetric> metrics = {}) {
-  ServiceUsage usage = ServiceUsage::failure(ServiceID::codex, kNow, ProviderStatus::ok());
-  usage.planName = "Plus";
-  usage.windows = std::move(windows);
-  usage.metrics = std::move(metrics);
-  return usage;
 }
 
 // The parts of a service card, drawn in the light look with times in Seoul.
@@ -69,14 +64,14 @@ class CardViewsTest : public SeoulTimeTest {
 }  // namespace
 
 TEST_F(CardViewsTest, CardWithoutWindowsShowsOnlyTheMetricsWorthShowing) {
-  ServiceCard empty(inputFor(okUsage({}, {{"a", "크레딧", "—"}})));
+  ServiceCard empty(codexCard({}, {{"a", "크레딧", "—"}}));
   EXPECT_TRUE(texts(&empty).contains("표시할 사용량 한도 정보가 없어요."));
   EXPECT_TRUE(empty.findChildren<MetricRow*>().isEmpty());
   EXPECT_TRUE(empty.findChildren<Divider*>().isEmpty());
   EXPECT_EQ(empty.findChildren<PlanBadge*>().size(), 1);
 
-  ServiceCard withMetric(inputFor(okUsage({UsageWindow("codex_primary", "주간", 7, kNow + Seconds(3600))},
-                                          {{"a", "크레딧", "—"}, {"credits", "크레딧", "12.5"}})));
+  ServiceCard withMetric(codexCard({UsageWindow("codex_primary", "주간", 7, kNow + Seconds(3600))},
+                                   {{"a", "크레딧", "—"}, {"credits", "크레딧", "12.5"}}));
   ASSERT_EQ(withMetric.findChildren<MetricRow*>().size(), 1);
   EXPECT_EQ(withMetric.findChildren<MetricRow*>().front()->accessibleDescription(), "12.5");
   EXPECT_EQ(withMetric.findChildren<Divider*>().size(), 1);
@@ -98,7 +93,7 @@ TEST_F(CardViewsTest, CardForecastsOnlyFromFreshSuccessfulValues) {
   const std::vector<UsageWindow> windows{UsageWindow("codex_primary", "주간", 7, kNow + Seconds(3600))};
   // The spoken text of the one trend row of a card whose snapshot `change` adjusted; the row is clicked.
   const auto rowTitle = [&](const std::function<void(ServiceUsage&)>& change) {
-    auto input = inputFor(okUsage(windows));
+    auto input = codexCard(windows);
     change(*input.usage);
     input.trends = context;
     ServiceCard card(input);
@@ -170,14 +165,14 @@ TEST_F(CardViewsTest, ThresholdLabelsNeverOverlapAndStayInTheChart) {
 }
 
 TEST_F(CardViewsTest, TrendRowInteractionFollowsDetailAndSampleCount) {
-  const UsageWindow window("five_hour", "5시간", 100, kNow + Seconds(3600), 300);
+  const UsageWindow fullWindow = window(100, 3600), calm = window(40, 3600);
   WindowTrend full = WindowTrend::insufficient(ServiceID::claude, "five_hour");
   full.samples = samplesAt({{-3600, 80}, {0, 100}});
   full.verdict = TrendVerdict::alreadyFull();
   full.confidence = TrendConfidence::ok;
-  const auto fullPresentation = *TrendPhrasing::presentation(full, window, kNow, true);
+  const auto fullPresentation = *TrendPhrasing::presentation(full, fullWindow, kNow, true);
   int toggles = 0;
-  TrendRow fullRow(window, full, fullPresentation, kThresholds, kNow, false, [&] { ++toggles; });
+  TrendRow fullRow(fullWindow, full, fullPresentation, kThresholds, kNow, false, [&] { ++toggles; });
   showAt(fullRow, 300);
   EXPECT_FALSE(fullRow.isInteractive());
   EXPECT_TRUE(fullRow.toolTip().isEmpty());
@@ -188,7 +183,6 @@ TEST_F(CardViewsTest, TrendRowInteractionFollowsDetailAndSampleCount) {
 
   WindowTrend idle = full;
   idle.verdict = TrendVerdict::idle();
-  const UsageWindow calm("five_hour", "5시간", 40, kNow + Seconds(3600), 300);
   const auto idlePresentation = *TrendPhrasing::presentation(idle, calm, kNow, true);
   TrendRow idleRow(calm, idle, idlePresentation, kThresholds, kNow, true, [&] { ++toggles; });
   EXPECT_TRUE(idleRow.isInteractive());

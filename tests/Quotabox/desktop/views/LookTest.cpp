@@ -68,14 +68,6 @@ class LookTest : public SandboxedTest {
   }
   void TearDown() override { AppLook::apply(false); }
 
-  std::unique_ptr<AppModel> mockModel() {
-    LaunchOptions options;
-    options.source = LaunchOptions::Source::mock(MockUsageProvider::Scenario::normal);
-    auto model = std::make_unique<AppModel>(options, defaults);
-    awaitFuture(model->store().refresh());
-    return model;
-  }
-
   // The fill colours of the usage bars the popover shows now.
   std::set<QRgb> barColors(AppModel& model) {
     UsageView view(model);
@@ -84,14 +76,12 @@ class LookTest : public SandboxedTest {
     for (const QuotaboxView* bar : view.findChildren<QuotaboxView*>()) colors.insert(bar->fillColor().rgb());
     return colors;
   }
-
-  std::shared_ptr<SettingsDomain> defaults = SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests"));
 };
 
 }  // namespace
 
 TEST_F(LookTest, TrayPopoverTakesTheAppPaletteAndFollowsTheDesktop) {
-  auto model = mockModel();
+  auto model = demoModel();
   const auto accent = [](bool dark) { return std::set<QRgb>{SystemColors::accent(dark).rgb()}; };
 
   // No portal and a theme without a palette: the light look, accent included.
@@ -114,7 +104,7 @@ TEST_F(LookTest, TrayPopoverTakesTheAppPaletteAndFollowsTheDesktop) {
 
 TEST_F(LookTest, EveryTextAndControlOfBothPagesUsesTheOneFont) {
   AppLook::apply(false);
-  auto model = mockModel();
+  auto model = demoModel();
   UsageView usage(*model);
   showAt(usage, UsageView::kWidth);
   SettingsView settings(*model);
@@ -137,7 +127,7 @@ TEST_F(LookTest, EveryTextAndControlOfBothPagesUsesTheOneFont) {
 
 TEST_F(LookTest, ConfirmationButtonsShareAHeightAndFitTheirLabels) {
   AppLook::apply(false);
-  auto model = mockModel();
+  auto model = demoModel();
   HistoryClearRow row(*model);
   model->setHistoryClear(AppModel::HistoryClearStage::confirming);
   row.sync();

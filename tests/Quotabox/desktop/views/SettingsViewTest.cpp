@@ -19,7 +19,6 @@
 #include "views/HistoryClearRow.h"
 #include "views/MenuBarPreview.h"
 #include "views/SegmentedControl.h"
-#include "views/SettingsSection.h"
 #include "views/SettingsView.h"
 #include "views/ToggleSwitch.h"
 #include "wording/PlatformWording.h"
@@ -97,23 +96,6 @@ const QString kHistoryOff =
     QStringLiteral("새 기록과 추이·예측을 멈춰요. 기존 기록은 남아 있으니 지우려면 ‘기록 삭제’를 눌러 주세요.");
 
 }  // namespace
-
-TEST_F(SettingsViewTest, SectionsComeInOrderAndTheFooterQuits) {
-  build();
-  view->resize(360, 900);
-  view->show();
-  auto sections = view->findChildren<SettingsSection*>();
-  const auto top = [&](const QWidget* w) { return w->mapTo(view.get(), QPoint()).y(); };
-  std::sort(sections.begin(), sections.end(), [&](auto* a, auto* b) { return top(a) < top(b); });
-  QStringList titles;
-  for (const SettingsSection* section : sections) titles << section->title();
-  EXPECT_EQ(titles, QStringList({"갱신", "메뉴바", "임계값 · 알림", "추이 · 예측", "일반"}));
-
-  int quits = 0;
-  view->setQuitAction([&] { ++quits; });
-  child<QToolButton>("quit")->click();
-  EXPECT_EQ(quits, 1);
-}
 
 TEST_F(SettingsViewTest, PickersWordTheirChoicesAndKeepWarningBelowCritical) {
   defaults->setValue(QStringLiteral("criticalThreshold"), 80);
@@ -244,7 +226,7 @@ TEST_F(SettingsViewTest, HistoryClearRowPassesThroughAllFiveStates) {
   EXPECT_TRUE(row.askButton()->isVisibleTo(view.get()));
 }
 
-TEST_F(SettingsViewTest, EscapeCancelsTheDeletionQuestionFirstThenGoesBack) {
+TEST_F(SettingsViewTest, EscapeCancelsTheDeletionQuestionFirstThenGoesBackAndTheFooterQuits) {
   build();
   view->show();
   auto* back = child<QToolButton>("back");
@@ -272,6 +254,10 @@ TEST_F(SettingsViewTest, EscapeCancelsTheDeletionQuestionFirstThenGoesBack) {
   model->setPage(AppModel::Page::settings);
   back->click();
   EXPECT_EQ(model->page(), AppModel::Page::usage);
+  int quits = 0;
+  view->setQuitAction([&] { ++quits; });
+  child<QToolButton>("quit")->click();
+  EXPECT_EQ(quits, 1);
 }
 
 TEST_F(SettingsViewTest, LaunchAtLoginSwitchShowsStateErrorsAndMissingSupport) {

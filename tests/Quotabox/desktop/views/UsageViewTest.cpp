@@ -24,23 +24,9 @@ using namespace ViewTestSupport;
 
 namespace {
 
-using Kind = LaunchOptions::Source::Kind;
-using Scenario = MockUsageProvider::Scenario;
-
 class UsageViewTest : public SandboxedTest {
  protected:
   void SetUp() override { AppLook::apply(false); }
-
-  // A model over a demonstration source, refreshed once unless asked not to.
-  std::unique_ptr<AppModel> modelFor(LaunchOptions::Source source, bool refreshed = true) {
-    LaunchOptions options;
-    options.source = source;
-    auto model = std::make_unique<AppModel>(options, defaults);
-    if (refreshed) awaitFuture(model->store().refresh());
-    return model;
-  }
-
-  std::shared_ptr<SettingsDomain> defaults = SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests"));
 };
 
 // The widgets of type T under `root` that are on screen.
@@ -60,34 +46,24 @@ TEST_F(UsageViewTest, DemonstrationScenariosShowEachCardState) {
   // A failure keeps the provider's sentence and adds the retry line.
   const QString retryDetail = StateMessage::markup("네트워크에 연결할 수 없어요.\n2분마다 자동으로 다시 시도해요.");
   const struct {
-    const char* name;
-    LaunchOptions::Source source;
+    const char* option;
     // The card's window rows, level badges, plan badges, state messages, stale banners.
     std::array<qsizetype, 5> counts;
     QStringList texts;
     int card = 0;  // Claude's, or ChatGPT's
   } cases[] = {
-      {"--mock", LaunchOptions::Source::mock(Scenario::normal), {3, 0, 1, 0, 0}, {"5시간", "38% 사용", "62% 남음"}},
-      {"--mock-high", LaunchOptions::Source::mock(Scenario::high), {3, 3, 1, 0, 0}, {"주의", "한도 임박"}},
-      {"--mock-error",
-       LaunchOptions::Source::mock(Scenario::error),
-       {0, 0, 0, 1, 0},
-       {"사용량을 불러오지 못했어요", "다시 시도", retryDetail}},
-      {"--mock-signedout",
-       LaunchOptions::Source::mock(Scenario::notSignedIn),
-       {0, 0, 0, 1, 0},
-       {"로그인되어 있지 않아요", "새로고침"}},
-      {"--mock-stale", LaunchOptions::Source::of(Kind::stale), {3, 0, 1, 0, 1}, {"오래된 데이터예요", "이전 주기 값"}},
-      {"--mock-retained",
-       LaunchOptions::Source::of(Kind::retained),
-       {3, 0, 0, 1, 0},
-       {"갱신 실패 · 마지막 성공값이에요", "다시 시도", "38% 사용"}},
+      {"--mock", {3, 0, 1, 0, 0}, {"5시간", "38% 사용", "62% 남음"}},
+      {"--mock-high", {3, 3, 1, 0, 0}, {"주의", "한도 임박"}},
+      {"--mock-error", {0, 0, 0, 1, 0}, {"사용량을 불러오지 못했어요", "다시 시도", retryDetail}},
+      {"--mock-signedout", {0, 0, 0, 1, 0}, {"로그인되어 있지 않아요", "새로고침"}},
+      {"--mock-stale", {3, 0, 1, 0, 1}, {"오래된 데이터예요", "이전 주기 값"}},
+      {"--mock-retained", {3, 0, 0, 1, 0}, {"갱신 실패 · 마지막 성공값이에요", "다시 시도", "38% 사용"}},
       // Each card shows its own service's state.
-      {"--mock-mixed", LaunchOptions::Source::of(Kind::mixed), {0, 0, 0, 1, 0}, {"로그인되어 있지 않아요"}, 1},
+      {"--mock-mixed", {0, 0, 0, 1, 0}, {"로그인되어 있지 않아요"}, 1},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto model = modelFor(c.source);
+    SCOPED_TRACE(c.option);
+    auto model = demoModel(c.option);
     UsageView view(*model);
     showAt(view, 360);
     ASSERT_EQ(cards(view).size(), 2u);
@@ -102,7 +78,7 @@ TEST_F(UsageViewTest, DemonstrationScenariosShowEachCardState) {
 }
 
 TEST_F(UsageViewTest, LoadingCardsFooterShortcutsAndTheClock) {
-  auto model = modelFor(LaunchOptions::Source::mock(Scenario::normal), false);
+  auto model = demoModel("--mock", false);
   UsageView view(*model);
   showAt(view, 360);
   EXPECT_TRUE(view.isTicking());  // relative times move on while shown
@@ -132,7 +108,7 @@ TEST_F(UsageViewTest, LoadingCardsFooterShortcutsAndTheClock) {
 }
 
 TEST_F(UsageViewTest, OneTrendOpensAtATimeAndRowsFollowTheSettings) {
-  auto model = modelFor(LaunchOptions::Source::of(Kind::trends));
+  auto model = demoModel("--mock-trends");
   UsageView view(*model);
   showAt(view, 360);
   const int collapsedHeight = view.sizeHint().height();
@@ -174,7 +150,7 @@ TEST_F(UsageViewTest, OneTrendOpensAtATimeAndRowsFollowTheSettings) {
 }
 
 TEST_F(UsageViewTest, AssistiveTechnologyReadsHeadingsAndTheSpokenValues) {
-  auto model = modelFor(LaunchOptions::Source::mock(Scenario::high));
+  auto model = demoModel("--mock-high");
   UsageView view(*model);
   showAt(view, 360);
   QStringList headings;

@@ -8,6 +8,8 @@
 #include <QWidget>
 
 #include "ColorMatch.h"
+#include "EventLoop.h"
+#include "appmodel/AppModel.h"
 #include "views/FittingLabel.h"
 
 // Helpers shared by the view tests of this folder.
@@ -33,5 +35,14 @@ inline void showAt(QWidget& widget, int width) {
 }
 
 inline QImage render(QWidget& widget) { return widget.grab().toImage(); }
+
+// A model over the demonstration data a command-line option (such as "--mock-high") picks and the
+// tests' settings suite, refreshed once unless asked not to.
+inline std::unique_ptr<AppModel> demoModel(const QString& option = QStringLiteral("--mock"), bool refreshed = true) {
+  auto model = std::make_unique<AppModel>(LaunchOptions::parse({QStringLiteral("quotabox"), option}),
+                                          SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests")));
+  if (refreshed) awaitFuture(model->store().refresh());
+  return model;
+}
 
 }  // namespace ViewTestSupport

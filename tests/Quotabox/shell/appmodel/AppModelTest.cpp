@@ -7,19 +7,13 @@
 
 namespace {
 
-class AppModelTest : public SandboxedTest, protected TestModel {
- protected:
-  std::unique_ptr<AppModel> makeModel(double percent = 40, std::shared_ptr<LoginItemControlling> item = nullptr) {
-    if (item) loginItem = std::move(item);
-    return build(percent);
-  }
-};
+class AppModelTest : public SandboxedTest, protected TestModel {};
 
 }  // namespace
 
 TEST_F(AppModelTest, BuildsFromSettingsAndPicksTheNotifierNamespaceBySource) {
   defaults->setValue(QStringLiteral("historyEnabled"), false);
-  EXPECT_FALSE(makeModel()->store().historyEnabled());
+  EXPECT_FALSE(build()->store().historyEnabled());
 
   const LaunchOptions mock = LaunchOptions::parse({QStringLiteral("quotabox"), QStringLiteral("--mock-stale")});
   AppModel::Parts parts;
@@ -31,7 +25,7 @@ TEST_F(AppModelTest, BuildsFromSettingsAndPicksTheNotifierNamespaceBySource) {
 TEST_F(AppModelTest, StartRefreshesEvaluatesOncePerRefreshAndRestartsOnlyOnANewInterval) {
   defaults->setValue(QStringLiteral("refreshInterval"), 600.0);
   center->status = NotificationCenter::Authorization::notDetermined;
-  auto model = makeModel(95);
+  auto model = build(95);
   const auto evaluations = countSignal(model.get(), &AppModel::notificationsEvaluated);
   model->start();
   EXPECT_TRUE(model->store().isRunning());
@@ -60,7 +54,7 @@ TEST_F(AppModelTest, StartRefreshesEvaluatesOncePerRefreshAndRestartsOnlyOnANewI
 }
 
 TEST_F(AppModelTest, OpeningThePopoverRefreshesOnlyAMinuteAfterTheLastRefresh) {
-  auto model = makeModel();
+  auto model = build();
   // Never refreshed, 30 s later, 61 s later, and a last refresh in the future (counts as recent).
   for (const auto& [advance, calls] : {std::pair{0, 1}, {30, 1}, {31, 2}, {-600, 2}}) {
     SCOPED_TRACE(advance);
@@ -72,7 +66,7 @@ TEST_F(AppModelTest, OpeningThePopoverRefreshesOnlyAMinuteAfterTheLastRefresh) {
 }
 
 TEST_F(AppModelTest, ClosingThePopoverOrClearingHistoryResetsTheTransientState) {
-  auto model = makeModel();
+  auto model = build();
   model->setHistoryClear(AppModel::HistoryClearStage::confirming);
   model->setPage(AppModel::Page::settings);  // the settings page keeps a pending confirmation
   EXPECT_EQ(model->historyClear(), AppModel::HistoryClearStage::confirming);
@@ -100,8 +94,8 @@ TEST_F(AppModelTest, LaunchAtLoginErrorsBecomeMessagesAndEveryAttemptCounts) {
        "로그인 항목을 변경하지 못했어요. 앱을 ‘응용 프로그램’ 폴더에서 실행했는지 확인해 주세요."},
   };
   size_t next = 0;
-  auto model =
-      makeModel(40, std::make_shared<ClosureLoginItem>([] { return false; }, [&](bool) { attempts.at(next).first(); }));
+  loginItem = std::make_shared<ClosureLoginItem>([] { return false; }, [&](bool) { attempts.at(next).first(); });
+  auto model = build();
   for (; next < attempts.size(); ++next) {
     model->setLaunchAtLogin(next % 2 == 0);
     EXPECT_EQ(model->loginItemError(), attempts[next].second);
@@ -112,7 +106,7 @@ TEST_F(AppModelTest, LaunchAtLoginErrorsBecomeMessagesAndEveryAttemptCounts) {
 TEST_F(AppModelTest, SwitchingNotificationsOnAsksForPermissionOffOnlyStores) {
   center->status = NotificationCenter::Authorization::notDetermined;
   defaults->setValue(QStringLiteral("notificationsEnabled"), false);
-  auto model = makeModel(75);
+  auto model = build(75);
   awaitFuture(model->store().refresh());
   const auto evaluations = countSignal(model.get(), &AppModel::notificationsEvaluated);
 

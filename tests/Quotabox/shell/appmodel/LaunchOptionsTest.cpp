@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <nlohmann/json.hpp>
 
-#include "BuildPaths.h"
+#include "ProgramRunner.h"
 #include "TestSandbox.h"
 #include "app/TerminalRun.h"
 #include "appmodel/LaunchOptions.h"
@@ -18,21 +17,10 @@ std::string joined(const std::vector<std::string>& lines) {
   return all;
 }
 
-struct ProgramRun {
-  int exitCode = -1;
-  QByteArray out, err;
+class LaunchOptionsRun : public SandboxedTest {
+ protected:
+  ProgramRunner programs;
 };
-
-ProgramRun runLauncher(const QStringList& arguments) {
-  QProcess process;
-  process.start(BuildPaths::launcher(), arguments);
-  process.closeWriteChannel();
-  if (!process.waitForFinished(30000)) process.kill();
-  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
-          process.readAllStandardError()};
-}
-
-class LaunchOptionsRun : public SandboxedTest {};
 
 }  // namespace
 
@@ -69,16 +57,16 @@ TEST(LaunchOptions, NamesEveryIgnoredArgumentOnce) {
   EXPECT_TRUE(LaunchOptions::parse({"--bogus"}).ignored.empty());
 }
 
-// The command itself: short options answer like long ones, and an unknown option is named on
-// standard error while the run goes on.
+// The command itself: short options answer like long ones, help comes before any report, and an
+// unknown option is named on standard error while the run goes on.
 TEST_F(LaunchOptionsRun, TheCommandNamesIgnoredArgumentsAndGoesOn) {
-  const ProgramRun help = runLauncher({"-h"});
+  const ProgramResult help = programs.run({"-h", "--mock"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.out, TerminalRun::helpText().toUtf8());
   EXPECT_TRUE(help.out.contains("-h, --help") && help.out.contains("-V, --version"));
-  EXPECT_EQ(runLauncher({"-V"}).out, TerminalRun::versionText().toUtf8());
+  EXPECT_EQ(programs.run({"-V"}).out, TerminalRun::versionText().toUtf8());
 
-  const ProgramRun report = runLauncher({"--bogus", "--mock", "--json", "--snapshot"});
+  const ProgramResult report = programs.run({"--bogus", "--mock", "--json", "--snapshot"});
   EXPECT_EQ(report.exitCode, 0) << report.err.toStdString();
   EXPECT_EQ(report.err.toStdString(),
             "알 수 없는 옵션이라 무시해요: --bogus\n--snapshot 뒤에 값이 없어 이 옵션을 무시해요\n");

@@ -5,7 +5,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -160,9 +159,7 @@ TEST_F(SettingsDomainTest, ExistingFileIsTightenedToOwnerOnly) {
   std::filesystem::permissions(file, std::filesystem::perms(0644));
   const auto domain = SettingsDomain::standard();
   EXPECT_EQ(domain->value("warningThreshold").toLongLong(), 80);
-  struct stat info {};
-  ASSERT_EQ(::stat(file.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  EXPECT_EQ(modeOf(file), 0600u);
   EXPECT_TRUE(domain->setAsidePath().isEmpty());
   EXPECT_TRUE(domain->setAsideNotice().isEmpty());
 }
