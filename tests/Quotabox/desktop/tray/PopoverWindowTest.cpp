@@ -47,13 +47,6 @@ class PopoverWindowTest : public SandboxedTest {
     return pages;
   }
 
-  // A popover whose placer the test plays.
-  FakePlacer& placed(PopoverWindow& popover) {
-    auto placer = std::make_unique<FakePlacer>();
-    FakePlacer& fake = *placer;
-    popover.setPlacer(std::move(placer));
-    return fake;
-  }
   static void press(QWidget& widget, int key) {
     QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
     QApplication::sendEvent(&widget, &event);
@@ -116,7 +109,9 @@ TEST_F(PopoverWindowTest, OpensBelowTheIconAndNeverCoversItWhileTheHeightChanges
 
 TEST_F(PopoverWindowTest, WithAPlacerItShowsOnceTheCompositorAnsweredAndAsksItToMoveTheWindow) {
   PopoverWindow popover(*data.model, growingPages());
-  FakePlacer& placer = placed(popover);
+  auto owned = std::make_unique<FakePlacer>();
+  FakePlacer& placer = *owned;
+  popover.setPlacer(std::move(owned));
 
   // A 720-px output with a 30-px bar on top; the click came from the bar's right end.
   popover.openAt(QPoint(1260, 15));
@@ -161,10 +156,9 @@ TEST_F(PopoverWindowTest, WithAPlacerItShowsOnceTheCompositorAnsweredAndAsksItTo
   EXPECT_TRUE(placer.moves.empty());
 }
 
-TEST_F(PopoverWindowTest, EscapeClosesTheUsagePageOnlyAndClosingResetsTheModel) {
+TEST_F(PopoverWindowTest, EscapeOnTheUsagePageOrLosingActivationClosesAndResetsTheModel) {
   PopoverWindow popover(*data.model, TrayTestModel::labelPages());
-  int opened = 0;
-  int closed = 0;
+  int opened = 0, closed = 0;
   QObject::connect(&popover, &PopoverWindow::opened, [&] { ++opened; });
   QObject::connect(&popover, &PopoverWindow::closed, [&] { ++closed; });
 
@@ -183,10 +177,8 @@ TEST_F(PopoverWindowTest, EscapeClosesTheUsagePageOnlyAndClosingResetsTheModel) 
   EXPECT_EQ(popover.page(), nullptr);
   EXPECT_TRUE(data.model->expandedTrends().empty());
   EXPECT_EQ(std::pair(opened, closed), std::pair(1, 1));
-}
 
-TEST_F(PopoverWindowTest, ClosesOnLosingActivationAndIgnoresTheSameClick) {
-  PopoverWindow popover(*data.model, TrayTestModel::labelPages());
+  // Another window taking the activation closes it too; the tray ignores the click that did so.
   popover.openAt(QPoint(100, 10));
   ASSERT_TRUE(waitUntil([&] { return popover.isActiveWindow(); }));
 
