@@ -6,53 +6,10 @@
 //   popover_cycles [cycles = 100] [wrapper...]   e.g. a heap profiler as the wrapper; the
 //   environment's POPOVER_CYCLES_EXECUTABLE replaces the executable
 #include <QCoreApplication>
-#include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusVirtualObject>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <cstdio>
-#include <functional>
 
-namespace {
-
-class Watcher : public QDBusVirtualObject {
- public:
-  QString introspect(const QString&) const override { return {}; }
-  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-    if (message.member() != QLatin1String("RegisterStatusNotifierItem")) return false;
-    item = message.service();
-    connection.send(message.createReply());
-    return true;
-  }
-  QString item;
-};
-
-void spin(int ms, const std::function<bool()>& until = {}) {
-  QElapsedTimer timer;
-  timer.start();
-  while (timer.elapsed() < ms && !(until && until())) {
-    QEventLoop loop;
-    QTimer::singleShot(5, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-}
-
-long long residentKiB(uint pid) {
-  QFile file(QStringLiteral("/proc/%1/status").arg(pid));
-  if (!file.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : file.readAll().split('\n')) {
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-  }
-  return 0;
-}
-
-}  // namespace
+#include "BenchProcess.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
@@ -64,20 +21,11 @@ int main(int argc, char** argv) {
           << QStringLiteral("--mock");
 
   QDBusConnection bus = QDBusConnection::sessionBus();
-  Watcher watcher;
-  if (!bus.isConnected() || !bus.registerVirtualObject(QStringLiteral("/StatusNotifierWatcher"), &watcher) ||
-      !bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))) {
-    std::fprintf(stderr, "popover_cycles: needs a session bus without another StatusNotifierWatcher\n");
-    return 1;
-  }
+  BenchWatcher watcher;
+  if (!watcher.serve(bus, "popover_cycles")) return 1;
   QTemporaryDir home;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-    environment.insert(QString::fromLatin1(name), home.path() + u'/' + QString::fromLatin1(name));
-  }
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
   QProcess tray;
-  tray.setProcessEnvironment(environment);
+  tray.setProcessEnvironment(trayEnvironment(home));
   tray.setProcessChannelMode(QProcess::ForwardedChannels);
   tray.start(command.takeFirst(), command);
   spin(20000, [&] { return !watcher.item.isEmpty(); });
@@ -85,7 +33,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "popover_cycles: no registration within 20 s\n");
     return 1;
   }
-  const uint pid = bus.interface()->servicePid(watcher.item).value();
+  const QString status = QStringLiteral("/proc/%1/status").arg(bus.interface()->servicePid(watcher.item).value());
+  const auto residentKiB = [&] { return statusField(status, "VmRSS:"); };
   spin(3000);  // the first refresh
 
   const auto activate = [&] {
@@ -103,14 +52,14 @@ int main(int argc, char** argv) {
     }
     spin(500);  // pages deleted later are gone
   };
-  const long long start = residentKiB(pid);
+  const long long start = residentKiB();
   cycle(10);
-  const long long warm = residentKiB(pid);
+  const long long warm = residentKiB();
   std::printf("resident memory: %.1f MB at start, %.1f MB after 10 cycles\n", start / 1024.0, warm / 1024.0);
   long long previous = warm;
   for (int done = 0; done < cycles; done += 25) {
     cycle(25);
-    const long long now = residentKiB(pid);
+    const long long now = residentKiB();
     std::printf("  after %3d more cycles: %.1f MB (%+lld KiB)\n", done + 25, now / 1024.0, now - previous);
     previous = now;
   }

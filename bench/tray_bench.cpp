@@ -6,62 +6,20 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVirtualObject>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <functional>
-#include <optional>
 #include <vector>
 
+#include "BenchProcess.h"
+
 namespace {
-
-class Watcher : public QDBusVirtualObject {
- public:
-  QString introspect(const QString&) const override { return {}; }
-  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-    if (message.member() != QLatin1String("RegisterStatusNotifierItem")) return false;
-    ++registrations;
-    connection.send(message.createReply());
-    return true;
-  }
-  int registrations = 0;
-};
-
-void spin(int ms, const std::function<bool()>& until = {}) {
-  QElapsedTimer timer;
-  timer.start();
-  while (timer.elapsed() < ms && !(until && until())) {
-    QEventLoop loop;
-    QTimer::singleShot(5, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-}
 
 struct ProcessCost {
   double cpuSeconds = 0;
   long long contextSwitches = 0;
   long long rssKiB = 0;
 };
-
-long long statusField(const QString& path, const char* field) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : file.readAll().split('\n')) {
-    if (line.startsWith(field))
-      return line.mid(static_cast<qsizetype>(strlen(field))).trimmed().split(' ').value(0).toLongLong();
-  }
-  return 0;
-}
 
 ProcessCost cost(qint64 pid) {
   ProcessCost result;
@@ -88,19 +46,10 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const QString quotabox = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(QUOTABOX_EXECUTABLE);
   const int idleSeconds = argc > 2 ? atoi(argv[2]) : 120;
-  QDBusConnection bus = QDBusConnection::sessionBus();
-  Watcher watcher;
-  if (!bus.isConnected() || !bus.registerVirtualObject(QStringLiteral("/StatusNotifierWatcher"), &watcher) ||
-      !bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))) {
-    std::fprintf(stderr, "tray_bench: needs a session bus without another StatusNotifierWatcher\n");
-    return 1;
-  }
+  BenchWatcher watcher;
+  if (!watcher.serve(QDBusConnection::sessionBus(), "tray_bench")) return 1;
   QTemporaryDir home;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-    environment.insert(QString::fromLatin1(name), home.path() + u'/' + QString::fromLatin1(name));
-  }
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  const QProcessEnvironment environment = trayEnvironment(home);
 
   constexpr int starts = 6;
   std::vector<double> startMs;

@@ -4,39 +4,9 @@
 # A root caller runs the session as an unprivileged test user. Exits 77 (skipped) when KWin cannot
 # start here.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/lib.sh"
-quotabox=$1
-artifacts=$2
-
-for tool in kwin_wayland dbus-run-session gdbus; do
-  command -v "$tool" >/dev/null || e2e_skip "$tool is not installed"
-done
-mkdir -p "$artifacts"
-chmod 755 "$artifacts"
-
-if [[ -z "${E2E_KWIN_INSIDE:-}" ]]; then
-  work=$(mktemp -d /tmp/quotabox-kwin-XXXXXX)
-  trap 'rm -rf "$work"' EXIT
-  mkdir -p "$work/home" "$work/run"
-  chmod 700 "$work/run"
-  as_user=()
-  if [[ $(id -u) -eq 0 ]]; then
-    user=quotabox-e2e
-    if ! id "$user" >/dev/null 2>&1; then
-      useradd --system --create-home --shell /usr/sbin/nologin "$user" 2>/dev/null || e2e_skip "cannot add the user $user"
-    fi
-    chown "$user" "$work" "$work/home" "$work/run" "$artifacts"
-    as_user=(runuser -u "$user" --)
-  fi
-  "${as_user[@]}" env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$work/run" E2E_KWIN_INSIDE=1 \
-    dbus-run-session -- bash "$0" "$quotabox" "$artifacts"
-  exit
-fi
-
-trap e2e_cleanup EXIT
-export XDG_CONFIG_HOME=$HOME/config XDG_DATA_HOME=$HOME/data XDG_CACHE_HOME=$HOME/cache
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME"
+source "$(dirname "$0")/lib.sh"
+e2e_need skip kwin_wayland dbus-run-session gdbus
+e2e_enter "$@"
 unset DISPLAY WAYLAND_DISPLAY
 # A plain copy: file capabilities on the installed binary are refused in containers.
 cp "$(command -v kwin_wayland)" "$HOME/kwin_wayland"
@@ -78,9 +48,7 @@ report_window >/dev/null || true
 # No tray host: the popover first opens as an ordinary window, placed by KWin. A second start then
 # opens it as the tray would, at the top-right corner, where Plasma's tray usually is.
 export XDG_CURRENT_DESKTOP=KDE WAYLAND_DISPLAY=wl-quotabox QT_QPA_PLATFORM=wayland
-"$quotabox" --mock-high >"$HOME/quotabox.log" 2>&1 &
-qpid=$!
-e2e_track $qpid
+e2e_start "$HOME/quotabox.log" --mock-high
 shown() { [[ -n $(report_window) ]]; }
 wait_for 20 shown || e2e_fail "quotabox opened no window without a tray host"
 sleep 1

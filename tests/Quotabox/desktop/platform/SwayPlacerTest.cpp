@@ -1,33 +1,20 @@
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <cstring>
 #include <deque>
+#include <map>
 
 #include "EventLoop.h"
 #include "PlacerAnswer.h"
+#include "TestSandbox.h"
 #include "platform/SwayPlacer.h"
 
 namespace {
 
 // Replies shaped like sway 1.7's: two outputs side by side, a 30-px bar on the first.
-const QByteArray outputs = R"([
-  {"id": 3, "type": "output", "name": "HEADLESS-1", "active": true, "focused": false, "scale": 1.0,
-   "rect": {"x": 0, "y": 0, "width": 1280, "height": 720}, "current_workspace": "1"},
-  {"id": 5, "type": "output", "name": "HEADLESS-2", "active": true, "focused": true, "scale": 2.0,
-   "rect": {"x": 1280, "y": 0, "width": 1280, "height": 800}, "current_workspace": "2"},
-  {"id": 7, "type": "output", "name": "HDMI-A-1", "active": false, "focused": false,
-   "rect": {"x": 0, "y": 0, "width": 0, "height": 0}, "current_workspace": null}
-])";
-const QByteArray workspaces = R"([
-  {"id": 4, "type": "workspace", "name": "1", "output": "HEADLESS-1", "visible": true, "focused": false,
-   "rect": {"x": 0, "y": 30, "width": 1280, "height": 690}},
-  {"id": 6, "type": "workspace", "name": "2", "output": "HEADLESS-2", "visible": true, "focused": true,
-   "rect": {"x": 1280, "y": 0, "width": 1280, "height": 800}}
-])";
+const QByteArray outputs = fixture("sway-get-outputs.json");
+const QByteArray workspaces = fixture("sway-get-workspaces.json");
 const QByteArray notMapped = R"([{"success": false, "parse_error": false, "error": "No matching node."}])";
 const QByteArray moved = R"([{"success": true}, {"success": true}])";
 
@@ -66,27 +53,18 @@ class FakeSway : public QObject {
     client = socket;
     buffer.append(socket->readAll());
     while (buffer.size() >= SwayIpc::headerBytes) {
-      quint32 length = 0;
-      quint32 type = 0;
-      std::memcpy(&length, buffer.constData() + 6, 4);
-      std::memcpy(&type, buffer.constData() + 10, 4);
-      if (buffer.size() < SwayIpc::headerBytes + static_cast<qint64>(length)) return;
-      rawRequests.push_back(buffer.left(SwayIpc::headerBytes + length));
-      requests.emplace_back(type, buffer.mid(SwayIpc::headerBytes, length));
-      buffer.remove(0, SwayIpc::headerBytes + length);
-      if (raw) {
-        socket->write(*raw);
-        continue;
-      }
-      auto& queue = answers[type];
-      if (queue.empty()) continue;  // silent
-      const QByteArray reply = SwayIpc::frame(type, queue.front());
-      if (queue.size() > 1) queue.pop_front();
-      if (hold) {
-        held.push_back(reply);
-      } else {
-        socket->write(reply);
-      }
+      quint32 header[2];  // length, type
+      std::memcpy(header, buffer.constData() + 6, sizeof header);
+      const qint64 size = SwayIpc::headerBytes + qint64(header[0]);
+      if (buffer.size() < size) return;
+      rawRequests.push_back(buffer.left(size));
+      requests.emplace_back(header[1], buffer.mid(SwayIpc::headerBytes, header[0]));
+      buffer.remove(0, size);
+      auto& queue = answers[header[1]];
+      if (!raw && queue.empty()) continue;  // silent
+      const QByteArray reply = raw ? *raw : SwayIpc::frame(header[1], queue.front());
+      if (!raw && queue.size() > 1) queue.pop_front();
+      hold ? held.push_back(reply) : void(socket->write(reply));
     }
   }
 
@@ -95,49 +73,45 @@ class FakeSway : public QObject {
 
 }  // namespace
 
+// The area a placer found, as (screen, available); nothing when it found none.
+std::optional<std::pair<QRectF, QRectF>> rects(const std::optional<PopoverArea>& area) {
+  return area ? std::optional(std::pair(area->screen, area->available)) : std::nullopt;
+}
+
 TEST(SwayPlacerTest, FindsTheOutputUnderThePointAndWhatItsBarsLeaveFree) {
-  struct Case {
-    const char* name;
-    std::optional<QPointF> point;
-    QByteArray workspaces;
-    std::optional<PopoverArea> area;
-  };
-  const PopoverArea first{{0, 0, 1280, 720}, {0, 30, 1280, 690}};
-  const PopoverArea second{{1280, 0, 1280, 800}, {1280, 0, 1280, 800}};
-  const Case cases[] = {
+  const std::pair first{QRectF(0, 0, 1280, 720), QRectF(0, 30, 1280, 690)};
+  const std::pair second{QRectF(1280, 0, 1280, 800), QRectF(1280, 0, 1280, 800)};
+  const std::pair firstLessAPanel{first.first, QRectF(0, 0, 1280, 672)};
+  const std::tuple<const char*, std::optional<QPointF>, QByteArray, std::pair<QRectF, QRectF>> cases[] = {
       {"point on the first output", QPointF(1260, 15), workspaces, first},
       {"point on the second output", QPointF(1300, 799), workspaces, second},
       {"no point: the focused output", std::nullopt, workspaces, second},
       {"point off every output: the focused one", QPointF(-50, 10), workspaces, second},
-      {"no workspace answer: a panel's worth less", QPointF(10, 10), "", PopoverArea{first.screen, {0, 0, 1280, 672}}},
+      {"no workspace answer: a panel's worth less", QPointF(10, 10), "", firstLessAPanel},
       {"workspace rectangle outside its output is ignored", QPointF(10, 10),
        R"([{"name": "1", "output": "HEADLESS-1", "visible": true, "rect": {"x": 0, "y": 30, "width": 1280, "height": 900}}])",
-       PopoverArea{first.screen, {0, 0, 1280, 672}}},
+       firstLessAPanel},
   };
-  for (const Case& c : cases) {
-    const auto area = SwayPlacer::areaFrom(outputs, c.workspaces, c.point);
-    ASSERT_EQ(area.has_value(), c.area.has_value()) << c.name;
-    EXPECT_EQ(area->screen, c.area->screen) << c.name;
-    EXPECT_EQ(area->available, c.area->available) << c.name;
+  for (const auto& [name, point, answer, area] : cases) {
+    EXPECT_EQ(rects(SwayPlacer::areaFrom(outputs, answer, point)), area) << name;
   }
-
-  for (const QByteArray& bad :
-       {QByteArray("{\"rect\": 1}"), QByteArray("[{\"active\": false}]"), QByteArray("[1, 2"), QByteArray()}) {
-    EXPECT_FALSE(SwayPlacer::areaFrom(bad, workspaces, QPointF(10, 10))) << bad.constData();
+  for (const char* bad : {"{\"rect\": 1}", "[{\"active\": false}]", "[1, 2", ""}) {
+    EXPECT_FALSE(SwayPlacer::areaFrom(bad, workspaces, QPointF(10, 10))) << bad;
   }
 }
 
 TEST(SwayPlacerTest, ACommandSucceedsOnlyWhenEveryPartDid) {
-  EXPECT_TRUE(SwayPlacer::commandSucceeded(moved));
-  EXPECT_FALSE(SwayPlacer::commandSucceeded(notMapped));
-  EXPECT_FALSE(SwayPlacer::commandSucceeded(R"([{"success": true}, {"success": false}])"));
-  EXPECT_FALSE(SwayPlacer::commandSucceeded("[]"));
-  EXPECT_FALSE(SwayPlacer::commandSucceeded("not json"));
+  const std::pair<QByteArray, bool> replies[] = {{moved, true},
+                                                 {notMapped, false},
+                                                 {R"([{"success": true}, {"success": false}])", false},
+                                                 {"[]", false},
+                                                 {"not json", false}};
+  for (const auto& [reply, ok] : replies) EXPECT_EQ(SwayPlacer::commandSucceeded(reply), ok) << reply.data();
   EXPECT_EQ(SwayPlacer::moveCommand(4242, {912, 30}),
             QByteArray("[pid=4242] floating enable, move absolute position 912 30"));
 }
 
-TEST(SwayPlacerTest, LooksUpOverTheSocketAndRetriesTheMoveUntilTheWindowIsMapped) {
+TEST(SwayPlacerTest, LooksUpOverTheSocketAndRetriesTheMoveUntilTheWindowIsMappedOrGivesUp) {
   FakeSway sway;
   sway.answers[SwayIpc::getOutputs] = {outputs};
   sway.answers[SwayIpc::getWorkspaces] = {workspaces};
@@ -147,8 +121,7 @@ TEST(SwayPlacerTest, LooksUpOverTheSocketAndRetriesTheMoveUntilTheWindowIsMapped
   AreaResult result;
   placer.lookUp(QPointF(1260, 15), recordInto(result));
   ASSERT_TRUE(waitUntil([&] { return result.called; }));
-  ASSERT_TRUE(result.area);
-  EXPECT_EQ(result.area->available, QRectF(0, 30, 1280, 690));
+  EXPECT_EQ(result.area.value_or(PopoverArea{}).available, QRectF(0, 30, 1280, 690));
   // The wire form: magic, length and type in native order, no payload.
   ASSERT_EQ(sway.rawRequests.size(), 2u);
   EXPECT_EQ(sway.rawRequests[0], SwayIpc::frame(SwayIpc::getOutputs, {}));
@@ -162,12 +135,10 @@ TEST(SwayPlacerTest, LooksUpOverTheSocketAndRetriesTheMoveUntilTheWindowIsMapped
   for (size_t i = 2; i < 5; ++i) {
     EXPECT_EQ(sway.requests[i], std::pair(quint32(SwayIpc::runCommand), SwayPlacer::moveCommand(4242, {912, 30})));
   }
-}
 
-TEST(SwayPlacerTest, GivesUpOnAWindowThatNeverAppears) {
-  FakeSway sway;
+  // A window that never appears: a bounded number of attempts.
+  sway.requests.clear();
   sway.answers[SwayIpc::runCommand] = {notMapped};
-  SwayPlacer placer(sway.path, 4242);
   placer.moveTo({0, 30});
   ASSERT_TRUE(waitUntil([&] { return sway.requests.size() == size_t(SwayPlacer::maxAttempts); }));
   spinFor(std::chrono::milliseconds(4 * SwayPlacer::retryMs));
@@ -175,38 +146,26 @@ TEST(SwayPlacerTest, GivesUpOnAWindowThatNeverAppears) {
 }
 
 TEST(SwayPlacerTest, ASilentBrokenOrMissingCompositorAnswersWithNothing) {
+  FakeSway silent, broken;
+  // A reply that claims to be larger than any answer sway gives.
+  const quint32 header[] = {SwayIpc::maxReplyBytes + 1, SwayIpc::getOutputs};
+  broken.raw = QByteArray("i3-ipc").append(reinterpret_cast<const char*>(header), sizeof header);
+  AreaResult fromSilent, fromBroken, fromMissing;
   {
-    FakeSway sway;  // answers nothing
-    SwayPlacer placer(sway.path, 1);
-    AreaResult result;
-    placer.lookUp(std::nullopt, recordInto(result));
+    SwayPlacer placer(silent.path, 1);
+    placer.lookUp(std::nullopt, recordInto(fromSilent));
     spinFor(std::chrono::milliseconds(SwayIpc::timeoutMs / 2));
-    EXPECT_FALSE(result.called);
-    ASSERT_TRUE(waitUntil([&] { return result.called; }));
-    EXPECT_FALSE(result.area);
+    EXPECT_FALSE(fromSilent.called) << "gave up before the time-out";
+    ASSERT_TRUE(waitUntil([&] { return fromSilent.called; }));
   }
-  {
-    // A reply that claims to be larger than any answer sway gives.
-    FakeSway sway;
-    const quint32 length = SwayIpc::maxReplyBytes + 1;
-    const quint32 type = SwayIpc::getOutputs;
-    sway.raw = QByteArray("i3-ipc")
-                   .append(reinterpret_cast<const char*>(&length), 4)
-                   .append(reinterpret_cast<const char*>(&type), 4);
-    SwayPlacer placer(sway.path, 1);
-    AreaResult result;
+  const auto answersSoon = [](const QString& path, AreaResult& result) {
+    SwayPlacer placer(path, 1);
     placer.lookUp(std::nullopt, recordInto(result));
-    ASSERT_TRUE(waitUntil([&] { return result.called; }, std::chrono::milliseconds(SwayIpc::timeoutMs / 2)));
-    EXPECT_FALSE(result.area);
-  }
-  {
-    QTemporaryDir dir;
-    SwayPlacer placer(dir.filePath(QStringLiteral("no-such.sock")), 1);
-    AreaResult result;
-    placer.lookUp(std::nullopt, recordInto(result));
-    ASSERT_TRUE(waitUntil([&] { return result.called; }, std::chrono::milliseconds(SwayIpc::timeoutMs / 2)));
-    EXPECT_FALSE(result.area);
-  }
+    return waitUntil([&] { return result.called; }, std::chrono::milliseconds(SwayIpc::timeoutMs / 2));
+  };
+  EXPECT_TRUE(answersSoon(broken.path, fromBroken));
+  EXPECT_TRUE(answersSoon(silent.dir.filePath(QStringLiteral("no-such.sock")), fromMissing));
+  for (const AreaResult* result : {&fromSilent, &fromBroken, &fromMissing}) EXPECT_FALSE(result->area);
 }
 
 TEST(SwayPlacerTest, ACancelledLookUpIsNeverAnsweredAndItsReplyIsNotTakenForTheNext) {

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-#include <vector>
-
 #include "login/ClosureLoginItem.h"
 #include "login/LoginItemError.h"
 #include "snapshot/ReleaseChecks.h"
@@ -42,7 +39,6 @@ TEST(ReleaseChecksLoginTest, RoundTripIsVerifiedRestoredAndFailuresAreWordedByCa
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(&c - cases.data());
-    // Switching can fail or not take effect; every switch is recorded.
     bool enabled = c.initial;
     std::vector<bool> switches;
     const auto setter = [&](bool on) {

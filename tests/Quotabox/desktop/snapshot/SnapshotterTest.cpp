@@ -1,8 +1,6 @@
-#include <gtest/gtest.h>
-
-#include <QStringList>
 #include <QTemporaryDir>
 
+#include "LogCapture.h"
 #include "TestSandbox.h"
 #include "appmodel/AppModel.h"
 #include "settings/SettingsDomain.h"
@@ -27,25 +25,18 @@ TEST(SnapshotterTintTest, OnlyTheShapeTakesTheColourAndKeepsItsCoverage) {
 }
 
 namespace {
-QStringList g_messages;
-void collect(QtMsgType, const QMessageLogContext&, const QString& message) { g_messages << message; }
-
 class SnapshotterRenderTest : public SandboxedTest {};
 }  // namespace
 
 TEST_F(SnapshotterRenderTest, RendersBothPagesWithoutQtWarnings) {
   QTemporaryDir folder;
-  LaunchOptions::Source source = LaunchOptions::Source::mock(MockUsageProvider::Scenario::high);
-  const auto model =
-      Snapshotter::loadedModel(source, SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests")));
+  const auto model = Snapshotter::loadedModel(LaunchOptions::Source::mock(MockUsageProvider::Scenario::high),
+                                              SettingsDomain::suite(QStringLiteral("com.orrisfen.Quotabox.tests")));
   // With a known permission the settings page shows the notification status too.
   model->notifier().refreshAuthorization();
   ASSERT_NE(model->notifier().authorization(), ThresholdNotifier::Authorization::unknown);
-  g_messages.clear();
-  const QtMessageHandler previous = qInstallMessageHandler(collect);
-  const bool usage = Snapshotter::render(new UsageView(*model), "dark", folder.filePath("usage.png"));
-  const bool settings = Snapshotter::render(new SettingsView(*model), "light", folder.filePath("settings.png"));
-  qInstallMessageHandler(previous);
-  EXPECT_TRUE(usage && settings);
-  EXPECT_TRUE(g_messages.isEmpty()) << g_messages.join('\n').toStdString();
+  LogCapture log;
+  EXPECT_TRUE(Snapshotter::render(new UsageView(*model), "dark", folder.filePath("usage.png")));
+  EXPECT_TRUE(Snapshotter::render(new SettingsView(*model), "light", folder.filePath("settings.png")));
+  EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join('\n').toStdString();
 }

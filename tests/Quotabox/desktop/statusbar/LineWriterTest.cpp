@@ -11,27 +11,22 @@
 
 namespace {
 
-// A pipe as small as the system allows, so that a few lines fill it.
+// A pipe as small as the system allows, so that a few lines fill it; the test reads without blocking.
 struct SmallPipe {
   int read = -1, write = -1;
   SmallPipe() {
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) return;
-    read = ends[0];
-    write = ends[1];
+    if (int ends[2]; ::pipe2(ends, O_CLOEXEC) == 0) std::tie(read, write) = std::pair(ends[0], ends[1]);
     ::fcntl(write, F_SETPIPE_SZ, 4096);
+    ::fcntl(read, F_SETFL, O_NONBLOCK);
   }
   ~SmallPipe() {
     if (read >= 0) ::close(read);
     if (write >= 0) ::close(write);
   }
   QByteArray drain() const {
-    const int flags = ::fcntl(read, F_GETFL);
-    ::fcntl(read, F_SETFL, flags | O_NONBLOCK);
     QByteArray bytes;
     char buffer[4096];
     for (ssize_t n; (n = ::read(read, buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
-    ::fcntl(read, F_SETFL, flags);
     return bytes;
   }
 };
@@ -79,6 +74,7 @@ TEST(LineWriter, AReaderThatLeavesIsNoticedWithoutWriting) {
     int closed = 0;
     QObject::connect(&writer, &LineWriter::closed, [&] { ++closed; });
     writer.write("{}\n");
+    // The hang-up watch runs on a thread of its own: give a false report time to arrive.
     spinFor(std::chrono::milliseconds(100));
     EXPECT_EQ(closed, 0);
     ::close(reader);

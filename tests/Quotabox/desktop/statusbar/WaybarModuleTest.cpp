@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -13,12 +11,7 @@ using Kind = StatusSlot::Kind;
 constexpr auto normal = UsageLevel::normal, warning = UsageLevel::warning, critical = UsageLevel::critical;
 
 TEST(WaybarLine, ClassFollowsTheGlyphsColoursAndPercentageTheHighestValue) {
-  const struct {
-    const char* name;
-    Kind claude, codex;
-    const char* cssClass;
-    int percentage;
-  } rows[] = {
+  const std::tuple<const char*, Kind, Kind, const char*, int> rows[] = {
       {"fresh normal values", Kind::value(43.4, normal, false), Kind::value(12, normal, false), "normal", 43},
       {"critical wins over warning", Kind::value(75, warning, false), Kind::value(95.5, critical, false), "critical",
        96},
@@ -26,11 +19,11 @@ TEST(WaybarLine, ClassFollowsTheGlyphsColoursAndPercentageTheHighestValue) {
       {"an outdated critical value is only stale", Kind::value(92, critical, true), Kind::signedOut(), "stale", 92},
       {"no values at all", Kind::loading(), Kind::error(), "normal", 0},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    const StatusGlyph glyph{{{ServiceID::claude, row.claude}, {ServiceID::codex, row.codex}}, MenuBarStyle::both};
-    EXPECT_EQ(WaybarLine::cssClass(glyph), QString::fromUtf8(row.cssClass));
-    EXPECT_EQ(WaybarLine::percentage(glyph), row.percentage);
+  for (const auto& [name, claude, codex, cssClass, percentage] : rows) {
+    const StatusGlyph glyph{{{ServiceID::claude, claude}, {ServiceID::codex, codex}}, MenuBarStyle::both};
+    EXPECT_EQ(std::pair(WaybarLine::cssClass(glyph), WaybarLine::percentage(glyph)),
+              std::pair(QString::fromLatin1(cssClass), percentage))
+        << name;
   }
 }
 
@@ -50,8 +43,7 @@ class WaybarModuleTest : public SandboxedTest {
  protected:
   TrayTestModel data{43};
   std::vector<QByteArray> lines;
-
-  QJsonObject last() const { return QJsonDocument::fromJson(lines.back()).object(); }
+  QString last(const char* key) const { return QJsonDocument::fromJson(lines.back()).object().value(key).toString(); }
 };
 
 TEST_F(WaybarModuleTest, WritesOnChangesAndAfterEveryRefreshButNotForUnchangedState) {
@@ -66,12 +58,12 @@ TEST_F(WaybarModuleTest, WritesOnChangesAndAfterEveryRefreshButNotForUnchangedSt
       data.clock.clock());
   module.emitLine();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(last().value("text").toString(), QStringLiteral("C \u2026 \u00B7 G \u2026"));
+  EXPECT_EQ(last("text"), QStringLiteral("C \u2026 \u00B7 G \u2026"));
   // The placeholder before the first refresh is marked, so followers keep the values they have.
   EXPECT_FALSE(states.back().ready);
 
   data.refreshOnce();
-  EXPECT_EQ(last().value("text").toString(), QStringLiteral("C 43% \u00B7 G \u2013"));
+  EXPECT_EQ(last("text"), QStringLiteral("C 43% \u00B7 G \u2013"));
   EXPECT_TRUE(states.back().ready);
   // The tooltip has no button to point at.
   EXPECT_TRUE(states.back().report.contains(QStringLiteral("로그인한 뒤 모듈을 눌러 새로고침해 주세요.")));
@@ -85,7 +77,7 @@ TEST_F(WaybarModuleTest, WritesOnChangesAndAfterEveryRefreshButNotForUnchangedSt
   // A settings change that alters the line writes at once; one that does not, writes nothing.
   model.settings().setWarningThreshold(40);
   ASSERT_EQ(lines.size(), written + 2);
-  EXPECT_EQ(last().value("class").toString(), QStringLiteral("warning"));
+  EXPECT_EQ(last("class"), QStringLiteral("warning"));
   model.settings().setWarningThreshold(30);
   EXPECT_EQ(lines.size(), written + 2);
 }
@@ -98,9 +90,9 @@ TEST_F(WaybarModuleTest, DemonstrationTooltipsStartWithTheReportsNotice) {
   WaybarModule module(model, [&](const EngineState& state) { lines.push_back(WaybarLine::format(state)); });
   awaitFuture(model.store().refresh());
   ASSERT_FALSE(lines.empty());
-  EXPECT_TRUE(last().value("tooltip").toString().startsWith(
+  EXPECT_TRUE(last("tooltip").startsWith(
       QStringLiteral("예시 데이터(high)로 만든 보고서예요. 실제 사용량이 아니에요.\n구독 사용량\n")))
-      << last().value("tooltip").toString().toStdString();
+      << last("tooltip").toStdString();
 }
 
 }  // namespace

@@ -14,124 +14,83 @@ const PopoverArea rightPanel{screen, {0, 0, 1240, 800}};
 // A tray (trayer, say) that reserves nothing: the whole screen is available.
 const PopoverArea noStrut{screen, screen};
 
-const QSizeF popover(360, 400);
-
 }  // namespace
 
-TEST(PopoverPlacementTest, OpensBesideTheIconOnTheSideAwayFromItsPanel) {
-  struct Case {
-    const char* name;
-    QRectF icon;
-    PopoverArea area;
-    QRectF frame;
-    PanelEdge panel;
-    PopoverEdge fixed;
-  };
-  const Case cases[] = {
-      {"top panel: below, centred", {630, 4, 24, 24}, topPanel, {462, 30, 360, 400}, PanelEdge::top, PopoverEdge::top},
-      {"bottom panel: above",
-       {630, 774, 24, 24},
-       bottomPanel,
-       {462, 370, 360, 400},
-       PanelEdge::bottom,
-       PopoverEdge::bottom},
-      {"left panel: to the right", {8, 300, 24, 24}, leftPanel, {40, 300, 360, 400}, PanelEdge::left, PopoverEdge::top},
-      {"right panel: to the left",
-       {1248, 300, 24, 24},
-       rightPanel,
-       {880, 300, 360, 400},
-       PanelEdge::right,
-       PopoverEdge::top},
-      // Without a strut the icon's own edge is the limit.
-      {"no strut, icon at the top", {630, 0, 24, 24}, noStrut, {462, 24, 360, 400}, PanelEdge::top, PopoverEdge::top},
-      {"no strut, icon at the bottom",
-       {630, 776, 24, 24},
-       noStrut,
-       {462, 376, 360, 400},
-       PanelEdge::bottom,
-       PopoverEdge::bottom},
-      // A panel deeper than its icon: below the panel, not just below the icon.
-      {"icon in a deep panel", {630, 2, 24, 20}, topPanel, {462, 30, 360, 400}, PanelEdge::top, PopoverEdge::top},
-      // A click point (an empty rectangle) in the panel's strip.
-      {"click in the top strip", {1260, 15, 0, 0}, topPanel, {912, 30, 360, 400}, PanelEdge::top, PopoverEdge::top},
-  };
-  for (const Case& c : cases) {
-    const PopoverPlacement placement = PopoverPlacement::place(c.icon, popover, c.area);
-    EXPECT_EQ(placement.frame, c.frame) << c.name;
-    EXPECT_EQ(placement.panel, c.panel) << c.name;
-    EXPECT_EQ(placement.fixedEdge, c.fixed) << c.name;
-    EXPECT_FALSE(placement.frame.intersects(c.icon)) << c.name;
-  }
-}
+using P = PanelEdge;
+using E = PopoverEdge;
 
-TEST(PopoverPlacementTest, ClampsIntoTheScreenLessTheMarginButNeverOverTheIcon) {
-  struct Case {
+TEST(PopoverPlacementTest, OpensBesideTheIconAwayFromItsPanelClampedIntoTheScreenButNeverOverTheIcon) {
+  const struct {
     const char* name;
     QRectF icon;
     PopoverArea area;
-    QSizeF size;
+    double height;
     QRectF frame;
-  };
-  const Case cases[] = {
-      {"top-right corner", {1256, 0, 24, 24}, noStrut, popover, {912, 24, 360, 400}},
-      {"top-left corner", {0, 0, 24, 24}, noStrut, popover, {8, 24, 360, 400}},
-      {"bottom-right corner", {1256, 776, 24, 24}, noStrut, popover, {912, 376, 360, 400}},
-      {"side panel near the bottom moves up", {1248, 700, 24, 24}, rightPanel, popover, {880, 392, 360, 400}},
+    std::optional<PanelEdge> panel = {};
+    std::optional<PopoverEdge> fixed = {};
+  } cases[] = {
+      {"top panel: below, centred", {630, 4, 24, 24}, topPanel, 400, {462, 30, 360, 400}, P::top, E::top},
+      {"bottom panel: above", {630, 774, 24, 24}, bottomPanel, 400, {462, 370, 360, 400}, P::bottom, E::bottom},
+      {"left panel: to the right", {8, 300, 24, 24}, leftPanel, 400, {40, 300, 360, 400}, P::left, E::top},
+      {"right panel: to the left", {1248, 300, 24, 24}, rightPanel, 400, {880, 300, 360, 400}, P::right, E::top},
+      // Without a strut the icon's own edge is the limit.
+      {"no strut, icon at the top", {630, 0, 24, 24}, noStrut, 400, {462, 24, 360, 400}, P::top, E::top},
+      {"no strut, icon at the bottom", {630, 776, 24, 24}, noStrut, 400, {462, 376, 360, 400}, P::bottom, E::bottom},
+      // A panel deeper than its icon: below the panel, not just below the icon.
+      {"icon in a deep panel", {630, 2, 24, 20}, topPanel, 400, {462, 30, 360, 400}, P::top, E::top},
+      // A click point (an empty rectangle) in the panel's strip.
+      {"click in the top strip", {1260, 15, 0, 0}, topPanel, 400, {912, 30, 360, 400}, P::top, E::top},
+      // Clamped into the screen less the margin.
+      {"top-right corner", {1256, 0, 24, 24}, noStrut, 400, {912, 24, 360, 400}},
+      {"top-left corner", {0, 0, 24, 24}, noStrut, 400, {8, 24, 360, 400}},
+      {"bottom-right corner", {1256, 776, 24, 24}, noStrut, 400, {912, 376, 360, 400}},
+      {"side panel near the bottom moves up", {1248, 700, 24, 24}, rightPanel, 400, {880, 392, 360, 400}},
       // Taller than the room: cut to it, edge still at the panel.
-      {"too tall below a top panel", {630, 4, 24, 24}, topPanel, {360, 5000}, {462, 30, 360, 762}},
-      {"too tall above a bottom panel", {630, 774, 24, 24}, bottomPanel, {360, 5000}, {462, 8, 360, 762}},
-      {"too tall without strut", {1256, 0, 24, 24}, noStrut, {360, 5000}, {912, 24, 360, 768}},
-      {"too tall beside a side panel", {8, 300, 24, 24}, leftPanel, {360, 5000}, {40, 8, 360, 784}},
+      {"too tall below a top panel", {630, 4, 24, 24}, topPanel, 5000, {462, 30, 360, 762}},
+      {"too tall above a bottom panel", {630, 774, 24, 24}, bottomPanel, 5000, {462, 8, 360, 762}},
+      {"too tall without strut", {1256, 0, 24, 24}, noStrut, 5000, {912, 24, 360, 768}},
+      {"too tall beside a side panel", {8, 300, 24, 24}, leftPanel, 5000, {40, 8, 360, 784}},
   };
-  for (const Case& c : cases) {
-    const PopoverPlacement placement = PopoverPlacement::place(c.icon, c.size, c.area);
-    EXPECT_EQ(placement.frame, c.frame) << c.name;
-    EXPECT_FALSE(placement.frame.intersects(c.icon)) << c.name;
-    EXPECT_TRUE(c.area.available.contains(placement.frame)) << c.name;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const PopoverPlacement placement = PopoverPlacement::place(c.icon, {360, c.height}, c.area);
+    EXPECT_EQ(placement.frame, c.frame);
+    // The edges, where the row names them.
+    EXPECT_EQ(c.panel.value_or(placement.panel), placement.panel);
+    EXPECT_EQ(c.fixed.value_or(placement.fixedEdge), placement.fixedEdge);
+    EXPECT_FALSE(placement.frame.intersects(c.icon));
+    EXPECT_TRUE(c.area.available.contains(placement.frame));
   }
 }
 
 TEST(PopoverPlacementTest, TellsThePanelEdgeFromStrutsThenFromTheNearestEdge) {
-  struct Case {
-    const char* name;
-    QRectF icon;
-    PopoverArea area;
-    PanelEdge panel;
-  };
-  const Case cases[] = {
-      {"corner without strut prefers a horizontal panel", {1256, 0, 24, 24}, noStrut, PanelEdge::top},
-      {"corner with a right strut", {1250, 0, 24, 24}, rightPanel, PanelEdge::right},
-      {"bottom corner", {0, 776, 24, 24}, noStrut, PanelEdge::bottom},
-      {"left edge, mid height", {0, 400, 24, 24}, noStrut, PanelEdge::left},
-      {"right edge, mid height", {1256, 400, 24, 24}, noStrut, PanelEdge::right},
+  const std::tuple<const char*, QRectF, PopoverArea, PanelEdge> cases[] = {
+      {"corner without strut prefers a horizontal panel", {1256, 0, 24, 24}, noStrut, P::top},
+      {"corner with a right strut", {1250, 0, 24, 24}, rightPanel, P::right},
+      {"bottom corner", {0, 776, 24, 24}, noStrut, P::bottom},
+      {"left edge, mid height", {0, 400, 24, 24}, noStrut, P::left},
+      {"right edge, mid height", {1256, 400, 24, 24}, noStrut, P::right},
       // No available area known: the screen stands in for it.
-      {"area unknown", {630, 790, 0, 0}, {screen, QRectF()}, PanelEdge::bottom},
+      {"area unknown", {630, 790, 0, 0}, {screen, QRectF()}, P::bottom},
   };
-  for (const Case& c : cases) EXPECT_EQ(PopoverPlacement::panelEdge(c.icon, c.area), c.panel) << c.name;
+  for (const auto& [name, icon, area, panel] : cases) EXPECT_EQ(PopoverPlacement::panelEdge(icon, area), panel) << name;
 }
 
 TEST(PopoverPlacementTest, HighDpiPointsBecomeLogicalPerScreen) {
-  struct Case {
-    const char* name;
-    QPointF native;
-    QRectF screen;
-    double ratio;
-    QPointF logical;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, QPointF, QRectF, double, QPointF> cases[] = {
       {"2x at the origin", {2520, 30}, {0, 0, 1280, 720}, 2, {1260, 15}},
       {"1.5x at the origin", {1890, 1050}, {0, 0, 1280, 720}, 1.5, {1260, 700}},
       // A second screen keeps its native origin; only the offset from it is scaled.
       {"2x right of a 1920 screen", {1920 + 2520, 30}, {1920, 0, 1280, 720}, 2, {1920 + 1260, 15}},
       {"1x unchanged", {500, 7}, {0, 0, 1280, 800}, 1, {500, 7}},
   };
-  for (const Case& c : cases) EXPECT_EQ(PopoverPlacement::toLogical(c.native, c.screen, c.ratio), c.logical) << c.name;
-
+  for (const auto& [name, native, screen, ratio, logical] : cases) {
+    EXPECT_EQ(PopoverPlacement::toLogical(native, screen, ratio), logical) << name;
+  }
   // A 2560 x 1440 panel at 200 %: 720 logical pixels, a 30-px bar; the popover fits under it.
   const PopoverArea scaled{{0, 0, 1280, 720}, {0, 30, 1280, 690}};
   const QPointF click = PopoverPlacement::toLogical({2520, 30}, scaled.screen, 2);
-  const PopoverPlacement placement = PopoverPlacement::place(QRectF(click, QSizeF(0, 0)), {360, 778}, scaled);
-  EXPECT_EQ(placement.frame, QRectF(912, 30, 360, 682));
+  EXPECT_EQ(PopoverPlacement::place(QRectF(click, QSizeF()), {360, 778}, scaled).frame, QRectF(912, 30, 360, 682));
 }
 
 TEST(PopoverWindowFitterTest, IgnoresFirstLayoutAndSubPixelChanges) {
@@ -147,27 +106,18 @@ TEST(PopoverWindowFitterTest, IgnoresFirstLayoutAndSubPixelChanges) {
 }
 
 TEST(PopoverWindowFitterTest, GrowingThenShrinkingReturnsToTheSameSpotBesideTheIcon) {
-  struct Case {
-    const char* name;
-    QRectF icon;
-    PopoverArea area;
-    QRectF tall;
-    QRectF small;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, QRectF, PopoverArea, QRectF, QRectF> cases[] = {
       {"top panel keeps its top", {1256, 0, 24, 24}, noStrut, {912, 24, 360, 768}, {912, 24, 360, 250}},
       {"bottom panel keeps its bottom", {630, 774, 24, 24}, bottomPanel, {462, 8, 360, 762}, {462, 520, 360, 250}},
       {"side panel returns to the icon", {8, 600, 24, 24}, leftPanel, {40, 8, 360, 784}, {40, 542, 360, 250}},
   };
-  for (const Case& c : cases) {
-    QRectF frame = PopoverPlacement::place(c.icon, {360, 250}, c.area).frame;
-    const auto grown = PopoverWindowFitter::fit(frame, 5000, c.icon, c.area);
-    ASSERT_TRUE(grown) << c.name;
-    EXPECT_EQ(*grown, c.tall) << c.name;
-    const auto shrunk = PopoverWindowFitter::fit(*grown, 250, c.icon, c.area);
-    ASSERT_TRUE(shrunk) << c.name;
-    EXPECT_EQ(*shrunk, c.small) << c.name;
-    EXPECT_FALSE(grown->intersects(c.icon) || shrunk->intersects(c.icon)) << c.name;
+  for (const auto& [name, icon, area, tall, small] : cases) {
+    SCOPED_TRACE(name);
+    const auto grown =
+        PopoverWindowFitter::fit(PopoverPlacement::place(icon, {360, 250}, area).frame, 5000, icon, area);
+    const auto shrunk = PopoverWindowFitter::fit(grown.value_or(QRectF()), 250, icon, area);
+    EXPECT_EQ(grown, tall);
+    EXPECT_EQ(shrunk, small);
   }
 }
 

@@ -1,13 +1,9 @@
-#include <gtest/gtest.h>
-
 #include <QApplication>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
-#include <QWheelEvent>
 
 #include "TrayTestModel.h"
 #include "tray/PopoverPlacement.h"
@@ -23,16 +19,8 @@ class FakePlacer : public PopoverPlacer {
     pending = std::move(done);
   }
   void moveTo(QPoint topLeft) override { moves.push_back(topLeft); }
-  void cancel() override {
-    pending = nullptr;
-    ++cancels;
-  }
-  void answer(std::optional<PopoverArea> area) {
-    if (!pending) return;
-    AreaHandler done = std::move(pending);
-    pending = nullptr;
-    done(area);
-  }
+  void cancel() override { pending = nullptr, ++cancels; }
+  void answer(std::optional<PopoverArea> area) { std::exchange(pending, nullptr)(area); }
 
   AreaHandler pending;
   std::optional<QPointF> lookedUpAt;
@@ -63,7 +51,6 @@ class PopoverWindowTest : public SandboxedTest {
     QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
     QApplication::sendEvent(&widget, &event);
   }
-
   static QRect screen() { return QGuiApplication::primaryScreen()->availableGeometry(); }
 };
 
@@ -88,7 +75,20 @@ TEST_F(PopoverWindowTest, OpensBelowTheIconAndNeverCoversItWhileTheHeightChanges
   ASSERT_TRUE(waitUntil([&] { return popover.height() == room; }));
   EXPECT_TRUE(area.contains(popover.geometry()));
   EXPECT_FALSE(popover.geometry().intersects(icon));
-  EXPECT_GT(popover.scrollArea()->verticalScrollBar()->maximum(), 0);
+  // An overlong page scrolls by keyboard and wheel.
+  QScrollBar* bar = popover.scrollArea()->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 0);
+  const auto after = [&](int key) { return press(popover, key), bar->value(); };
+  EXPECT_GT(after(Qt::Key_PageDown), 0);
+  EXPECT_EQ(after(Qt::Key_End), bar->maximum());
+  EXPECT_EQ(after(Qt::Key_Home), 0);
+  EXPECT_GT(after(Qt::Key_Down), 0);
+  EXPECT_EQ(after(Qt::Key_Home), 0);
+  QWidget* viewport = popover.scrollArea()->viewport();
+  const QPointF inside(viewport->width() / 2.0, viewport->height() / 2.0);
+  QWheelEvent wheel(inside, viewport->mapToGlobal(inside), {}, {0, -120}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(viewport, &wheel);
+  EXPECT_GT(bar->value(), 0);
 
   // Shrunk again: back under the icon, not stuck where clamping put it.
   (*content)->setFixedHeight(250);
@@ -107,31 +107,6 @@ TEST_F(PopoverWindowTest, OpensBelowTheIconAndNeverCoversItWhileTheHeightChanges
   EXPECT_EQ(popover.geometry().bottom() + 1, abovePanel.y());
 }
 
-TEST_F(PopoverWindowTest, AnOverlongPageScrollsByKeyboardAndWheel) {
-  PopoverWindow popover(*data.model, growingPages());
-  popover.openAt(QPoint(screen().center().x(), screen().top()));
-  (*content)->setFixedHeight(screen().height() * 3);
-  QScrollBar* bar = popover.scrollArea()->verticalScrollBar();
-  ASSERT_TRUE(waitUntil([&] { return bar->maximum() > 0; }));
-
-  press(popover, Qt::Key_PageDown);
-  EXPECT_GT(bar->value(), 0);
-  press(popover, Qt::Key_End);
-  EXPECT_EQ(bar->value(), bar->maximum());
-  press(popover, Qt::Key_Home);
-  EXPECT_EQ(bar->value(), 0);
-  press(popover, Qt::Key_Down);
-  EXPECT_GT(bar->value(), 0);
-  press(popover, Qt::Key_Home);
-
-  QWidget* viewport = popover.scrollArea()->viewport();
-  const QPointF inside(viewport->width() / 2.0, viewport->height() / 2.0);
-  QWheelEvent wheel(inside, viewport->mapToGlobal(inside), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                    Qt::NoScrollPhase, false);
-  QApplication::sendEvent(viewport, &wheel);
-  EXPECT_GT(bar->value(), 0);
-}
-
 TEST_F(PopoverWindowTest, WithAPlacerItShowsOnceTheCompositorAnsweredAndAsksItToMoveTheWindow) {
   PopoverWindow popover(*data.model, growingPages());
   auto owned = std::make_unique<FakePlacer>();
@@ -139,60 +114,51 @@ TEST_F(PopoverWindowTest, WithAPlacerItShowsOnceTheCompositorAnsweredAndAsksItTo
   popover.setPlacer(std::move(owned));
 
   // A 720-px output with a 30-px bar on top; the click came from the bar's right end.
-  const PopoverArea output{{0, 0, 1280, 720}, {0, 30, 1280, 690}};
   popover.openAt(QPoint(1260, 15));
   EXPECT_FALSE(popover.isOpen());
   EXPECT_EQ(placer.lookedUpAt, QPointF(1260, 15));
-  placer.answer(output);
+  placer.answer(PopoverArea{{0, 0, 1280, 720}, {0, 30, 1280, 690}});
   ASSERT_TRUE(popover.isOpen());
   ASSERT_TRUE(waitUntil([&] { return popover.height() == 300; }));
-  ASSERT_EQ(placer.moves, std::vector<QPoint>{QPoint(912, 30)});
+  ASSERT_EQ(placer.moves, std::vector{QPoint(912, 30)});
 
   // The settings page of a small screen: capped, and the top edge did not move, so no new move.
   (*content)->setFixedHeight(2000);
   ASSERT_TRUE(waitUntil([&] { return popover.height() == 682; }));
-  spinFor(std::chrono::milliseconds(50));
+  drainEvents();
   EXPECT_EQ(placer.moves.size(), 1u);
   popover.dismiss();
   EXPECT_GE(placer.cancels, 1);
 
   // A bar at the bottom: growing moves the window up, its bottom edge stays above the bar.
   placer.moves.clear();
-  (*content) = nullptr;
   popover.openAt(QPoint(1260, 705));
   placer.answer(PopoverArea{{0, 0, 1280, 720}, {0, 0, 1280, 690}});
   ASSERT_TRUE(waitUntil([&] { return popover.height() == 300; }));
   (*content)->setFixedHeight(400);
   ASSERT_TRUE(waitUntil([&] { return popover.height() == 400; }));
-  EXPECT_EQ(placer.moves, (std::vector<QPoint>{QPoint(912, 390), QPoint(912, 290)}));
-}
-
-TEST_F(PopoverWindowTest, ALateOrMissingAnswerFromTheCompositor) {
-  PopoverWindow popover(*data.model, TrayTestModel::labelPages());
-  auto owned = std::make_unique<FakePlacer>();
-  FakePlacer& placer = *owned;
-  popover.setPlacer(std::move(owned));
+  EXPECT_EQ(placer.moves, (std::vector{QPoint(912, 390), QPoint(912, 290)}));
+  popover.dismiss();
 
   // Closed before the compositor answered: the answer opens nothing.
+  placer.moves.clear();
   popover.openAt(QPoint(1260, 15));
   const auto late = placer.pending;
   popover.dismiss();
   ASSERT_TRUE(late);
   late(PopoverArea{{0, 0, 1280, 720}, {0, 30, 1280, 690}});
   EXPECT_FALSE(popover.isOpen());
-
   // No answer at all: the popover still opens, where the compositor puts it, and nothing is moved.
   popover.openAt(QPoint(1260, 15));
   placer.answer(std::nullopt);
   EXPECT_TRUE(popover.isOpen());
-  spinFor(std::chrono::milliseconds(50));
+  drainEvents();
   EXPECT_TRUE(placer.moves.empty());
 }
 
-TEST_F(PopoverWindowTest, EscapeClosesTheUsagePageOnlyAndClosingResetsTheModel) {
+TEST_F(PopoverWindowTest, EscapeOnTheUsagePageOrLosingActivationClosesAndResetsTheModel) {
   PopoverWindow popover(*data.model, TrayTestModel::labelPages());
-  int opened = 0;
-  int closed = 0;
+  int opened = 0, closed = 0;
   QObject::connect(&popover, &PopoverWindow::opened, [&] { ++opened; });
   QObject::connect(&popover, &PopoverWindow::closed, [&] { ++closed; });
 
@@ -211,10 +177,8 @@ TEST_F(PopoverWindowTest, EscapeClosesTheUsagePageOnlyAndClosingResetsTheModel) 
   EXPECT_EQ(popover.page(), nullptr);
   EXPECT_TRUE(data.model->expandedTrends().empty());
   EXPECT_EQ(std::pair(opened, closed), std::pair(1, 1));
-}
 
-TEST_F(PopoverWindowTest, ClosesOnLosingActivationAndIgnoresTheSameClick) {
-  PopoverWindow popover(*data.model, TrayTestModel::labelPages());
+  // Another window taking the activation closes it too; the tray ignores the click that did so.
   popover.openAt(QPoint(100, 10));
   ASSERT_TRUE(waitUntil([&] { return popover.isActiveWindow(); }));
 

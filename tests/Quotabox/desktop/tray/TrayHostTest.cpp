@@ -1,94 +1,70 @@
-#include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDBusConnection>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
-#include "EventLoop.h"
+#include "BusPeer.h"
+#include "TestSandbox.h"
 #include "platform/PanelColorScheme.h"
 #include "tray/TrayHost.h"
 
 namespace trayhost_test {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
-
+class TrayHostTest : public SandboxedTest {};
 }  // namespace trayhost_test
+using trayhost_test::TrayHostTest;
 
-using namespace trayhost_test;
-
-TEST(TrayHostTest, TheWatchersProcessNameTellsTheHost) {
-  EXPECT_EQ(TrayHosts::fromProcessName(QStringLiteral("waybar\n")), TrayHost::waybar);
-  EXPECT_EQ(TrayHosts::fromProcessName(QStringLiteral("kded5")), TrayHost::plasma);
-  EXPECT_EQ(TrayHosts::fromProcessName(QStringLiteral("plasmashell")), TrayHost::plasma);
-  EXPECT_EQ(TrayHosts::fromProcessName(QStringLiteral("gnome-shell")), TrayHost::gnome);
-  EXPECT_EQ(TrayHosts::fromProcessName(QStringLiteral("waybar-wrapped")), TrayHost::unknown);
-  EXPECT_EQ(TrayHosts::fromProcessName(QString()), TrayHost::unknown);
-  EXPECT_TRUE(TrayHosts::keepsAspect(TrayHost::waybar));
-  EXPECT_FALSE(TrayHosts::keepsAspect(TrayHost::plasma));
-  EXPECT_FALSE(TrayHosts::keepsAspect(TrayHost::unknown));
+TEST_F(TrayHostTest, TheWatchersProcessNameTellsTheHost) {
+  const std::pair<const char*, TrayHost> names[] = {
+      {"waybar\n", TrayHost::waybar},   {"kded5", TrayHost::plasma},           {"plasmashell", TrayHost::plasma},
+      {"gnome-shell", TrayHost::gnome}, {"waybar-wrapped", TrayHost::unknown}, {"", TrayHost::unknown}};
+  for (const auto& [name, host] : names) EXPECT_EQ(TrayHosts::fromProcessName(QString::fromLatin1(name)), host) << name;
 
   // A stand-in /proc: the comm file of a pid, a pid without one, and a FIFO that must not block.
-  QTemporaryDir proc;
-  writeFile(proc.filePath(QStringLiteral("4242/comm")), "waybar\n");
-  QDir().mkpath(proc.filePath(QStringLiteral("77")));
-  QDir().mkpath(proc.filePath(QStringLiteral("88")));
-  ASSERT_EQ(mkfifo(proc.filePath(QStringLiteral("88/comm")).toLocal8Bit().constData(), 0600), 0);
-  EXPECT_EQ(TrayHosts::processName(4242, proc.path()), QStringLiteral("waybar"));
-  EXPECT_EQ(TrayHosts::processName(77, proc.path()), QString());
-  EXPECT_EQ(TrayHosts::processName(88, proc.path()), QString());
-  EXPECT_EQ(TrayHosts::processName(0, proc.path()), QString());
+  const QString proc = QString::fromStdString(sandbox.path("proc").string());
+  sandbox.writeFile("proc/4242/comm", "waybar\n");
+  sandbox.writeFile("proc/77/status", "");
+  ASSERT_EQ(mkfifo(sandbox.writeFile("proc/88/status", "").replace_filename("comm").c_str(), 0600), 0);
+  EXPECT_EQ(TrayHosts::processName(4242, proc), QStringLiteral("waybar"));
+  for (const qint64 pid : {77, 88, 0}) EXPECT_EQ(TrayHosts::processName(pid, proc), QString()) << pid;
 
-  // Through the bus: our own connection's process is this test, an unknown host.
-  QObject context;
-  std::optional<TrayHost> probed;
+  // Through the bus: our own connection's process, named kded5 here; a name nobody owns is unknown.
   const QDBusConnection bus = QDBusConnection::sessionBus();
   ASSERT_TRUE(bus.isConnected());
-  writeFile(proc.filePath(QStringLiteral("%1/comm").arg(getpid())), "kded5\n");
-  TrayHosts::probe(
-      bus, bus.baseService(), &context, [&](TrayHost host) { probed = host; }, proc.path());
-  ASSERT_TRUE(waitUntil([&] { return probed.has_value(); }));
-  EXPECT_EQ(*probed, TrayHost::plasma);
-  probed.reset();
-  TrayHosts::probe(
-      bus, QStringLiteral("org.example.Nobody"), &context, [&](TrayHost host) { probed = host; }, proc.path());
-  ASSERT_TRUE(waitUntil([&] { return probed.has_value(); }));
-  EXPECT_EQ(*probed, TrayHost::unknown);
+  sandbox.writeFile("proc/" + std::to_string(getpid()) + "/comm", "kded5\n");
+  for (const auto& [service, expected] : {std::pair(bus.baseService(), TrayHost::plasma),
+                                          std::pair(QStringLiteral("org.example.Nobody"), TrayHost::unknown)}) {
+    QObject context;
+    std::optional<TrayHost> probed;
+    TrayHosts::probe(
+        bus, service, &context, [&](TrayHost host) { probed = host; }, proc);
+    ASSERT_TRUE(waitUntil([&] { return probed.has_value(); }));
+    EXPECT_EQ(*probed, expected) << service.toStdString();
+  }
 }
 
-TEST(PanelColorSchemeFallbackTest, PlasmaWithoutAPortalReadsItsColourScheme) {
-  using Value = std::optional<bool>;
-  EXPECT_EQ(PanelColorScheme::darkFromKdeGlobals("[Colors:Window]\nBackgroundNormal=239,240,241\n"), Value(false));
-  EXPECT_EQ(PanelColorScheme::darkFromKdeGlobals("[Colors:View]\nBackgroundNormal=255,255,255\n"
-                                                 "[Colors:Window]\r\nBackgroundNormal = 32,35,38\r\n"),
-            Value(true));
-  // The window colour wins over a scheme's name; the name alone still counts.
-  EXPECT_EQ(PanelColorScheme::darkFromKdeGlobals("[General]\nColorScheme=BreezeDark\n[Colors:Window]\n"
-                                                 "BackgroundNormal=250,250,250\n"),
-            Value(false));
-  EXPECT_EQ(PanelColorScheme::darkFromKdeGlobals("[General]\nColorScheme=BreezeDark\n"), Value(true));
-  EXPECT_EQ(PanelColorScheme::darkFromKdeGlobals("[Colors:Window]\nBackgroundNormal=dark\n"), Value());
-  EXPECT_EQ(PanelColorScheme::darkFromKdeGlobals(""), Value());
+TEST_F(TrayHostTest, PlasmaWithoutAPortalReadsItsColourScheme) {
+  const std::pair<const char*, std::optional<bool>> files[] = {
+      {"[Colors:Window]\nBackgroundNormal=239,240,241\n", false},
+      {"[Colors:View]\nBackgroundNormal=255,255,255\n[Colors:Window]\r\nBackgroundNormal = 32,35,38\r\n", true},
+      // The window colour wins over a scheme's name; the name alone still counts.
+      {"[General]\nColorScheme=BreezeDark\n[Colors:Window]\nBackgroundNormal=250,250,250\n", false},
+      {"[General]\nColorScheme=BreezeDark\n", true},
+      {"[Colors:Window]\nBackgroundNormal=dark\n", std::nullopt},
+      {"", std::nullopt}};
+  for (const auto& [text, dark] : files) EXPECT_EQ(PanelColorScheme::darkFromKdeGlobals(text), dark) << text;
 
-  QTemporaryDir config;
-  const QString kdeglobals = config.filePath(QStringLiteral("kdeglobals"));
   // Plasma without a file is Breeze, light; with a dark scheme, dark; other desktops stay dark.
+  const QString kdeglobals = QString::fromStdString(sandbox.path("kdeglobals").string());
   EXPECT_FALSE((PanelColorScheme::Fallback{true, kdeglobals}.dark()));
-  writeFile(kdeglobals, "[Colors:Window]\nBackgroundNormal=49,54,59\n");
+  sandbox.writeFile("kdeglobals", "[Colors:Window]\nBackgroundNormal=49,54,59\n");
   EXPECT_TRUE((PanelColorScheme::Fallback{true, kdeglobals}.dark()));
-  writeFile(kdeglobals, "[Colors:Window]\nBackgroundNormal=239,240,241\n");
+  sandbox.writeFile("kdeglobals", "[Colors:Window]\nBackgroundNormal=239,240,241\n");
   EXPECT_TRUE((PanelColorScheme::Fallback{false, kdeglobals}.dark()));
 
-  // No portal answers: the fallback holds from the start.
+  // No portal answers: the fallback holds from the start and after the portal's silence.
   PanelColorScheme plasma(QDBusConnection::sessionBus(), QStringLiteral("org.example.NoPortal"),
                           PanelColorScheme::Fallback{true, kdeglobals});
   EXPECT_FALSE(plasma.isDark());
-  spinFor(std::chrono::milliseconds(100));
+  busRoundTrip(QDBusConnection::sessionBus());
   EXPECT_FALSE(plasma.isDark());
 }
