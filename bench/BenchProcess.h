@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -72,4 +73,17 @@ inline long long statusField(const QString& path, const char* field) {
     }
   }
   return 0;
+}
+
+// Starts `program` with `arguments` as a tray run in `home` and waits up to 20 s for its item to
+// register with `watcher`; says why on stderr when it does not.
+inline bool startTray(QProcess& tray, const BenchWatcher& watcher, const QTemporaryDir& home, const QString& program,
+                      const QStringList& arguments, const char* bench) {
+  tray.setProcessEnvironment(trayEnvironment(home));
+  tray.setProcessChannelMode(QProcess::ForwardedChannels);
+  tray.start(program, arguments);
+  spin(20000, [&] { return !watcher.item.isEmpty(); });
+  if (!watcher.item.isEmpty()) return true;
+  std::fprintf(stderr, "%s: no registration within 20 s\n", bench);
+  return false;
 }

@@ -25,14 +25,8 @@ int main(int argc, char** argv) {
   if (!watcher.serve(bus, "popover_cycles")) return 1;
   QTemporaryDir home;
   QProcess tray;
-  tray.setProcessEnvironment(trayEnvironment(home));
-  tray.setProcessChannelMode(QProcess::ForwardedChannels);
-  tray.start(command.takeFirst(), command);
-  spin(20000, [&] { return !watcher.item.isEmpty(); });
-  if (watcher.item.isEmpty()) {
-    std::fprintf(stderr, "popover_cycles: no registration within 20 s\n");
-    return 1;
-  }
+  const QString program = command.takeFirst();
+  if (!startTray(tray, watcher, home, program, command, "popover_cycles")) return 1;
   const QString status = QStringLiteral("/proc/%1/status").arg(bus.interface()->servicePid(watcher.item).value());
   const auto residentKiB = [&] { return statusField(status, "VmRSS:"); };
   spin(3000);  // the first refresh

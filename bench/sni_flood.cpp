@@ -7,50 +7,16 @@
 //   sni_flood [calls per second = 10000] [seconds = 10] [method = SecondaryActivate]
 //   method: SecondaryActivate, Activate, Scroll, ContextMenu or GetAll (the item's properties)
 #include <QCoreApplication>
-#include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusVirtualObject>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <cstdio>
-#include <functional>
+#include <algorithm>
+
+#include "BenchProcess.h"
 
 namespace {
 
-class Watcher : public QDBusVirtualObject {
- public:
-  QString introspect(const QString&) const override { return {}; }
-  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-    if (message.member() != QLatin1String("RegisterStatusNotifierItem")) return false;
-    item = message.service();
-    connection.send(message.createReply());
-    return true;
-  }
-  QString item;
-};
-
-void spin(int ms, const std::function<bool()>& until = {}) {
-  QElapsedTimer timer;
-  timer.start();
-  while (timer.elapsed() < ms && !(until && until())) {
-    QEventLoop loop;
-    QTimer::singleShot(5, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-}
-
 long long statusKiB(uint pid, const char* field) {
-  QFile file(QStringLiteral("/proc/%1/status").arg(pid));
-  if (!file.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : file.readAll().split('\n')) {
-    if (line.startsWith(field)) return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-  }
-  return 0;
+  return statusField(QStringLiteral("/proc/%1/status").arg(pid), field);
 }
 
 QDBusMessage makeCall(const QString& item, const QString& method) {
@@ -82,27 +48,12 @@ int main(int argc, char** argv) {
   }
 
   QDBusConnection bus = QDBusConnection::sessionBus();
-  Watcher watcher;
-  if (!bus.isConnected() || !bus.registerVirtualObject(QStringLiteral("/StatusNotifierWatcher"), &watcher) ||
-      !bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))) {
-    std::fprintf(stderr, "sni_flood: needs a session bus without another StatusNotifierWatcher\n");
-    return 1;
-  }
+  BenchWatcher watcher;
+  if (!watcher.serve(bus, "sni_flood")) return 1;
   QTemporaryDir home;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-    environment.insert(QString::fromLatin1(name), home.path() + u'/' + QString::fromLatin1(name));
-  }
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
   QProcess tray;
-  tray.setProcessEnvironment(environment);
-  tray.setProcessChannelMode(QProcess::ForwardedChannels);
-  tray.start(QStringLiteral(QUOTABOX_EXECUTABLE), {QStringLiteral("--mock")});
-  spin(20000, [&] { return !watcher.item.isEmpty(); });
-  if (watcher.item.isEmpty()) {
-    std::fprintf(stderr, "sni_flood: no registration within 20 s\n");
+  if (!startTray(tray, watcher, home, QStringLiteral(QUOTABOX_EXECUTABLE), {QStringLiteral("--mock")}, "sni_flood"))
     return 1;
-  }
   const uint pid = bus.interface()->servicePid(watcher.item).value();
   spin(3000);  // the first refresh
 
