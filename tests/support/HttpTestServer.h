@@ -36,7 +36,18 @@ struct HttpTestResponse {
   std::chrono::milliseconds trickleInterval{100};
   qint64 chunkedBytes = 0;
 
-  static HttpTestResponse json(int status, QByteArray body);
+  static HttpTestResponse json(int status, QByteArray body = {});
+  // The same answer with one more header, or sent in another mode.
+  HttpTestResponse with(const QByteArray& name, const QByteArray& value) const {
+    HttpTestResponse response = *this;
+    response.headers.emplace_back(name, value);
+    return response;
+  }
+  HttpTestResponse in(Mode sending) const {
+    HttpTestResponse response = *this;
+    response.mode = sending;
+    return response;
+  }
 };
 
 // A loopback HTTP/1.1 server on the thread that creates it (run its event loop, for example with

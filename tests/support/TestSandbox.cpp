@@ -72,3 +72,8 @@ unsigned modeOf(const std::filesystem::path& path) {
 }
 
 unsigned modeOf(const QString& path) { return modeOf(std::filesystem::path(QFile::encodeName(path).toStdString())); }
+
+std::string readText(const std::filesystem::path& path) {
+  QFile file(QString::fromStdString(path.string()));
+  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}

@@ -48,3 +48,6 @@ unsigned modeOf(const QString& path);
 
 // Reads a file of tests/fixtures.
 QByteArray fixture(const std::string& name);
+
+// A file's bytes; empty when it cannot be read.
+std::string readText(const std::filesystem::path& path);

@@ -83,9 +83,9 @@ inline ServiceUsage failedUsage(ServiceID service, ProviderStatus status, double
   return ServiceUsage::failure(service, fromEpochSeconds(fetchedAt), std::move(status));
 }
 
-// A clock the test moves by hand; read on the main thread only.
+// A clock the test moves by hand; providers may read it on their worker threads.
 struct ManualClock {
-  std::shared_ptr<double> seconds = std::make_shared<double>(1760000000);
+  std::shared_ptr<std::atomic<double>> seconds = std::make_shared<std::atomic<double>>(1760000000);
   Clock clock() const {
     return [s = seconds] { return fromEpochSeconds(*s); };
   }

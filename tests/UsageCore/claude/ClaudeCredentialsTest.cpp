@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -51,12 +52,8 @@ TEST(ClaudeCredentialsParseTest, WrongShapesAreErrorsThatDoNotQuoteTheToken) {
   EXPECT_THROW(ClaudeCredentials::parse(R"({"claudeAiOauth":{"accessToken":""}})"), UsageParseError::invalidResponse);
   // Deep enough to exhaust the stack of anything that walks it recursively.
   EXPECT_THROW(ClaudeCredentials::parse(nestedCredentials(200000)), UsageParseError::invalidResponse);
-  try {
-    ClaudeCredentials::parse(R"({"claudeAiOauth":{"accessToken":"sk-ant-oat01-SECRETSECRET)");
-    FAIL() << "expected a decoding error";
-  } catch (const json::parse_error& error) {
-    EXPECT_EQ(std::string(error.what()).find("SECRETSECRET"), std::string::npos) << error.what();
-  }
+  EXPECT_THAT([] { ClaudeCredentials::parse(R"({"claudeAiOauth":{"accessToken":"sk-ant-oat01-SECRETSECRET)"); },
+              testing::ThrowsMessage<json::parse_error>(testing::Not(testing::HasSubstr("SECRETSECRET"))));
 }
 
 using ClaudeCredentialsReadTest = SandboxedTest;

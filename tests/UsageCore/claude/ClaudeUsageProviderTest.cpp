@@ -30,17 +30,8 @@ std::string httpMessage(int code) {
   return "Claude 사용량을 조회할 수 없어요 (HTTP " + std::to_string(code) + "). 잠시 후 새로고침하세요";
 }
 
-HttpTestResponse withHeader(int status, const QByteArray& name, const QByteArray& value) {
-  HttpTestResponse response = HttpTestResponse::json(status, "");
-  response.headers.emplace_back(name, value);
-  return response;
-}
-
-HttpTestResponse withMode(int status, HttpTestResponse::Mode mode, QByteArray body = {}) {
-  HttpTestResponse response = HttpTestResponse::json(status, std::move(body));
-  response.mode = mode;
-  return response;
-}
+using Mode = HttpTestResponse::Mode;
+HttpTestResponse answer(int status, QByteArray body = {}) { return HttpTestResponse::json(status, std::move(body)); }
 
 // Valid usage, padded past the cap on answers.
 QByteArray oversizedUsage() {
@@ -71,7 +62,7 @@ class ClaudeUsageProviderTest : public SandboxedTest {
 };
 
 TEST_F(ClaudeUsageProviderTest, SendsTheThreeHeadersInOrderAndReadsTheAnswer) {
-  server.respondWith(HttpTestResponse::json(200, fixture("claude-usage-basic.json")));
+  server.respondWith(answer(200, fixture("claude-usage-basic.json")));
   const ServiceUsage usage = fetch();
   ASSERT_TRUE(usage.status.isOk()) << usage.status.message;
   EXPECT_EQ(usage.planName, "pro");
@@ -94,19 +85,19 @@ TEST_F(ClaudeUsageProviderTest, SendsTheThreeHeadersInOrderAndReadsTheAnswer) {
 
 TEST_F(ClaudeUsageProviderTest, AnswersBecomeTheirMessages) {
   std::vector<std::pair<HttpTestResponse, std::string>> cases = {
-      {HttpTestResponse::json(401, R"({"type":"error"})"), kLoginExpired},
-      {withHeader(302, "Location", server.url("/elsewhere").toUtf8()), httpMessage(302)},  // not followed
-      {HttpTestResponse::json(200, "<html>gateway</html>"), kCredentialsMessage},
-      {HttpTestResponse::json(204, ""), kCredentialsMessage},
+      {answer(401, R"({"type":"error"})"), kLoginExpired},
+      {answer(302).with("Location", server.url("/elsewhere").toUtf8()), httpMessage(302)},  // not followed
+      {answer(200, "<html>gateway</html>"), kCredentialsMessage},
+      {answer(204, ""), kCredentialsMessage},
       // Past the cap the transfer stops, whether the length was announced or not.
-      {HttpTestResponse::json(200, oversizedUsage()), kCredentialsMessage},
-      {withMode(200, HttpTestResponse::Mode::stream, oversizedUsage()), kCredentialsMessage},
-      {withMode(503, HttpTestResponse::Mode::stream, oversizedUsage()), httpMessage(503)},
+      {answer(200, oversizedUsage()), kCredentialsMessage},
+      {answer(200, oversizedUsage()).in(Mode::stream), kCredentialsMessage},
+      {answer(503, oversizedUsage()).in(Mode::stream), httpMessage(503)},
   };
   // Every refusal shows its status, also those Qt reports as other errors (400, 407, 418). 503
   // without Retry-After holds nothing back, so every row reaches the server.
   for (const int status : {301, 304, 400, 403, 407, 418, 429, 500, 503, 599}) {
-    cases.push_back({HttpTestResponse::json(status, fixture("claude-usage-error-403.json")), httpMessage(status)});
+    cases.push_back({answer(status, fixture("claude-usage-error-403.json")), httpMessage(status)});
   }
   testing::internal::CaptureStderr();
   const LogCapture log(QStringLiteral("quotabox.*=true"));
@@ -125,7 +116,7 @@ TEST_F(ClaudeUsageProviderTest, AnswersBecomeTheirMessages) {
 // Past the cap a chunked answer is cut off while it streams: the client stops taking bytes long
 // before the server runs out of them.
 TEST_F(ClaudeUsageProviderTest, ChunkedAnswerIsCutOffAtTheCapWhileItStreams) {
-  HttpTestResponse response = withMode(200, HttpTestResponse::Mode::chunked);
+  HttpTestResponse response = answer(200).in(Mode::chunked);
   response.chunkedBytes = 256LL * 1024 * 1024;
   server.respondWith(response);
   EXPECT_EQ(message(), kCredentialsMessage);
@@ -136,9 +127,9 @@ TEST_F(ClaudeUsageProviderTest, ChunkedAnswerIsCutOffAtTheCapWhileItStreams) {
 TEST_F(ClaudeUsageProviderTest, RetryAfterHoldsBackUntilItsTimeAtMostAnHour) {
   // Each answer, and the seconds it holds back the next request.
   const std::pair<HttpTestResponse, int> cases[] = {
-      {withHeader(429, "Retry-After", "120"), 120},
-      {withHeader(503, "Retry-After", "Sat, 11 Apr 2026 07:10:00 GMT"), 600},
-      {withHeader(429, "Retry-After", "86400"), 3600},
+      {answer(429).with("Retry-After", "120"), 120},
+      {answer(503).with("Retry-After", "Sat, 11 Apr 2026 07:10:00 GMT"), 600},
+      {answer(429).with("Retry-After", "86400"), 3600},
   };
   const TimePoint start = now;
   for (const auto& [response, wait] : cases) {
@@ -153,7 +144,7 @@ TEST_F(ClaudeUsageProviderTest, RetryAfterHoldsBackUntilItsTimeAtMostAnHour) {
     EXPECT_EQ(held.fetchedAt, now);
     EXPECT_EQ(server.requests().size(), before + 1);
     now += Seconds(2);
-    server.respondWith(HttpTestResponse::json(200, fixture("claude-usage-basic.json")));
+    server.respondWith(answer(200, fixture("claude-usage-basic.json")));
     EXPECT_TRUE(fetch().status.isOk());
     EXPECT_EQ(server.requests().size(), before + 2);
   }
@@ -163,12 +154,12 @@ TEST_F(ClaudeUsageProviderTest, StalledEndlessOrRefusedTransfersAreNetworkFailur
   // A silent server ends by the request's own timeout, well before the bound on the exchange.
   provider.requestTimeout = 300ms;
   provider.request = ClaudeUsageTransfer::withLimit(60s);
-  server.respondWith(withMode(200, HttpTestResponse::Mode::stall));
+  server.respondWith(answer(200).in(Mode::stall));
   EXPECT_EQ(message(), kNetwork);
 
   // Bytes keep arriving, so only the bound on the whole exchange ends it.
   provider.request = ClaudeUsageTransfer::withLimit(1500ms);
-  HttpTestResponse trickle = withMode(200, HttpTestResponse::Mode::trickle);
+  HttpTestResponse trickle = answer(200).in(Mode::trickle);
   trickle.trickleInterval = 50ms;
   server.respondWith(trickle);
   EXPECT_EQ(message(), kNetwork);
@@ -184,7 +175,7 @@ TEST_F(ClaudeUsageProviderTest, StopAbortsTheExchangeAtOnce) {
   provider.useLauncher([&workers](std::function<void()> task) { workers.start(std::move(task)); });
   provider.requestTimeout = 60s;
   provider.request = ClaudeUsageTransfer::withLimit(60s);
-  server.respondWith(withMode(200, HttpTestResponse::Mode::stall));
+  server.respondWith(answer(200).in(Mode::stall));
   const auto cancelOnce = [&](const std::function<bool()>& stalled, const std::function<void()>& release) {
     std::stop_source stop;
     auto result = QtConcurrent::run([&] { return provider.fetch(stop.get_token()); });

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 
 #include "history/HistoryCodec.h"
@@ -10,19 +9,13 @@ namespace {
 struct Decoded {
   std::optional<long long> version;
   std::vector<HistoryEntry> entries;
+  // Compared through the writer, which keeps every bit: a sign of zero or a rounding difference
+  // would change what is written back.
   bool operator==(const Decoded& other) const {
-    if (version != other.version || entries.size() != other.entries.size()) return false;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      const HistoryEntry &a = entries[i], &b = other.entries[i];
-      // Bit for bit: a sign of zero or a rounding difference would change what is written back.
-      const auto same = [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; };
-      if (a.service != b.service || a.windowID != b.windowID || !same(a.usedPercent, b.usedPercent) ||
-          !same(toEpochSeconds(a.at), toEpochSeconds(b.at)) || a.resetsAt.has_value() != b.resetsAt.has_value() ||
-          (a.resetsAt && !same(toEpochSeconds(*a.resetsAt), toEpochSeconds(*b.resetsAt)))) {
-        return false;
-      }
-    }
-    return true;
+    return version == other.version && HistoryCodec::encode(entries) == HistoryCodec::encode(other.entries);
+  }
+  friend void PrintTo(const Decoded& d, std::ostream* out) {
+    *out << d.version.value_or(-1) << " " << HistoryCodec::encode(d.entries);
   }
 };
 

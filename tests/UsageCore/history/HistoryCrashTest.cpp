@@ -1,13 +1,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
-#include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <random>
 
 #include "BuildPaths.h"
 #include "EventLoop.h"
+#include "HistoryFixtures.h"
 #include "TestSandbox.h"
 #include "history/HistoryCodec.h"
 #include "history/HistoryFile.h"
@@ -16,9 +16,13 @@
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-TEST(HistoryCrashTest, KilledWriterAlwaysLeavesACompleteHistory) {
-  TestSandbox sandbox;
+// Runs history_crash_child, which records into a history (or clears it) until it is killed.
+class HistoryCrashTest : public SandboxedTest {
+ protected:
   const QString child = BuildPaths::helperDir() + QStringLiteral("/history_crash_child");
+};
+
+TEST_F(HistoryCrashTest, KilledWriterAlwaysLeavesACompleteHistory) {
   ASSERT_TRUE(QFile::exists(child)) << child.toStdString();
   const fs::path folder = sandbox.path("data/Quotabox"), file = folder / "history.json";
   // A left-over temporary file must never be taken for the history.
@@ -32,7 +36,7 @@ TEST(HistoryCrashTest, KilledWriterAlwaysLeavesACompleteHistory) {
   const double start = 1763400000 - 1000 * 61.0;
   for (const char* window : {"five_hour", "seven_day", "seven_day_opus", "seven_day_sonnet"}) {
     for (int i = 0; i < 1000; ++i) {
-      initial.push_back({ServiceID::claude, window, double(i % 100), fromEpochSeconds(start + 61.0 * i), std::nullopt});
+      initial.push_back(sample(window, i % 100, start + 61.0 * i));
     }
   }
   sandbox.writeFile("data/Quotabox/history.json", QByteArray::fromStdString(HistoryCodec::encode(initial)));
@@ -69,16 +73,11 @@ TEST(HistoryCrashTest, KilledWriterAlwaysLeavesACompleteHistory) {
       }
     }
 
-    // Every completed record only adds samples, so fewer of them means a lost write. A read-only
-    // look without a usable clock prunes nothing.
-    HistoryStore look(file, HistoryStore::Policy::standard(), HistoryStore::Access::readOnly);
-    std::size_t loaded = 0;
-    for (const auto& [key, series] : awaitFuture(look.load(fromEpochSeconds(HUGE_VAL))).entries) {
-      loaded += series.size();
-      for (const auto& sample : series) ASSERT_NE(sample.usedPercent, decoyPercent);
-    }
-    ASSERT_GE(loaded, previousCount);
-    previousCount = loaded;
+    // Every completed record only adds samples, so fewer of them means a lost write.
+    const auto loaded = historyOnDisk(file);
+    for (const auto& entry : loaded) ASSERT_NE(entry.usedPercent, decoyPercent);
+    ASSERT_GE(loaded.size(), previousCount);
+    previousCount = loaded.size();
     ASSERT_TRUE(HistoryFile::corruptBackups(file).empty());
   }
   // The writer must actually have got its writes in for the test to mean anything.
@@ -94,9 +93,7 @@ TEST(HistoryCrashTest, KilledWriterAlwaysLeavesACompleteHistory) {
 }
 
 // A clear killed after each of its deletions in turn: the next start never shows a cleared sample.
-TEST(HistoryCrashTest, ClearKilledBetweenItsStepsBringsNothingBack) {
-  TestSandbox sandbox;
-  const QString child = BuildPaths::helperDir() + QStringLiteral("/history_crash_child");
+TEST_F(HistoryCrashTest, ClearKilledBetweenItsStepsBringsNothingBack) {
   const fs::path file = sandbox.path("data/Quotabox/history.json");
   const double t0 = 1763400000;
   for (int deletions = 1; deletions <= 4; ++deletions) {
@@ -104,10 +101,9 @@ TEST(HistoryCrashTest, ClearKilledBetweenItsStepsBringsNothingBack) {
     {
       // Samples in the file and in the journal both.
       HistoryStore store(file);
-      awaitFuture(store.record({{ServiceID::claude, "five_hour", 10, fromEpochSeconds(t0), std::nullopt}},
-                               fromEpochSeconds(t0)));
-      awaitFuture(store.record({{ServiceID::claude, "five_hour", 20, fromEpochSeconds(t0 + 60), std::nullopt}},
-                               fromEpochSeconds(t0 + 60)));
+      for (const double at : {t0, t0 + 60}) {
+        awaitFuture(store.record({sample("five_hour", (at - t0) / 6 + 10, at)}, fromEpochSeconds(at)));
+      }
       ASSERT_TRUE(fs::exists(file) && fs::exists(HistoryStore::journalURL(file)));
     }
     QProcess process;

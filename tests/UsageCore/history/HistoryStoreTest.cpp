@@ -1,16 +1,15 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <QFile>
 #include <cmath>
 #include <csignal>
 #include <filesystem>
-#include <functional>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <tuple>
 
 #include "EventLoop.h"
+#include "HistoryFixtures.h"
 #include "TestSandbox.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryStore.h"
@@ -23,12 +22,6 @@ namespace {
 
 constexpr double t0 = 1763400000;
 constexpr double day = 86400;
-
-HistoryEntry sample(const std::string& window, double percent, double at, std::optional<double> resetsAt = std::nullopt,
-                    ServiceID service = ServiceID::claude) {
-  return {service, window, percent, fromEpochSeconds(at),
-          resetsAt ? std::optional(fromEpochSeconds(*resetsAt)) : std::nullopt};
-}
 
 std::vector<HistoryEntry> seriesOf(const Snapshot& snapshot, const std::string& window,
                                    ServiceID service = ServiceID::claude) {
@@ -43,16 +36,15 @@ std::vector<double> timesOf(const Snapshot& snapshot, const std::string& window)
   return times;
 }
 
-std::string readText(const fs::path& path) {
-  QFile file(QString::fromStdString(path.string()));
-  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-}
-
 json element(const char* service, const char* window, double percent, double at) {
   return {{"service", service}, {"windowID", window}, {"usedPercent", percent}, {"at", at}};
 }
 
-std::string historyJson(const json& elements) { return json{{"version", 1}, {"entries", elements}}.dump(); }
+// A folder, or a pipe nobody writes (a read would block), where a file should be.
+void block(const fs::path& at, bool fifo) {
+  fs::create_directories(fifo ? at.parent_path() : at / "inner");
+  if (fifo) ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0);
+}
 
 std::string stamp(double t) { return "history.json.corrupt-" + std::to_string(static_cast<long long>(t)); }
 
@@ -73,13 +65,7 @@ class HistoryStoreTest : public SandboxedTest {
   }
   void writeElements(const json& elements) const { write("history.json", historyJson(elements)); }
   std::size_t entriesOnDisk() const { return json::parse(readText(file())).at("entries").size(); }
-  // Samples in the file and its journal together, as the next start sees them.
-  std::size_t samplesOnDisk() const {
-    HistoryStore look(file(), HistoryStore::Policy::standard(), HistoryStore::Access::readOnly);
-    std::size_t count = 0;
-    for (const auto& [key, series] : load(look, HUGE_VAL).entries) count += series.size();  // HUGE_VAL prunes nothing
-    return count;
-  }
+  std::size_t samplesOnDisk() const { return historyOnDisk(file()).size(); }
   fs::path journal() const { return HistoryStore::journalURL(file()); }
   std::vector<std::string> backupNames() const {
     std::vector<std::string> names;
@@ -230,14 +216,12 @@ TEST_F(HistoryStoreTest, JournalPastItsLimitIsFoldedIntoTheFileWithNothingLost) 
   HistoryStore::Policy policy;
   policy.journalFoldBytes = 1000;
   HistoryStore store(file(), policy);
-  record(store, {sample("five_hour", 0, t0)}, t0);
-  int appended = 0;
-  while (fs::exists(journal()) || appended == 0) {
-    ++appended;
-    record(store, {sample("five_hour", appended, t0 + 60 * appended)}, t0 + 60 * appended);
-    ASSERT_LT(appended, 20);
-  }
-  EXPECT_EQ(entriesOnDisk(), std::size_t(appended) + 1);
+  int recorded = 0;
+  do {
+    record(store, {sample("five_hour", recorded, t0 + 60 * recorded)}, t0 + 60 * recorded);
+    ASSERT_LT(++recorded, 20);
+  } while (recorded < 2 || fs::exists(journal()));
+  EXPECT_EQ(entriesOnDisk(), std::size_t(recorded));
 }
 
 TEST_F(HistoryStoreTest, SymlinkedHistoryIsSetAsideAndItsTargetLeftAlone) {
@@ -387,14 +371,14 @@ TEST_F(HistoryStoreTest, LoadTightensModesAndDropsOnlyOurStaleTemporariesAndBack
 TEST_F(HistoryStoreTest, UnreadableHistoryIsNeverOverwritten) {
   // A folder and a pipe at the history path both fail to read; neither may hang
   // or be replaced.
-  fs::create_directories(file() / "inner");
+  block(file(), false);
   HistoryStore store(file());
   EXPECT_EQ(seriesOf(record(store, {sample("five_hour", 10, t0)}, t0), "five_hour").size(), 1u);
   EXPECT_TRUE(fs::is_directory(file() / "inner"));
   EXPECT_TRUE(backupNames().empty());
 
   fs::remove_all(file());
-  ASSERT_EQ(::mkfifo(file().c_str(), 0600), 0);
+  block(file(), true);
   EXPECT_EQ(seriesOf(record(store, {sample("five_hour", 20, t0 + 60)}, t0 + 60), "five_hour").size(), 2u);
   EXPECT_EQ(fs::status(file()).type(), fs::file_type::fifo);
 
@@ -440,15 +424,11 @@ TEST_F(HistoryStoreTest, ReadOnlyStoreReadsButNeverChangesTheDisk) {
 }
 
 TEST_F(HistoryStoreTest, JournalThatIsNotAFileIsSetAsideAndHistoryGoesOn) {
-  const std::pair<const char*, std::function<void()>> blockers[] = {
-      {"folder", [&] { fs::create_directories(journal() / "inner"); }},
-      {"fifo", [&] { ASSERT_EQ(::mkfifo(journal().c_str(), 0600), 0); }},
-  };
-  for (const auto& [kind, make] : blockers) {
-    SCOPED_TRACE(kind);
+  for (const bool fifo : {false, true}) {
+    SCOPED_TRACE(fifo ? "fifo" : "folder");
     fs::remove_all(folder());
     writeElements(json::array({element("claude", "five_hour", 1, t0)}));
-    make();
+    block(journal(), fifo);
     HistoryStore store(file());
     EXPECT_EQ(timesOf(load(store, t0), "five_hour"), std::vector<double>{t0});
     record(store, {sample("five_hour", 2, t0 + 60)}, t0 + 60);

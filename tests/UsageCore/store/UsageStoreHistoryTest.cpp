@@ -4,9 +4,9 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 
 #include "EventLoop.h"
+#include "HistoryFixtures.h"
 #include "TestSandbox.h"
 #include "UsageStoreFakes.h"
 #include "store/UsageStore.h"
@@ -39,18 +39,10 @@ class UsageStoreHistoryTest : public SandboxedTest {
   // A provider that answers a successful Claude fetch taken at the clock's current reading, once
   // `gate` (if any) opens.
   std::shared_ptr<FakeProvider> claudeAtClock(double used = 30, Gate* gate = nullptr) {
-    auto seconds = std::make_shared<double>(*clock.seconds);
-    auto provider = std::make_shared<FakeProvider>(ServiceID::claude, [this, seconds, used, gate](std::stop_token) {
+    return std::make_shared<FakeProvider>(ServiceID::claude, [this, used, gate](std::stop_token) {
       if (gate) gate->waitRegardless();
-      return okUsage(ServiceID::claude, {fiveHour(used), weekly(used / 2)}, *seconds);
+      return okUsage(ServiceID::claude, {fiveHour(used), weekly(used / 2)}, *clock.seconds);
     });
-    clockSnapshots.push_back(seconds);
-    return provider;
-  }
-  // Providers read their time on worker threads; copy the clock to them only between refreshes.
-  void advance(double by) {
-    clock.advance(by);
-    for (auto& s : clockSnapshots) *s = *clock.seconds;
   }
 
   std::unique_ptr<UsageStore> makeStore(Providers providers, bool onDisk = false) {
@@ -63,27 +55,13 @@ class UsageStoreHistoryTest : public SandboxedTest {
   }
 
   void writeHistory(const std::vector<HistoryEntry>& entries) {
-    fs::create_directories(historyFile().parent_path());
-    std::ofstream(historyFile()) << nlohmann::json{{"version", 1}, {"entries", entries}}.dump();
+    sandbox.writeFile("data/Quotabox/history.json", QByteArray::fromStdString(historyJson(entries)));
   }
-  // What the next start finds on disk (file and journal); a look without a usable clock prunes nothing.
-  std::vector<HistoryEntry> fileEntries() const {
-    HistoryStore look(historyFile(), HistoryStore::Policy::standard(), HistoryStore::Access::readOnly);
-    std::vector<HistoryEntry> entries;
-    for (const auto& [key, series] : awaitFuture(look.load(fromEpochSeconds(HUGE_VAL))).entries) {
-      for (const auto& entry : series.entries(key)) entries.push_back(entry);
-    }
-    return entries;
-  }
-  HistoryEntry sample(double at, double used) const {
-    return {ServiceID::claude, "five_hour", used, fromEpochSeconds(at), fromEpochSeconds(t0 + 4 * 3600)};
-  }
+  HistoryEntry sample(double at, double used) const { return ::sample("five_hour", used, at, t0 + 4 * 3600); }
   static std::size_t seriesSize(const UsageStore& store, const HistoryKey& key) {
     const auto it = store.history().find(key);
     return it == store.history().end() ? 0 : it->second.size();
   }
-
-  std::vector<std::shared_ptr<double>> clockSnapshots;
 };
 
 TEST_F(UsageStoreHistoryTest, RecordsTheWindowsOfSuccessfulFetchesOnly) {
@@ -150,12 +128,12 @@ TEST_F(UsageStoreHistoryTest, ClearingOrTogglingDuringARefreshDropsItsSamples) {
     }
 
     // The next refresh records again, at its own time.
-    advance(120);
+    clock.advance(120);
     awaitFuture(store->refresh());
     ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
     EXPECT_EQ(store->history().at(claudeFiveHour).front().time(), clock.now());
     if (clear) {
-      EXPECT_EQ(fileEntries().size(), 2u);  // both windows of that refresh
+      EXPECT_EQ(historyOnDisk(historyFile()).size(), 2u);  // both windows of that refresh
     }
   }
 }
@@ -173,7 +151,7 @@ TEST_F(UsageStoreHistoryTest, AFailedClearStopsRecordingUntilAClearSucceeds) {
   store->clearHistory();
   awaitClear(*store);
   EXPECT_TRUE(store->historyClearFailed());
-  advance(3600);
+  clock.advance(3600);
   awaitFuture(store->refresh());
   EXPECT_TRUE(store->history().empty());
   EXPECT_FALSE(fs::exists(historyFile()));
@@ -182,7 +160,7 @@ TEST_F(UsageStoreHistoryTest, AFailedClearStopsRecordingUntilAClearSucceeds) {
   store->clearHistory();
   awaitClear(*store);
   EXPECT_FALSE(store->historyClearFailed());
-  advance(3600);
+  clock.advance(3600);
   awaitFuture(store->refresh());
   EXPECT_EQ(seriesSize(*store, claudeFiveHour), 1u);
 }
@@ -194,11 +172,11 @@ TEST_F(UsageStoreHistoryTest, WithRecordingOffRefreshesStillPruneTheFile) {
   ASSERT_TRUE(waitUntil([&] { return seriesSize(*store, claudeFiveHour) == 2; }));
   store->setHistoryEnabled(false);
 
-  advance(3600);
+  clock.advance(3600);
   awaitFuture(store->refresh());
   ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
   EXPECT_EQ(store->history().at(claudeFiveHour).front().usedPercent, 20);
-  const auto stored = fileEntries();
+  const auto stored = historyOnDisk(historyFile());
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored.front().at, fromEpochSeconds(t0 - 60));
 }
@@ -236,7 +214,7 @@ TEST_F(UsageStoreHistoryTest, HistoryWorkOutlivesADroppedStoreWithoutTouchingIt)
   EXPECT_FALSE(fs::exists(historyFile()));
 
   // Dropped just as its refresh hands samples to the history: the late snapshot lands nowhere.
-  advance(600);
+  clock.advance(600);
   auto second = std::make_unique<UsageStore>(Providers{claudeAtClock(70)}, historyStore, clock.clock());
   UsageStore* raw = second.release();
   QObject::connect(raw, &UsageStore::lastRefreshChanged, raw, [raw] { raw->deleteLater(); });
@@ -246,7 +224,7 @@ TEST_F(UsageStoreHistoryTest, HistoryWorkOutlivesADroppedStoreWithoutTouchingIt)
   // The samples it handed over are kept; their snapshot had no store left to reach.
   awaitFuture(historyStore->load(clock.now()));
   drainEvents();
-  const auto stored = fileEntries();
+  const auto stored = historyOnDisk(historyFile());
   ASSERT_EQ(stored.size(), 2u);
   EXPECT_EQ(stored.front().usedPercent, 70);
 }
