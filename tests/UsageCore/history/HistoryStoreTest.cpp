@@ -43,7 +43,9 @@ json element(const char* service, const char* window, double percent, double at)
 // A folder, or a pipe nobody writes (a read would block), where a file should be.
 void block(const fs::path& at, bool fifo) {
   fs::create_directories(fifo ? at.parent_path() : at / "inner");
-  if (fifo) ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0);
+  if (fifo) {
+    ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0);
+  }
 }
 
 std::string stamp(double t) { return "history.json.corrupt-" + std::to_string(static_cast<long long>(t)); }
