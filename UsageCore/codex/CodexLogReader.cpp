@@ -7,8 +7,10 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <atomic>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "files/RegularFile.h"
@@ -114,19 +116,88 @@ struct CodexLogReader::Listing {
   }
 };
 
-CodexLogReader::CodexLogReader(Clock clock, Opener open) : m_clock(std::move(clock)), m_open(std::move(open)) {}
+// The reads of one scan, shared by the scanning thread and a helper. Files are claimed one at a
+// time in scan order; a slot is written by the thread that read it and taken by the scanning
+// thread once `await` says it is there.
+class CodexLogReader::Reads {
+ public:
+  enum State : int { pending, done, cutShort };
+
+  Reads(const CodexLogReader& reader, int folder, const fs::path& sessions, const std::vector<Candidate>& logs,
+        const std::vector<std::size_t>& changed, std::stop_token stop)
+      : m_reader(reader),
+        m_folder(folder),
+        m_sessions(sessions),
+        m_logs(logs),
+        m_changed(changed),
+        m_stop(std::move(stop)),
+        m_slots(std::make_unique<Slot[]>(changed.size())) {}
+
+  // The helper's part: reads until every file is claimed.
+  void work() {
+    ReverseJSONL::Buffers buffers;
+    while (readNext(buffers)) {
+    }
+  }
+
+  // The outcome for the k-th changed file; reads others while the helper holds it.
+  State await(std::size_t k) {
+    for (;;) {
+      const int state = m_slots[k].state.load(std::memory_order_acquire);
+      if (state != pending) return State(state);
+      if (!readNext(m_buffers)) m_slots[k].state.wait(pending, std::memory_order_acquire);
+    }
+  }
+  State state(std::size_t k) const { return State(m_slots[k].state.load(std::memory_order_acquire)); }
+  std::optional<CodexRecord> take(std::size_t k) { return std::move(m_slots[k].record); }
+
+ private:
+  struct Slot {
+    std::optional<CodexRecord> record;
+    std::atomic<int> state{pending};
+  };
+
+  // Claims and reads the next file; once the scan is cancelled, claims are marked cut short at
+  // once, so every slot gets an outcome and no thread waits for ever.
+  bool readNext(ReverseJSONL::Buffers& buffers) {
+    const std::size_t k = m_next.fetch_add(1, std::memory_order_relaxed);
+    if (k >= m_changed.size()) return false;
+    Slot& slot = m_slots[k];
+    int state = cutShort;
+    if (!m_stop.stop_requested()) {
+      try {
+        slot.record = m_reader.readFile(m_folder, m_logs[m_changed[k]], m_sessions, buffers, m_stop);
+      } catch (...) {
+        slot.record.reset();  // unreadable, whatever the opener threw
+      }
+      if (!m_stop.stop_requested()) state = done;
+    }
+    slot.state.store(state, std::memory_order_release);
+    slot.state.notify_all();
+    return true;
+  }
+
+  const CodexLogReader& m_reader;
+  const int m_folder;
+  const fs::path& m_sessions;
+  const std::vector<Candidate>& m_logs;
+  const std::vector<std::size_t>& m_changed;
+  const std::stop_token m_stop;
+  std::unique_ptr<Slot[]> m_slots;
+  std::atomic<std::size_t> m_next{0};
+  ReverseJSONL::Buffers m_buffers;  // the scanning thread's
+};
+
+CodexLogReader::CodexLogReader(Clock clock, Opener open, std::size_t parallelFrom)
+    : m_clock(std::move(clock)), m_open(std::move(open)), m_parallelFrom(parallelFrom) {}
 
 std::optional<CodexRecord> CodexLogReader::readFile(int sessionsFd, const Candidate& log, const fs::path& sessions,
-                                                    ReverseJSONL::Buffers& buffers, std::stop_token stop) {
+                                                    ReverseJSONL::Buffers& buffers, std::stop_token stop) const {
   std::optional<CodexRecord> found;
   const auto visit = [&](std::string_view line) {
     // Most lines are not rate-limit records: a byte search rules them out before any decoding.
     if (!CodexRecord::mayBeRecord(line)) return false;
-    try {
-      found = CodexRecord::decode(line);
-    } catch (const std::exception&) {
-      found.reset();
-    }
+    found = CodexRecord::fromLine(line);
     return found.has_value();
   };
   try {
@@ -196,20 +267,40 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
     return hit != m_cache.end() && hit->second.modified == log.modified && hit->second.size == log.size;
   };
 
-  ReverseJSONL::Buffers buffers;  // one set for the whole scan
+  // Changed and new files are read by this thread and, when there are many, a helper; results are
+  // taken strictly in scan order, so the outcome is the serial one whatever finishes first.
+  std::vector<std::size_t> changed;
+  for (std::size_t i = 0; i < logs.size(); ++i) {
+    if (!unchanged(logs[i])) changed.push_back(i);
+  }
+  Reads reads(*this, top.fd(), sessions, logs, changed, stop);
+  std::optional<std::jthread> helper;
+  if (changed.size() >= m_parallelFrom && m_parallelFrom > 0) helper.emplace([&reads] { reads.work(); });
+  const auto cancelled = [&] {
+    helper.reset();  // the token is set: the helper marks what is left cut short and ends
+    // Files read to their end before the cancellation stay cached; the one cut short does not.
+    for (std::size_t k = 0; k < changed.size(); ++k) {
+      const Candidate& log = logs[changed[k]];
+      if (reads.state(k) == Reads::done)
+        m_cache.insert_or_assign(log.relative, Cached{log.modified, log.size, reads.take(k), now});
+    }
+    return result(ProviderStatus::unavailable(cancelledMessage));
+  };
+
   bool previewDone = !preview;
   // Points into the cache, whose elements stay in place when it grows.
   const Cached* best = nullptr;
+  std::size_t nextChanged = 0;
   for (std::size_t i = 0; i < logs.size(); ++i) {
     const Candidate& log = logs[i];
-    if (stop.stop_requested()) return result(ProviderStatus::unavailable(cancelledMessage));
-    auto hit = m_cache.find(log.relative);
-    if (hit == m_cache.end() || hit->second.modified != log.modified || hit->second.size != log.size) {
-      // Opened by its path below the sessions folder's handle: the folders on the way were listed
-      // a moment ago and are real folders, and the log itself is never followed as a link.
-      std::optional<CodexRecord> record = readFile(top.fd(), log, sessions, buffers, stop);
-      if (stop.stop_requested()) return result(ProviderStatus::unavailable(cancelledMessage));
-      hit = m_cache.insert_or_assign(log.relative, Cached{log.modified, log.size, std::move(record), now}).first;
+    if (stop.stop_requested()) return cancelled();
+    auto hit = m_cache.end();
+    if (nextChanged < changed.size() && changed[nextChanged] == i) {
+      const std::size_t k = nextChanged++;
+      if (reads.await(k) != Reads::done || stop.stop_requested()) return cancelled();
+      hit = m_cache.insert_or_assign(log.relative, Cached{log.modified, log.size, reads.take(k), now}).first;
+    } else {
+      hit = m_cache.find(log.relative);
     }
     const Cached& cached = hit->second;
     // A tie keeps the earlier, more recently modified file.
@@ -224,8 +315,7 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
         best->record->fetchedAt() > logs[i + 1].modified + Seconds(clockMarginSeconds)) {
       previewDone = true;
       // Files still to read, or else the scan ends at once and its result is the early one.
-      if (!std::all_of(logs.begin() + static_cast<std::ptrdiff_t>(i) + 1, logs.end(), unchanged))
-        preview(report(*best));
+      if (nextChanged < changed.size()) preview(report(*best));
     }
   }
 
