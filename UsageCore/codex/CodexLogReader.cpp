@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,11 +75,24 @@ class Folder {
   int m_fd = -1;
 };
 
+// An eighth of the descriptor limit, at most 256: 128 with Linux's usual limit, 32 with macOS's.
+std::size_t openFoldersAtMost() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 256;
+  return static_cast<std::size_t>(std::min<rlim_t>(limit.rlim_cur / 8, 256));
+}
+
 }  // namespace
 
 struct CodexLogReader::Listing {
   std::vector<std::string> folders;  // below "sessions", each ending in "/"; the first is "sessions" itself
   std::vector<Candidate> logs;
+  // Folder handles kept open for the reads, by folder: a log opened by its name in its own folder
+  // costs one lookup instead of one per path step. Up to a share of the process's descriptor
+  // limit; the logs of further folders are opened by their path below "sessions" (-1 here).
+  std::vector<int> handles;
+  std::vector<Folder> kept;
+  std::size_t keepAtMost = 0;
 
   // Every entry is looked at relative to its folder's handle: one fstatat per log, none per
   // subfolder the listing already types.
@@ -101,16 +115,18 @@ struct CodexLogReader::Listing {
         folderEntry = S_ISDIR(info.st_mode);
         if (log && S_ISREG(info.st_mode)) {
           logs.push_back({folders[folder] + std::string(name), modificationTime(info),
-                          static_cast<std::uintmax_t>(std::max<off_t>(info.st_size, 0))});
+                          static_cast<std::uintmax_t>(std::max<off_t>(info.st_size, 0)), folder});
           continue;
         }
       }
       if (!folderEntry || depth >= kMaxDepth) continue;
-      const Folder child = Folder::open(fd, entry->d_name);
+      Folder child = Folder::open(fd, entry->d_name);
       if (!child) continue;  // unreadable: skipped like a folder without logs
       const auto index = static_cast<std::uint32_t>(folders.size());
       folders.push_back(folders[folder] + std::string(name) + "/");
+      handles.push_back(kept.size() < keepAtMost ? child.fd() : -1);
       walk(child.fd(), index, depth + 1);
+      if (handles[index] >= 0) kept.push_back(std::move(child));
     }
     ::closedir(entries);
   }
@@ -123,10 +139,10 @@ class CodexLogReader::Reads {
  public:
   enum State : int { pending, done, cutShort };
 
-  Reads(const CodexLogReader& reader, int folder, const fs::path& sessions, const std::vector<Candidate>& logs,
-        const std::vector<std::size_t>& changed, std::stop_token stop)
+  Reads(const CodexLogReader& reader, const std::vector<int>& folders, const fs::path& sessions,
+        const std::vector<Candidate>& logs, const std::vector<std::size_t>& changed, std::stop_token stop)
       : m_reader(reader),
-        m_folder(folder),
+        m_folders(folders),
         m_sessions(sessions),
         m_logs(logs),
         m_changed(changed),
@@ -166,7 +182,7 @@ class CodexLogReader::Reads {
     int state = cutShort;
     if (!m_stop.stop_requested()) {
       try {
-        slot.record = m_reader.readFile(m_folder, m_logs[m_changed[k]], m_sessions, buffers, m_stop);
+        slot.record = m_reader.readFile(m_folders, m_logs[m_changed[k]], m_sessions, buffers, m_stop);
       } catch (...) {
         slot.record.reset();  // unreadable, whatever the opener threw
       }
@@ -178,7 +194,7 @@ class CodexLogReader::Reads {
   }
 
   const CodexLogReader& m_reader;
-  const int m_folder;
+  const std::vector<int>& m_folders;
   const fs::path& m_sessions;
   const std::vector<Candidate>& m_logs;
   const std::vector<std::size_t>& m_changed;
@@ -191,8 +207,9 @@ class CodexLogReader::Reads {
 CodexLogReader::CodexLogReader(Clock clock, Opener open, std::size_t parallelFrom)
     : m_clock(std::move(clock)), m_open(std::move(open)), m_parallelFrom(parallelFrom) {}
 
-std::optional<CodexRecord> CodexLogReader::readFile(int sessionsFd, const Candidate& log, const fs::path& sessions,
-                                                    ReverseJSONL::Buffers& buffers, std::stop_token stop) const {
+std::optional<CodexRecord> CodexLogReader::readFile(const std::vector<int>& folders, const Candidate& log,
+                                                    const fs::path& sessions, ReverseJSONL::Buffers& buffers,
+                                                    std::stop_token stop) const {
   std::optional<CodexRecord> found;
   const auto visit = [&](std::string_view line) {
     // Most lines are not rate-limit records: a byte search rules them out before any decoding.
@@ -202,7 +219,9 @@ std::optional<CodexRecord> CodexLogReader::readFile(int sessionsFd, const Candid
   };
   try {
     const fs::path path = sessions / log.relative;
-    const auto file = m_open(sessionsFd, log.relative.c_str(), path);
+    const bool inOwnFolder = folders[log.folder] >= 0;
+    const auto file = m_open(inOwnFolder ? folders[log.folder] : folders[0],
+                             log.relative.c_str() + (inOwnFolder ? log.nameAt() : 0), path);
     ReverseJSONL::visitLines(*file, ReverseJSONL::defaultChunkSize, ReverseJSONL::defaultMaximumLine, visit,
                              std::move(stop), buffers);
   } catch (const std::exception& error) {
@@ -241,6 +260,8 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
   if (!top) return nothingFound(false);
   Listing listing;
   listing.folders.emplace_back();
+  listing.handles.push_back(top.fd());
+  listing.keepAtMost = openFoldersAtMost();
   listing.walk(top.fd(), 0, 0);
   std::vector<Candidate>& logs = listing.logs;
   std::stable_sort(logs.begin(), logs.end(),
@@ -273,7 +294,7 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
   for (std::size_t i = 0; i < logs.size(); ++i) {
     if (!unchanged(logs[i])) changed.push_back(i);
   }
-  Reads reads(*this, top.fd(), sessions, logs, changed, stop);
+  Reads reads(*this, listing.handles, sessions, logs, changed, stop);
   std::optional<std::jthread> helper;
   if (changed.size() >= m_parallelFrom && m_parallelFrom > 0) helper.emplace([&reads] { reads.work(); });
   const auto cancelled = [&] {

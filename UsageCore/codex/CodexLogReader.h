@@ -60,13 +60,17 @@ class CodexLogReader {
     std::string relative;  // below "sessions"; the cache's key
     TimePoint modified;
     std::uintmax_t size;
+    std::uint32_t folder;                                           // index of its folder in the listing
+    std::size_t nameAt() const { return relative.rfind('/') + 1; }  // npos + 1 is 0
   };
   struct Listing;
   class Reads;
 
   // Safe on two threads at once.
-  std::optional<CodexRecord> readFile(int sessionsFd, const Candidate& log, const std::filesystem::path& sessions,
-                                      ReverseJSONL::Buffers& buffers, std::stop_token stop) const;
+  // `folders`: the listing's open folder handles, the first being "sessions" itself.
+  std::optional<CodexRecord> readFile(const std::vector<int>& folders, const Candidate& log,
+                                      const std::filesystem::path& sessions, ReverseJSONL::Buffers& buffers,
+                                      std::stop_token stop) const;
 
   std::mutex m_mutex;
   std::unordered_map<std::string, Cached> m_cache;  // keyed by the path below "sessions"

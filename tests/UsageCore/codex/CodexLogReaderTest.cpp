@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -307,4 +308,23 @@ TEST_P(CodexLogReaderTest, ACancelledScanKeepsEveryFileReadBeforeIt) {
   opened.clear();
   EXPECT_EQ(percent(), kFiles - 1);
   EXPECT_TRUE(opened.empty());
+}
+
+TEST_P(CodexLogReaderTest, LogsInFoldersBeyondTheKeptHandlesAreReadToo) {
+  // With 80 descriptors, ten folder handles stay open for the reads; the other folders' logs are
+  // opened by their path. Each log in turn gets the latest record.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = std::min<rlim_t>(80, saved.rlim_cur);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  for (int turn = 0; turn < 20; ++turn) {
+    for (int i = 0; i < 20; ++i) {
+      const std::string at = i == turn ? "2026-09-02T00:00:00Z" : "2026-09-01T00:00:00Z";
+      log("2026/09/" + std::to_string(10 + i) + "/rollout-" + std::to_string(i) + ".jsonl", {tokenCount(at, i)},
+          100 + turn);
+    }
+    EXPECT_EQ(percent(), turn);
+  }
+  ::setrlimit(RLIMIT_NOFILE, &saved);
 }
