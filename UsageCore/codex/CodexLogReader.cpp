@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <algorithm>
 #include <atomic>
+#include <numeric>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -269,7 +270,9 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
 
   // Forget files that are gone.
   std::size_t known = 0;
-  for (const Candidate& log : logs) known += m_cache.count(log.relative);
+  if (!m_cache.empty()) {
+    for (const Candidate& log : logs) known += m_cache.count(log.relative);
+  }
   if (known != m_cache.size()) {
     std::unordered_map<std::string, Cached> kept;
     for (const Candidate& log : logs) {
@@ -291,8 +294,14 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
   // Changed and new files are read by this thread and, when there are many, a helper; results are
   // taken strictly in scan order, so the outcome is the serial one whatever finishes first.
   std::vector<std::size_t> changed;
-  for (std::size_t i = 0; i < logs.size(); ++i) {
-    if (!unchanged(logs[i])) changed.push_back(i);
+  if (m_cache.empty()) {
+    changed.resize(logs.size());
+    std::iota(changed.begin(), changed.end(), std::size_t(0));
+    m_cache.reserve(logs.size());
+  } else {
+    for (std::size_t i = 0; i < logs.size(); ++i) {
+      if (!unchanged(logs[i])) changed.push_back(i);
+    }
   }
   Reads reads(*this, listing.handles, sessions, logs, changed, stop);
   std::optional<std::jthread> helper;

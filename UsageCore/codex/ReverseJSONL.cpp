@@ -155,8 +155,10 @@ bool visitLines(File& file, std::size_t chunkSize, std::size_t maximumLine,
       skipping = false;
     }
 
-    buffers.prepend(bytes.data(), bytes.size());
-    const std::string_view all = buffers.pending();
+    // With nothing carried, the lines are read where they were read to: most files end there.
+    const bool inPlace = buffers.pending().empty();
+    if (!inPlace) buffers.prepend(bytes.data(), bytes.size());
+    const std::string_view all = inPlace ? bytes : buffers.pending();
     std::size_t end = all.size();
     // Only the new block can hold newlines: the carry behind it is the start of one line.
     // Every piece after a newline is a whole line; the first may continue further back.
@@ -171,6 +173,8 @@ bool visitLines(File& file, std::size_t chunkSize, std::size_t maximumLine,
     if (end > maximumLine) {
       buffers.clear();
       skipping = true;
+    } else if (inPlace) {
+      buffers.prepend(all.data(), end);  // before the next read overwrites it
     } else {
       buffers.truncate(end);
     }
