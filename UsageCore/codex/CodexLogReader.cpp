@@ -9,7 +9,6 @@
 #include <QByteArray>
 #include <algorithm>
 #include <atomic>
-#include <numeric>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -268,11 +267,22 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
   std::stable_sort(logs.begin(), logs.end(),
                    [](const Candidate& a, const Candidate& b) { return a.modified > b.modified; });
 
-  // Forget files that are gone.
+  // One look-up per log: the cached outcome of each unchanged one, and which are to be read.
+  std::vector<const Cached*> unchanged(logs.size(), nullptr);
+  std::vector<std::size_t> changed;
   std::size_t known = 0;
-  if (!m_cache.empty()) {
-    for (const Candidate& log : logs) known += m_cache.count(log.relative);
+  for (std::size_t i = 0; i < logs.size(); ++i) {
+    const auto hit = m_cache.empty() ? m_cache.end() : m_cache.find(logs[i].relative);
+    if (hit != m_cache.end()) {
+      ++known;
+      if (hit->second.modified == logs[i].modified && hit->second.size == logs[i].size) {
+        unchanged[i] = &hit->second;
+        continue;
+      }
+    }
+    changed.push_back(i);
   }
+  // Forget files that are gone. Entries move by their nodes, so the pointers above stay valid.
   if (known != m_cache.size()) {
     std::unordered_map<std::string, Cached> kept;
     for (const Candidate& log : logs) {
@@ -280,29 +290,16 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
     }
     m_cache = std::move(kept);
   }
+  m_cache.reserve(logs.size());
 
   const auto report = [&](const Cached& cached) {
     ServiceUsage usage = cached.record->usage(std::nullopt, cached.readAt);
     if (plan) usage.planName = plan;
     return usage;
   };
-  const auto unchanged = [&](const Candidate& log) {
-    const auto hit = m_cache.find(log.relative);
-    return hit != m_cache.end() && hit->second.modified == log.modified && hit->second.size == log.size;
-  };
 
   // Changed and new files are read by this thread and, when there are many, a helper; results are
   // taken strictly in scan order, so the outcome is the serial one whatever finishes first.
-  std::vector<std::size_t> changed;
-  if (m_cache.empty()) {
-    changed.resize(logs.size());
-    std::iota(changed.begin(), changed.end(), std::size_t(0));
-    m_cache.reserve(logs.size());
-  } else {
-    for (std::size_t i = 0; i < logs.size(); ++i) {
-      if (!unchanged(logs[i])) changed.push_back(i);
-    }
-  }
   Reads reads(*this, listing.handles, sessions, logs, changed, stop);
   std::optional<std::jthread> helper;
   if (changed.size() >= m_parallelFrom && m_parallelFrom > 0) helper.emplace([&reads] { reads.work(); });
@@ -324,15 +321,13 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
   for (std::size_t i = 0; i < logs.size(); ++i) {
     const Candidate& log = logs[i];
     if (stop.stop_requested()) return cancelled();
-    auto hit = m_cache.end();
-    if (nextChanged < changed.size() && changed[nextChanged] == i) {
+    const Cached* entry = unchanged[i];
+    if (!entry) {
       const std::size_t k = nextChanged++;
       if (reads.await(k) != Reads::done || stop.stop_requested()) return cancelled();
-      hit = m_cache.insert_or_assign(log.relative, Cached{log.modified, log.size, reads.take(k), now}).first;
-    } else {
-      hit = m_cache.find(log.relative);
+      entry = &m_cache.insert_or_assign(log.relative, Cached{log.modified, log.size, reads.take(k), now}).first->second;
     }
-    const Cached& cached = hit->second;
+    const Cached& cached = *entry;
     // A tie keeps the earlier, more recently modified file.
     if (cached.record && (!best || cached.record->fetchedAt() > best->record->fetchedAt())) best = &cached;
 
