@@ -37,40 +37,27 @@ TEST(CodexRecordLine, ReadsEveryLineAsTheGeneralDecoderDoes) {
   for (const char* name : {"codex-rollout-recent.jsonl", "codex-rollout-older.jsonl"}) {
     for (const QByteArray& line : fixture(name).split('\n')) lines.push_back(line.toStdString());
   }
-  // Each pair changes one thing that decides between a record, none, and the general decoder.
-  const std::pair<const char*, const char*> edits[] = {
-      {"12.5", "1e2"},
-      {"12.5", "-0"},
-      {"12.5", "1e999"},
-      {"12.5", "\"12\""},
-      {"12.5", "true"},
-      {"12.5", "0.5e-400"},
-      {":300", ":300.0"},
-      {":300", ":-1"},
-      {":300", ":3000000000"},
-      {":300", ":99999999999999999999"},
-      {":300", ":null"},
-      {"1788265323", "1e300"},
-      {"1788265323", "null"},
-      {"\"codex\"", "\"codex_bengalfox\""},
-      {"\"codex\"", "7"},
-      {"\"plus\"", "1"},
-      {"\"plus\"", "\"pl\\u0075s\""},
-      {"\"type\":\"event_msg\"", "\"type\":\"event_msg\",\"type\":\"x\""},
-      {"\"event_msg\"", "null"},
-      {"\"timestamp\":\"2026", "\"timestamp\":\"1999"},
-      {"\"timestamp\":\"", "\"timestamp\":7,\"x\":\""},
-      {"\"primary\":{", "\"primary\":[{"},
-      {"{\"used_percent\":56", "{\"used\":56"},
-      {"\"info\":{", "\"info\":{\"a\":[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[1]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]],"},
-      {"\"rate_limits\":{", "\"rate_limits\":{\"limit_id\":\"x\","},
-      {"input_tokens", "input_t\\u00f6kens"},
-      {"\"credits\":null", "\"credits\":nul"},
-      {"\"credits\":null", "\"credits\":\"caf\xc3\xa9\""},
-      {"{\"timestamp", " \t{\"timestamp"},
-      {"\"payload\":{", "\"payload\":{\"type\":\"token_count\","},
+  // Each edit changes one thing that decides between a record, none, and the general decoder.
+  const std::vector<std::pair<std::string, std::vector<std::string>>> edits = {
+      {"12.5", {"1e2", "-0", "1e999", "\"12\"", "true", "0.5e-400"}},
+      {":300", {":300.0", ":-1", ":3000000000", ":99999999999999999999", ":null"}},
+      {"1788265323", {"1e300", "null"}},
+      {"\"codex\"", {"\"codex_bengalfox\"", "7"}},
+      {"\"plus\"", {"1", "\"pl\\u0075s\""}},
+      {"\"type\":\"event_msg\"", {"\"type\":\"event_msg\",\"type\":\"x\"", "\"type\":null"}},
+      {"\"timestamp\":\"", {"\"timestamp\":\"1999", "\"timestamp\":7,\"x\":\""}},
+      {"\"primary\":{", {"\"primary\":[{"}},
+      {"{\"used_percent\":56", {"{\"used\":56"}},
+      {"\"info\":{", {"\"info\":{\"a\":" + std::string(40, '[') + "1" + std::string(40, ']') + ","}},
+      {"\"rate_limits\":{", {"\"rate_limits\":{\"limit_id\":\"x\","}},
+      {"input_tokens", {"input_t\\u00f6kens"}},
+      {"\"credits\":null", {"\"credits\":nul", "\"credits\":\"caf\xc3\xa9\""}},
+      {"{\"timestamp", {" \t{\"timestamp"}},
+      {"\"payload\":{", {"\"payload\":{\"type\":\"token_count\","}},
   };
-  for (const auto& [from, to] : edits) lines.push_back(replaced(kRecord, from, to));
+  for (const auto& [from, tos] : edits) {
+    for (const std::string& to : tos) lines.push_back(replaced(kRecord, from, to));
+  }
   lines.push_back(kRecord + " ");
   lines.push_back(kRecord + "x");
   lines.push_back(kRecord.substr(0, kRecord.size() - 1));
