@@ -302,7 +302,13 @@ ServiceUsage CodexLogReader::readLocal(const fs::path& root, std::stop_token sto
   // taken strictly in scan order, so the outcome is the serial one whatever finishes first.
   Reads reads(*this, listing.handles, sessions, logs, changed, stop);
   std::optional<std::jthread> helper;
-  if (changed.size() >= m_parallelFrom && m_parallelFrom > 0) helper.emplace([&reads] { reads.work(); });
+  if (changed.size() >= m_parallelFrom && m_parallelFrom > 0) {
+    try {
+      helper.emplace([&reads] { reads.work(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: this one reads everything.
+    }
+  }
   const auto cancelled = [&] {
     helper.reset();  // the token is set: the helper marks what is left cut short and ends
     // Files read to their end before the cancellation stay cached; the one cut short does not.
