@@ -35,7 +35,10 @@ class CodexLogReader {
                                                                    const std::filesystem::path&)>;
   using Preview = PreviewingProvider::Preview;
 
-  explicit CodexLogReader(Clock clock = systemNow, Opener open = ReverseJSONL::openAt);
+  // With at least `parallelFrom` files to read (0: never), a helper thread reads them too; `open`
+  // is then called from both threads.
+  explicit CodexLogReader(Clock clock = systemNow, Opener open = ReverseJSONL::openAt,
+                          std::size_t parallelFrom = defaultParallelFrom);
 
   // Blocks while another scan runs. Never throws for missing or unreadable files. `preview` gets
   // the result as soon as no file left to read can change it, unless the scan ends first.
@@ -49,21 +52,30 @@ class CodexLogReader {
   // How far a record's time stamp may run ahead of its file's modification time: coarse file
   // system clocks (2 s on some) and the writer's own rounding.
   static constexpr double clockMarginSeconds = 2;
+  // Fewer files are read faster than a thread starts.
+  static constexpr std::size_t defaultParallelFrom = 16;
 
  private:
   struct Candidate {
     std::string relative;  // below "sessions"; the cache's key
     TimePoint modified;
     std::uintmax_t size;
+    std::uint32_t folder;                                           // index of its folder in the listing
+    std::size_t nameAt() const { return relative.rfind('/') + 1; }  // npos + 1 is 0
   };
   struct Listing;
+  class Reads;
 
-  std::optional<CodexRecord> readFile(int sessionsFd, const Candidate& log, const std::filesystem::path& sessions,
-                                      ReverseJSONL::Buffers& buffers, std::stop_token stop);
+  // Safe on two threads at once.
+  // `folders`: the listing's open folder handles, the first being "sessions" itself.
+  std::optional<CodexRecord> readFile(const std::vector<int>& folders, const Candidate& log,
+                                      const std::filesystem::path& sessions, ReverseJSONL::Buffers& buffers,
+                                      std::stop_token stop) const;
 
   std::mutex m_mutex;
   std::unordered_map<std::string, Cached> m_cache;  // keyed by the path below "sessions"
   std::filesystem::path m_root;                     // the home the cache belongs to
   Clock m_clock;
   Opener m_open;
+  std::size_t m_parallelFrom;
 };

@@ -25,6 +25,9 @@ struct CodexRecord {
   // None for a line that is not a rate-limit record of the account's main limit; throws like
   // UsageParsing::codexEvent for one of the wrong shape.
   static std::optional<CodexRecord> decode(std::string_view line);
+  // The same as decode, with a malformed line giving none; the usual record line is read without
+  // building a JSON tree.
+  static std::optional<CodexRecord> fromLine(std::string_view line);
   // Whether a line can be a rate-limit record at all, by its bytes alone.
   static bool mayBeRecord(std::string_view line);
 

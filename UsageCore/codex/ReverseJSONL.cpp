@@ -120,15 +120,23 @@ bool visitLines(File& file, std::size_t chunkSize, std::size_t maximumLine,
   std::uint64_t remaining = file.size();
   const std::size_t largest = std::max<std::size_t>(chunkSize, 1);
   std::size_t step = std::clamp<std::size_t>(firstChunk, 1, largest);
-  char* const block = buffers.block(static_cast<std::size_t>(std::min<std::uint64_t>(largest, remaining)));
+  // The first read starts on a multiple of the step at least a quarter step before the end, so
+  // with a page-sized step it and every later read cover whole pages but the file's last one.
+  const std::uint64_t least = std::max<std::size_t>(step / 4, 1);
+  std::size_t count =
+      static_cast<std::size_t>(remaining > least ? remaining - (remaining - least) / step * step : remaining);
+  char* const block =
+      buffers.block(std::max(count, static_cast<std::size_t>(std::min<std::uint64_t>(largest, remaining))));
   buffers.clear();  // after splitting, the carry alone
   bool skipping = false;
 
   const auto readPrevious = [&] {
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(step, remaining));
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, remaining));
     step = std::min(step * 2, largest);
     remaining -= count;
-    return std::string_view(block, file.readAt(remaining, block, count));
+    const std::string_view bytes(block, file.readAt(remaining, block, count));
+    count = step;
+    return bytes;
   };
 
   while (remaining > 0) {
@@ -147,8 +155,10 @@ bool visitLines(File& file, std::size_t chunkSize, std::size_t maximumLine,
       skipping = false;
     }
 
-    buffers.prepend(bytes.data(), bytes.size());
-    const std::string_view all = buffers.pending();
+    // With nothing carried, the lines are read where they were read to: most files end there.
+    const bool inPlace = buffers.pending().empty();
+    if (!inPlace) buffers.prepend(bytes.data(), bytes.size());
+    const std::string_view all = inPlace ? bytes : buffers.pending();
     std::size_t end = all.size();
     // Only the new block can hold newlines: the carry behind it is the start of one line.
     // Every piece after a newline is a whole line; the first may continue further back.
@@ -163,6 +173,8 @@ bool visitLines(File& file, std::size_t chunkSize, std::size_t maximumLine,
     if (end > maximumLine) {
       buffers.clear();
       skipping = true;
+    } else if (inPlace) {
+      buffers.prepend(all.data(), end);  // before the next read overwrites it
     } else {
       buffers.truncate(end);
     }

@@ -66,8 +66,6 @@ class Buffers {
   std::string_view pending() const { return {m_storage.data() + m_begin, m_end - m_begin}; }
   // Room for one read of `size` bytes.
   char* block(std::size_t size);
-  // Bytes held, for checks of the bound.
-  std::size_t capacity() const { return m_storage.size() + m_blockSize; }
 
  private:
   void makeRoom(std::size_t count);

@@ -1,9 +1,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <future>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <random>
+#include <set>
 #include <thread>
 
 #include "TestSandbox.h"
@@ -28,7 +33,9 @@ std::string tokenCount(const std::string& timestamp, double primaryPercent, cons
 
 const std::string kOther = R"({"type":"response_item","payload":{"type":"function_call_output","output":"o"}})";
 
-class CodexLogReaderTest : public SandboxedTest {
+// Every case runs with the files read on this thread alone (0) and with a helper from the first
+// file on (1): the outcome must be the same.
+class CodexLogReaderTest : public SandboxedTest, public ::testing::WithParamInterface<std::size_t> {
  protected:
   fs::path home() const { return sandbox.path(".codex"); }
 
@@ -50,16 +57,18 @@ class CodexLogReaderTest : public SandboxedTest {
   double percent() { return scan().window("codex_primary")->usedPercent; }
 
   std::function<void(const fs::path&)> onOpen;
-  CodexLogReader reader{[] { return kNow; },
-                        [this](int folder, const char* name, const fs::path& path) {
-                          if (onOpen) onOpen(path);
-                          return ReverseJSONL::openAt(folder, name, path);
-                        }};
+  CodexLogReader::Opener opener = [this](int folder, const char* name, const fs::path& path) {
+    if (onOpen) onOpen(path);
+    return ReverseJSONL::openAt(folder, name, path);
+  };
+  CodexLogReader reader{[] { return kNow; }, opener, GetParam()};
 };
+
+INSTANTIATE_TEST_SUITE_P(Threads, CodexLogReaderTest, ::testing::Values(0, 1));
 
 }  // namespace
 
-TEST_F(CodexLogReaderTest, StatusWithoutRecordsDependsOnSignsOfUse) {
+TEST_P(CodexLogReaderTest, StatusWithoutRecordsDependsOnSignsOfUse) {
   const auto status = [&] { return scan().status; };
   const ProviderStatus noRecords = ProviderStatus::unavailable(CodexLogReader::noRecordsMessage);
   EXPECT_EQ(scan(), ServiceUsage::failure(ServiceID::codex, kNow, ProviderStatus::notSignedIn()));
@@ -72,7 +81,7 @@ TEST_F(CodexLogReaderTest, StatusWithoutRecordsDependsOnSignsOfUse) {
   EXPECT_EQ(status(), noRecords);
 }
 
-TEST_F(CodexLogReaderTest, OnlyRolloutLogsAreRead) {
+TEST_P(CodexLogReaderTest, OnlyRolloutLogsAreRead) {
   // Each decoy holds a later record than the real log, so reading any of them changes the result.
   const std::vector<std::string> decoy = {tokenCount("2026-09-02T00:00:00Z", 99)};
   for (const char* name : {"xrollout-a.jsonl", "rollout-a.json", "rollout-a.jsonl.bak", "rollout-a.JSONL",
@@ -85,7 +94,7 @@ TEST_F(CodexLogReaderTest, OnlyRolloutLogsAreRead) {
   EXPECT_EQ(percent(), 12);
 }
 
-TEST_F(CodexLogReaderTest, LatestRecordWinsTiesKeepTheNewerFileAndModelBucketsAreSkipped) {
+TEST_P(CodexLogReaderTest, LatestRecordWinsTiesKeepTheNewerFileAndModelBucketsAreSkipped) {
   // The recently modified file holds the older record.
   log("a/rollout-recently-touched.jsonl", {tokenCount("2026-09-01T10:00:00Z", 20)}, 500);
   log("b/rollout-older-file.jsonl", {tokenCount("2026-09-01T11:00:00Z", 30)}, 400);
@@ -103,7 +112,7 @@ TEST_F(CodexLogReaderTest, LatestRecordWinsTiesKeepTheNewerFileAndModelBucketsAr
   EXPECT_EQ(percent(), 3);
 }
 
-TEST_F(CodexLogReaderTest, PlanComesFromABoundedPlainAuthFileAndShowsNoToken) {
+TEST_P(CodexLogReaderTest, PlanComesFromABoundedPlainAuthFileAndShowsNoToken) {
   log("rollout-a.jsonl", {tokenCount("2026-09-01T10:00:00Z", 20)}, 100);
   sandbox.writeFile(".codex/auth.json", fixture("codex-auth.json"));
   const ServiceUsage usage = scan();
@@ -131,7 +140,7 @@ TEST_F(CodexLogReaderTest, PlanComesFromABoundedPlainAuthFileAndShowsNoToken) {
   }
 }
 
-TEST_F(CodexLogReaderTest, ChangedRemovedAndUnreadableFilesAreNotServedFromTheCache) {
+TEST_P(CodexLogReaderTest, ChangedRemovedAndUnreadableFilesAreNotServedFromTheCache) {
   const fs::path newest = log("rollout-3.jsonl", {kOther, tokenCount("2026-09-01T10:00:00Z", 30)}, 300);
   const fs::path middle = log("rollout-2.jsonl", {tokenCount("2026-09-01T09:00:00Z", 20)}, 200);
   EXPECT_EQ(percent(), 30);
@@ -153,27 +162,7 @@ TEST_F(CodexLogReaderTest, ChangedRemovedAndUnreadableFilesAreNotServedFromTheCa
   EXPECT_EQ(percent(), 31);
 }
 
-TEST_F(CodexLogReaderTest, CancelledScansReportItAndCacheNoHalfReadFile) {
-  log("rollout-3.jsonl", {kOther}, 300);
-  const fs::path second = log("rollout-2.jsonl", {tokenCount("2026-09-01T09:00:00Z", 20)}, 200);
-  log("rollout-1.jsonl", {tokenCount("2026-09-01T08:00:00Z", 10)}, 100);
-  const ServiceUsage cancelled =
-      ServiceUsage::failure(ServiceID::codex, kNow, ProviderStatus::unavailable(CodexLogReader::cancelledMessage));
-
-  std::stop_source before;
-  before.request_stop();
-  EXPECT_EQ(scan(before.get_token()), cancelled);
-  std::stop_source during;
-  onOpen = [&](const fs::path& path) {
-    if (path == second) during.request_stop();
-  };
-  EXPECT_EQ(scan(during.get_token()), cancelled);
-  // The file cut short is read again, not kept as one without records (which would give 10).
-  onOpen = nullptr;
-  EXPECT_EQ(percent(), 20);
-}
-
-TEST_F(CodexLogReaderTest, ConcurrentScansShareOneCache) {
+TEST_P(CodexLogReaderTest, ConcurrentScansShareOneCache) {
   for (int i = 0; i < 20; ++i)
     log("rollout-" + std::to_string(i) + ".jsonl", {tokenCount("2026-09-01T10:00:00Z", i)}, 100 + i);
   ServiceUsage a, b;
@@ -185,7 +174,7 @@ TEST_F(CodexLogReaderTest, ConcurrentScansShareOneCache) {
   EXPECT_EQ(a.window("codex_primary")->usedPercent, 19);
 }
 
-TEST_F(CodexLogReaderTest, EarlyAnswerComesFirstAndALaterRecordInAnOlderFileStillWins) {
+TEST_P(CodexLogReaderTest, EarlyAnswerComesFirstAndALaterRecordInAnOlderFileStillWins) {
   const double base = toEpochSeconds(kNow);
   const auto at = [&](double seconds) { return ISO8601::format(fromEpochSeconds(base + seconds)); };
   std::vector<double> previews;
@@ -219,7 +208,7 @@ TEST_F(CodexLogReaderTest, EarlyAnswerComesFirstAndALaterRecordInAnOlderFileStil
   EXPECT_TRUE(previews.empty());
 }
 
-TEST_F(CodexLogReaderTest, ALogSwappedForAPipeDuringTheScanIsSkippedWithoutBlocking) {
+TEST_P(CodexLogReaderTest, ALogSwappedForAPipeDuringTheScanIsSkippedWithoutBlocking) {
   log("rollout-1.jsonl", {tokenCount("2026-09-01T08:00:00Z", 10)}, 100);
   const fs::path swapped = log("rollout-2.jsonl", {tokenCount("2026-09-01T09:00:00Z", 20)}, 200);
   // Between the listing and the open, the log becomes a pipe that nobody writes to.
@@ -237,4 +226,91 @@ TEST_F(CodexLogReaderTest, ALogSwappedForAPipeDuringTheScanIsSkippedWithoutBlock
   // The next scan no longer lists it.
   onOpen = nullptr;
   EXPECT_EQ(percent(), 10);
+}
+
+TEST_P(CodexLogReaderTest, ReadsFinishingOutOfOrderGiveTheSerialOutcome) {
+  // Random homes with tied time stamps, files without records and modification times set back;
+  // some opens are slow, so the helper finishes later files first.
+  std::mt19937 random(11);
+  const double base = toEpochSeconds(kNow);
+  for (int round = 0; round < 8; ++round) {
+    fs::remove_all(sandbox.path(".codex"));
+    for (int i = 0; i < 24; ++i) {
+      const double recorded = base - 60.0 * double(random() % 12);  // many ties
+      const double modified = random() % 5 == 0 ? recorded - 3600 : recorded + double(random() % 3);
+      std::vector<std::string> lines{tokenCount(ISO8601::format(fromEpochSeconds(recorded)), i)};
+      if (random() % 6 == 0) lines = {kOther};
+      log("d" + std::to_string(i % 3) + "/rollout-" + std::to_string(i) + ".jsonl", lines,
+          static_cast<time_t>(modified));
+    }
+    const auto scanOnce = [&](CodexLogReader& scanner) {
+      std::vector<ServiceUsage> early;
+      ServiceUsage usage = scanner.readLocal(home(), {}, [&](const ServiceUsage& e) { early.push_back(e); });
+      return std::pair(usage, early);
+    };
+    CodexLogReader serial([] { return kNow; }, opener, 0);
+    const auto expected = scanOnce(serial);
+    onOpen = [](const fs::path& path) {
+      if (std::hash<std::string>()(path.string()) % 4 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    };
+    CodexLogReader scanner([] { return kNow; }, opener, GetParam());
+    EXPECT_EQ(scanOnce(scanner), expected) << round;
+    onOpen = nullptr;
+    EXPECT_EQ(scanner.readLocal(home(), {}), expected.first) << round;
+  }
+}
+
+TEST_P(CodexLogReaderTest, CancelledScansReportItAndKeepEveryFileReadBeforeIt) {
+  constexpr int kFiles = 40;
+  std::vector<fs::path> logs;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string at = ISO8601::format(fromEpochSeconds(1788000000 + i));
+    logs.push_back(log("rollout-" + std::to_string(i) + ".jsonl", {tokenCount(at, i)}, 1000 + i));
+  }
+  // Newest first: the 21st file read is logs[19].
+  std::mutex mutex;
+  std::set<fs::path> opened;
+  std::stop_source stop;
+  onOpen = [&](const fs::path& path) {
+    const std::lock_guard lock(mutex);
+    opened.insert(path);
+    if (path == logs[19]) stop.request_stop();
+  };
+  std::stop_source before;
+  before.request_stop();
+  EXPECT_EQ(
+      scan(before.get_token()),
+      ServiceUsage::failure(ServiceID::codex, kNow, ProviderStatus::unavailable(CodexLogReader::cancelledMessage)));
+  EXPECT_TRUE(opened.empty());
+  EXPECT_EQ(scan(stop.get_token()).status.message, CodexLogReader::cancelledMessage);
+  const std::set<fs::path> first = std::exchange(opened, {});
+  EXPECT_EQ(percent(), kFiles - 1);
+  // Every file is read once, except the one cut short and, with a helper, the one it was reading.
+  std::vector<fs::path> twice;
+  std::ranges::set_intersection(first, opened, std::back_inserter(twice));
+  EXPECT_TRUE(std::ranges::find(twice, logs[19]) != twice.end());
+  EXPECT_LE(twice.size(), GetParam() == 0 ? 1u : 2u);
+  EXPECT_EQ(first.size() + opened.size() - twice.size(), std::size_t(kFiles));
+  opened.clear();
+  EXPECT_EQ(percent(), kFiles - 1);
+  EXPECT_TRUE(opened.empty());
+}
+
+TEST_P(CodexLogReaderTest, LogsInFoldersBeyondTheKeptHandlesAreReadToo) {
+  // With 80 descriptors, ten folder handles stay open for the reads; the other folders' logs are
+  // opened by their path. Each log in turn gets the latest record.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = std::min<rlim_t>(80, saved.rlim_cur);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  for (int turn = 0; turn < 20; ++turn) {
+    for (int i = 0; i < 20; ++i) {
+      const std::string at = i == turn ? "2026-09-02T00:00:00Z" : "2026-09-01T00:00:00Z";
+      log("2026/09/" + std::to_string(10 + i) + "/rollout-" + std::to_string(i) + ".jsonl", {tokenCount(at, i)},
+          100 + turn);
+    }
+    EXPECT_EQ(percent(), turn);
+  }
+  ::setrlimit(RLIMIT_NOFILE, &saved);
 }
