@@ -26,6 +26,7 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString watcher, QOb
   m_adaptor = new StatusNotifierItemAdaptor(this);
   backlog = [this] { return busBacklogBytes(m_bus); };
   if (!m_bus.isConnected()) return;
+  limitUnreadBytes(m_bus, maxUnreadBytes);
   m_served = m_bus.registerObject(QString::fromLatin1(objectPath), this, QDBusConnection::ExportAdaptors) &&
              m_bus.registerService(m_serviceName);
   if (!m_served) return;

@@ -46,6 +46,9 @@ class StatusNotifierItem : public TrayItem {
   const TrayFace& face() const { return m_face; }
   SniPixmapList iconPixmap() const;
   static constexpr qint64 maxBacklogBytes = 4 << 20;
+  // Unread calls held at most on the connection the item is served on (the library's default is
+  // 63 MiB); a host's calls are a few hundred bytes each.
+  static constexpr long maxUnreadBytes = 2 << 20;
   // The bytes queued on the connection; replaced in tests.
   std::function<qint64()> backlog;
   SniToolTip toolTip() const;

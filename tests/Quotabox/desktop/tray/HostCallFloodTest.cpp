@@ -4,6 +4,7 @@
 #include <QImage>
 
 #include "EventLoop.h"
+#include "tray/BusBacklog.h"
 #include "tray/StatusNotifierItem.h"
 
 // A host (or anything on the bus) may call the item far faster than windows can follow.
@@ -60,4 +61,13 @@ TEST(HostCallFloodTest, PixmapsAreHeldBackWhileTheBusConnectionIsBacklogged) {
   EXPECT_TRUE(counted.item.iconPixmap().isEmpty());
   queued = StatusNotifierItem::maxBacklogBytes;
   EXPECT_EQ(counted.item.iconPixmap().size(), 1);
+}
+
+// The bus library's functions are found by name at run time: a wrong name would switch the
+// protections off without a word.
+TEST(HostCallFloodTest, TheBusLibraryMeasuresAndLimitsItsQueues) {
+  const QDBusConnection bus = QDBusConnection::sessionBus();
+  ASSERT_TRUE(bus.isConnected());
+  EXPECT_GE(busBacklogBytes(bus), 0);
+  EXPECT_TRUE(limitUnreadBytes(bus, 64L << 20));
 }
