@@ -250,8 +250,7 @@ bool HistoryStore::State::finishClear() {
 void HistoryStore::State::failWrite(std::error_code error) {
   needsFold = true;
   if (writeErrno.exchange(error.value()) == 0) {
-    qCWarning(coreLog) << "cannot rewrite the history file, recording to disk paused:"
-                              << error.message().c_str();
+    qCWarning(coreLog) << "cannot rewrite the history file, recording to disk paused:" << error.message().c_str();
   }
 }
 
@@ -445,7 +444,7 @@ void HistoryStore::State::fold() {
   prunedSamples = 0;
   unjournalled.clear();
   std::error_code error;
-  fs::remove(journal(), error);
+  removeItem(journal(), error);
   if (error) return failWrite(error);
   journalBytes = 0;
   needsFold = false;

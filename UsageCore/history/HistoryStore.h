@@ -58,7 +58,7 @@ class HistoryStore {
   // permission change or deletion): for one-shot reports that must leave the history alone.
   enum class Access { readWrite, readOnly };
 
-  // Deletes one item at a path; replaced in tests to stop a clear between its steps.
+  // Deletes one item at a path; replaced in tests to stop a clear or a fold between its steps.
   using RemoveItem = std::function<bool(const std::filesystem::path&, std::error_code&)>;
 
   // No file location: memory only, no I/O at all. Construction does no I/O.

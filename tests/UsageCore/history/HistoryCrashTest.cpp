@@ -92,6 +92,23 @@ TEST_F(HistoryCrashTest, KilledWriterAlwaysLeavesACompleteHistory) {
   EXPECT_EQ(left, std::vector<std::string>{".history.json.decoy.tmp"});
 }
 
+// A fold killed just before and just after it drops the journal: every acknowledged sample stays.
+TEST_F(HistoryCrashTest, FoldKilledAroundItsJournalDeletionLosesNoAcknowledgedSample) {
+  for (const char* when : {"before", "after"}) {
+    SCOPED_TRACE(when);
+    const fs::path file = sandbox.path(std::string("data/") + when + "/history.json");
+    QProcess process;
+    process.start(child, {QString::fromStdString(file.string()), "fold", when});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    ASSERT_EQ(process.exitStatus(), QProcess::CrashExit) << "the second fold never came";
+    const QList<QByteArray> acknowledged = process.readAllStandardOutput().trimmed().split('\n');
+    ASSERT_GT(acknowledged.last().toInt(), 5) << "no record between the two folds";
+    // The record cut short may or may not have made it; the ones before it must have.
+    EXPECT_GE(historyOnDisk(file).size(), acknowledged.last().toUInt());
+    EXPECT_TRUE(HistoryFile::corruptBackups(file).empty());
+  }
+}
+
 // A clear killed after each of its deletions in turn: the next start never shows a cleared sample.
 TEST_F(HistoryCrashTest, ClearKilledBetweenItsStepsBringsNothingBack) {
   const fs::path file = sandbox.path("data/Quotabox/history.json");

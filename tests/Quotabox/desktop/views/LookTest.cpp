@@ -83,6 +83,7 @@ class LookTest : public SandboxedTest {
 TEST_F(LookTest, TrayPopoverTakesTheAppPaletteAndFollowsTheDesktop) {
   auto model = demoModel();
   const auto accent = [](bool dark) { return std::set<QRgb>{SystemColors::accent(dark).rgb()}; };
+  ASSERT_NE(accent(false), accent(true)) << "dark mode has an accent of its own";
 
   // No portal and a theme without a palette: the light look, accent included.
   AppLook::follow(*qApp, std::nullopt, QDBusConnection::sessionBus(), QStringLiteral("com.orrisfen.QuotaboxTest.None"));
