@@ -9,18 +9,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "platform/JsonRect.h"
+
 namespace {
 
 QString number(double value) { return QString::number(value, 'f', 0); }
-
-std::optional<QRectF> rectFrom(const QJsonValue& value) {
-  if (!value.isObject()) return std::nullopt;
-  const QJsonObject r = value.toObject();
-  const QRectF rect(r.value(QLatin1String("x")).toDouble(), r.value(QLatin1String("y")).toDouble(),
-                    r.value(QLatin1String("width")).toDouble(), r.value(QLatin1String("height")).toDouble());
-  if (rect.isEmpty()) return std::nullopt;
-  return rect;
-}
 
 }  // namespace
 
@@ -105,8 +98,8 @@ std::optional<PopoverArea> KWinPlacer::areaFromReport(const QString& report) {
   if (report.size() > maxAnswerBytes) return std::nullopt;
   const QJsonDocument document = QJsonDocument::fromJson(report.toUtf8());
   if (!document.isObject()) return std::nullopt;
-  const auto screen = rectFrom(document.object().value(QLatin1String("screen")));
-  const auto available = rectFrom(document.object().value(QLatin1String("available")));
+  const auto screen = jsonRect(document.object().value(QLatin1String("screen")));
+  const auto available = jsonRect(document.object().value(QLatin1String("available")));
   if (!screen || !available || !screen->contains(*available)) return std::nullopt;
   return PopoverArea{*screen, *available};
 }

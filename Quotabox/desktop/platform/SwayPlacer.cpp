@@ -5,6 +5,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "platform/JsonRect.h"
+
 namespace {
 
 std::optional<QJsonArray> jsonArray(const QByteArray& text) {
@@ -12,16 +14,6 @@ std::optional<QJsonArray> jsonArray(const QByteArray& text) {
   const QJsonDocument document = QJsonDocument::fromJson(text, &error);
   if (error.error != QJsonParseError::NoError || !document.isArray()) return std::nullopt;
   return document.array();
-}
-
-std::optional<QRectF> rectOf(const QJsonObject& object) {
-  const QJsonValue rect = object.value(QLatin1String("rect"));
-  if (!rect.isObject()) return std::nullopt;
-  const QJsonObject r = rect.toObject();
-  const QRectF result(r.value(QLatin1String("x")).toDouble(), r.value(QLatin1String("y")).toDouble(),
-                      r.value(QLatin1String("width")).toDouble(), r.value(QLatin1String("height")).toDouble());
-  if (result.isEmpty()) return std::nullopt;
-  return result;
 }
 
 }  // namespace
@@ -49,7 +41,7 @@ std::optional<PopoverArea> SwayPlacer::areaFrom(const QByteArray& outputs, const
   std::optional<QJsonObject> first;
   for (const QJsonValue& value : *outputList) {
     const QJsonObject output = value.toObject();
-    const auto rect = rectOf(output);
+    const auto rect = jsonRect(output.value(QLatin1String("rect")));
     if (!output.value(QLatin1String("active")).toBool() || !rect) continue;
     if (!first) first = output;
     if (output.value(QLatin1String("focused")).toBool()) focused = output;
@@ -59,7 +51,7 @@ std::optional<PopoverArea> SwayPlacer::areaFrom(const QByteArray& outputs, const
   if (!chosen) return std::nullopt;
 
   PopoverArea area;
-  area.screen = *rectOf(*chosen);
+  area.screen = *jsonRect(chosen->value(QLatin1String("rect")));
   area.available = area.screen.adjusted(0, 0, 0, -PopoverPlacement::unknownPanels);
   const QString name = chosen->value(QLatin1String("name")).toString();
   const QString current = chosen->value(QLatin1String("current_workspace")).toString();
@@ -71,7 +63,8 @@ std::optional<PopoverArea> SwayPlacer::areaFrom(const QByteArray& outputs, const
       continue;
     }
     // A workspace covers what the bars' exclusive zones leave of its output.
-    if (const auto rect = rectOf(workspace); rect && area.screen.contains(*rect)) area.available = *rect;
+    if (const auto rect = jsonRect(workspace.value(QLatin1String("rect"))); rect && area.screen.contains(*rect))
+      area.available = *rect;
     break;
   }
   return area;

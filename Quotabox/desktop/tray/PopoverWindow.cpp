@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
+#include <utility>
 
 #include "appmodel/AppModel.h"
 #include "tray/PopoverPlacer.h"
@@ -173,29 +174,17 @@ bool PopoverWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool PopoverWindow::scrollByKey(int key) {
-  QScrollBar* bar = m_scroll->verticalScrollBar();
-  switch (key) {
-    case Qt::Key_PageDown:
-      bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-      return true;
-    case Qt::Key_PageUp:
-      bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-      return true;
-    case Qt::Key_Down:
-      bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-      return true;
-    case Qt::Key_Up:
-      bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
-      return true;
-    case Qt::Key_End:
-      bar->triggerAction(QAbstractSlider::SliderToMaximum);
-      return true;
-    case Qt::Key_Home:
-      bar->triggerAction(QAbstractSlider::SliderToMinimum);
-      return true;
-    default:
-      return false;
+  static constexpr std::pair<int, QAbstractSlider::SliderAction> actions[] = {
+      {Qt::Key_PageDown, QAbstractSlider::SliderPageStepAdd}, {Qt::Key_PageUp, QAbstractSlider::SliderPageStepSub},
+      {Qt::Key_Down, QAbstractSlider::SliderSingleStepAdd},   {Qt::Key_Up, QAbstractSlider::SliderSingleStepSub},
+      {Qt::Key_End, QAbstractSlider::SliderToMaximum},        {Qt::Key_Home, QAbstractSlider::SliderToMinimum},
+  };
+  for (const auto& [bound, action] : actions) {
+    if (bound != key) continue;
+    m_scroll->verticalScrollBar()->triggerAction(action);
+    return true;
   }
+  return false;
 }
 
 void PopoverWindow::keyPressEvent(QKeyEvent* event) {
