@@ -209,8 +209,6 @@ TEST_F(MenuBarLabelModel, FollowsTheModelsSnapshotsAndSettings) {
   TrayTestModel data(75);
   AppModel& model = *data.model;
   const TimePoint now = data.clock.now();
-  EXPECT_EQ(MenuBarLabel::slots(model, now), std::vector({claude(Kind::loading()), codex(Kind::loading())}));
-
   data.refreshOnce();
   model.settings().setMenuBarStyle(percent);
   EXPECT_EQ(MenuBarLabel::glyph(model, now), glyph(percent, {claude(fresh(75, warning)), codex(Kind::signedOut())}));
