@@ -88,30 +88,28 @@ TEST(StatusGlyphImage, TrayFaceCarriesTheGlyphAtBothRatiosAndSquaresInThePanelsC
 }
 
 TEST(StatusGlyphImage, BarFillsFollowLevelFreshnessAndMenuBar) {
-  for (const qreal ratio : {1.0, 2.0}) {
-    SCOPED_TRACE(ratio);
-    // Claude's bar spans y 1.5-7.5, ChatGPT's 10.5-16.5; 50% fills x 0-11.
-    const QImage warn = glyph(icon, {claude(fresh(50, warning)), codex(fresh(50))}).image(false, ratio);
-    EXPECT_TRUE(near(at(warn, 5, 4), kOrange));
-    EXPECT_TRUE(near(at(warn, 5, 13), Qt::black));  // a normal slot stays neutral
-    EXPECT_TRUE(near(at(warn, 16, 4), kTrack));     // unfilled track
-    EXPECT_EQ(at(warn, 5, 9).alpha(), 0);           // the gap between the bars
+  const qreal ratio = 2;  // scaling itself is the tray face's check
+  // Claude's bar spans y 1.5-7.5, ChatGPT's 10.5-16.5; 50% fills x 0-11.
+  const QImage warn = glyph(icon, {claude(fresh(50, warning)), codex(fresh(50))}).image(false, ratio);
+  EXPECT_TRUE(near(at(warn, 5, 4), kOrange));
+  EXPECT_TRUE(near(at(warn, 5, 13), Qt::black));  // a normal slot stays neutral
+  EXPECT_TRUE(near(at(warn, 16, 4), kTrack));     // unfilled track
+  EXPECT_EQ(at(warn, 5, 9).alpha(), 0);           // the gap between the bars
 
-    const StatusGlyph red = glyph(icon, {claude(fresh(50, critical))});
-    EXPECT_TRUE(near(at(red.image(false, ratio), 5, 8.5), QColor(255, 59, 48)));
-    EXPECT_TRUE(near(at(red.image(true, ratio), 5, 8.5), QColor(255, 69, 58)));
+  const StatusGlyph red = glyph(icon, {claude(fresh(50, critical))});
+  EXPECT_TRUE(near(at(red.image(false, ratio), 5, 8.5), QColor(255, 59, 48)));
+  EXPECT_TRUE(near(at(red.image(true, ratio), 5, 8.5), QColor(255, 69, 58)));
 
-    // Stale: a faded neutral, never coloured; white on a dark menu bar.
-    const QColor faded = at(glyph(icon, {claude(stale(50, critical))}).image(true, ratio), 5, 8.5);
-    EXPECT_TRUE(faded.hsvSaturation() < 10 && faded.lightness() > 200 && faded.alpha() < 230)
-        << faded.name().toStdString();
+  // Stale: a faded neutral, never coloured; white on a dark menu bar.
+  const QColor faded = at(glyph(icon, {claude(stale(50, critical))}).image(true, ratio), 5, 8.5);
+  EXPECT_TRUE(faded.hsvSaturation() < 10 && faded.lightness() > 200 && faded.alpha() < 230)
+      << faded.name().toStdString();
 
-    // A share too small to see still fills 2 pixels; 0% leaves the bare track.
-    const QImage small = glyph(icon, {claude(fresh(0.5))}).image(false, ratio);
-    EXPECT_TRUE(near(at(small, 1, 8.5), Qt::black));
-    EXPECT_TRUE(near(at(small, 3, 8.5), kTrack));
-    EXPECT_TRUE(near(at(glyph(icon, {claude(fresh(0))}).image(false, ratio), 1, 8.5), kTrack));
-  }
+  // A share too small to see still fills 2 pixels; 0% leaves the bare track.
+  const QImage small = glyph(icon, {claude(fresh(0.5))}).image(false, ratio);
+  EXPECT_TRUE(near(at(small, 1, 8.5), Qt::black));
+  EXPECT_TRUE(near(at(small, 3, 8.5), kTrack));
+  EXPECT_TRUE(near(at(glyph(icon, {claude(fresh(0))}).image(false, ratio), 1, 8.5), kTrack));
 }
 
 TEST(StatusGlyphImage, BarsWithoutValueAreOutlinesOrAFaintTrack) {
@@ -160,7 +158,6 @@ TEST(StatusGlyphText, SpokenAndLabelTextsAndWhetherColourIsNeeded) {
       {codex(fresh(74.6, warning)), "ChatGPT 75퍼센트 사용, 주의", "G 75%", true},
       {claude(fresh(100, critical)), "Claude 100퍼센트 사용, 한도 임박", "C 100%", true},
       {claude(stale(84.6, warning)), "Claude 85퍼센트 사용, 주의, 오래된 데이터", "C 85%", false},
-      {codex(stale(3)), "ChatGPT 3퍼센트 사용, 오래된 데이터", "G 3%", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -169,9 +166,8 @@ TEST(StatusGlyphText, SpokenAndLabelTextsAndWhetherColourIsNeeded) {
     EXPECT_EQ(g.textLabel(), QString::fromUtf8(c.label));
     EXPECT_EQ(g.needsColor(), c.needsColor);
   }
-  // One alerting slot colours the whole glyph; none at all never does.
+  // One alerting slot colours the whole glyph.
   EXPECT_TRUE(glyph(both, {claude(fresh(10)), codex(fresh(75, warning))}).needsColor());
-  EXPECT_FALSE(glyph(both, {claude(stale(95, critical)), codex(Kind::error())}).needsColor());
   const StatusGlyph two = glyph(percent, {claude(fresh(43)), codex(Kind::signedOut())});
   EXPECT_EQ(two.accessibilityText(), QStringLiteral("사용량: Claude 43퍼센트 사용, ChatGPT 로그인 필요"));
   EXPECT_EQ(two.textLabel(), QStringLiteral("C 43% \u00B7 G \u2013"));
@@ -187,7 +183,6 @@ TEST(MenuBarLabelSlot, OneSlotPerSnapshot) {
   } cases[] = {
       {"no snapshot yet", std::nullopt, Kind::loading()},
       {"not signed in", failedUsage(ServiceID::claude, ProviderStatus::notSignedIn(), kNow), Kind::signedOut()},
-      {"failed", failedUsage(ServiceID::claude, ProviderStatus::unavailable("x"), kNow), Kind::error()},
       {"success without windows", fetched({}, 0), Kind::error()},
       {"retained windows still show the failure", fetched({window("a", 50, 3600)}, 0, ProviderStatus::unavailable("x")),
        Kind::error()},
@@ -214,8 +209,6 @@ TEST_F(MenuBarLabelModel, FollowsTheModelsSnapshotsAndSettings) {
   TrayTestModel data(75);
   AppModel& model = *data.model;
   const TimePoint now = data.clock.now();
-  EXPECT_EQ(MenuBarLabel::slots(model, now), std::vector({claude(Kind::loading()), codex(Kind::loading())}));
-
   data.refreshOnce();
   model.settings().setMenuBarStyle(percent);
   EXPECT_EQ(MenuBarLabel::glyph(model, now), glyph(percent, {claude(fresh(75, warning)), codex(Kind::signedOut())}));

@@ -36,19 +36,13 @@ TEST(PopoverPlacementTest, OpensBesideTheIconAwayFromItsPanelClampedIntoTheScree
       // Without a strut the icon's own edge is the limit.
       {"no strut, icon at the top", {630, 0, 24, 24}, noStrut, 400, {462, 24, 360, 400}, P::top, E::top},
       {"no strut, icon at the bottom", {630, 776, 24, 24}, noStrut, 400, {462, 376, 360, 400}, P::bottom, E::bottom},
-      // A panel deeper than its icon: below the panel, not just below the icon.
-      {"icon in a deep panel", {630, 2, 24, 20}, topPanel, 400, {462, 30, 360, 400}, P::top, E::top},
       // A click point (an empty rectangle) in the panel's strip.
       {"click in the top strip", {1260, 15, 0, 0}, topPanel, 400, {912, 30, 360, 400}, P::top, E::top},
-      // Clamped into the screen less the margin.
-      {"top-right corner", {1256, 0, 24, 24}, noStrut, 400, {912, 24, 360, 400}},
+      // Clamped into the screen less the margin (the click above covers the right side).
       {"top-left corner", {0, 0, 24, 24}, noStrut, 400, {8, 24, 360, 400}},
-      {"bottom-right corner", {1256, 776, 24, 24}, noStrut, 400, {912, 376, 360, 400}},
       {"side panel near the bottom moves up", {1248, 700, 24, 24}, rightPanel, 400, {880, 392, 360, 400}},
-      // Taller than the room: cut to it, edge still at the panel.
-      {"too tall below a top panel", {630, 4, 24, 24}, topPanel, 5000, {462, 30, 360, 762}},
+      // Taller than the room: cut to it, edge still at the panel (a top panel: the high-DPI case below).
       {"too tall above a bottom panel", {630, 774, 24, 24}, bottomPanel, 5000, {462, 8, 360, 762}},
-      {"too tall without strut", {1256, 0, 24, 24}, noStrut, 5000, {912, 24, 360, 768}},
       {"too tall beside a side panel", {8, 300, 24, 24}, leftPanel, 5000, {40, 8, 360, 784}},
   };
   for (const auto& c : cases) {
@@ -58,8 +52,6 @@ TEST(PopoverPlacementTest, OpensBesideTheIconAwayFromItsPanelClampedIntoTheScree
     // The edges, where the row names them.
     EXPECT_EQ(c.panel.value_or(placement.panel), placement.panel);
     EXPECT_EQ(c.fixed.value_or(placement.fixedEdge), placement.fixedEdge);
-    EXPECT_FALSE(placement.frame.intersects(c.icon));
-    EXPECT_TRUE(c.area.available.contains(placement.frame));
   }
 }
 
@@ -78,11 +70,9 @@ TEST(PopoverPlacementTest, TellsThePanelEdgeFromStrutsThenFromTheNearestEdge) {
 
 TEST(PopoverPlacementTest, HighDpiPointsBecomeLogicalPerScreen) {
   const std::tuple<const char*, QPointF, QRectF, double, QPointF> cases[] = {
-      {"2x at the origin", {2520, 30}, {0, 0, 1280, 720}, 2, {1260, 15}},
       {"1.5x at the origin", {1890, 1050}, {0, 0, 1280, 720}, 1.5, {1260, 700}},
       // A second screen keeps its native origin; only the offset from it is scaled.
       {"2x right of a 1920 screen", {1920 + 2520, 30}, {1920, 0, 1280, 720}, 2, {1920 + 1260, 15}},
-      {"1x unchanged", {500, 7}, {0, 0, 1280, 800}, 1, {500, 7}},
   };
   for (const auto& [name, native, screen, ratio, logical] : cases) {
     EXPECT_EQ(PopoverPlacement::toLogical(native, screen, ratio), logical) << name;
@@ -96,10 +86,8 @@ TEST(PopoverPlacementTest, HighDpiPointsBecomeLogicalPerScreen) {
 TEST(PopoverWindowFitterTest, IgnoresFirstLayoutAndSubPixelChanges) {
   const QRectF icon(630, 4, 24, 24);
   const QRectF frame(462, 30, 360, 400);
-  EXPECT_FALSE(PopoverWindowFitter::fit(frame, 0, icon, topPanel));
   EXPECT_FALSE(PopoverWindowFitter::fit(frame, 1, icon, topPanel));
   EXPECT_FALSE(PopoverWindowFitter::fit(frame, 400.5, icon, topPanel));
-  EXPECT_FALSE(PopoverWindowFitter::fit(frame, 399.5, icon, topPanel));
   EXPECT_EQ(PopoverWindowFitter::fit(frame, 400.6, icon, topPanel), QRectF(462, 30, 360, 400.6));
   // A window the window manager pushed elsewhere goes back beside the icon.
   EXPECT_EQ(PopoverWindowFitter::fit({462, 0, 360, 400}, 400, icon, topPanel), frame);
@@ -107,7 +95,6 @@ TEST(PopoverWindowFitterTest, IgnoresFirstLayoutAndSubPixelChanges) {
 
 TEST(PopoverWindowFitterTest, GrowingThenShrinkingReturnsToTheSameSpotBesideTheIcon) {
   const std::tuple<const char*, QRectF, PopoverArea, QRectF, QRectF> cases[] = {
-      {"top panel keeps its top", {1256, 0, 24, 24}, noStrut, {912, 24, 360, 768}, {912, 24, 360, 250}},
       {"bottom panel keeps its bottom", {630, 774, 24, 24}, bottomPanel, {462, 8, 360, 762}, {462, 520, 360, 250}},
       {"side panel returns to the icon", {8, 600, 24, 24}, leftPanel, {40, 8, 360, 784}, {40, 542, 360, 250}},
   };

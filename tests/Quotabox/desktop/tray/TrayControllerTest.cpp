@@ -21,9 +21,10 @@ UsageWindow window(double percent, std::optional<double> resetsAt) {
 
 }  // namespace
 
-TEST_F(TrayControllerTest, FollowsStoreAndSettingsAndSendsOnlyChangedFaces) {
+TEST_F(TrayControllerTest, FollowsStoreSettingsAndTimeAndSendsOnlyChangedFaces) {
   ASSERT_EQ(item.shown.size(), 1u);
   EXPECT_EQ(item.shown.back().label, QStringLiteral("C … · G …"));
+  EXPECT_EQ(controller.rejudgeInMs(), -1);  // nothing loaded: nothing changes with time
 
   data.refreshOnce();
   EXPECT_EQ(item.shown.back().label, QStringLiteral("C 40% · G –"));
@@ -33,8 +34,12 @@ TEST_F(TrayControllerTest, FollowsStoreAndSettingsAndSendsOnlyChangedFaces) {
   data.model->settings().setWarningThreshold(50);
   EXPECT_EQ(item.shown.size(), sent);
 
+  // The controller re-judges when the data would turn outdated (fresh for 900 s, reset in 3600 s).
+  data.clock.advance(890);
+  controller.redraw();
+  EXPECT_NEAR(controller.rejudgeInMs(), 10000, 2);
   // Time alone makes the data outdated once a redraw judges it again.
-  data.clock.advance(901);
+  data.clock.advance(11);
   data.model->settings().setRefreshInterval(60);
   ASSERT_EQ(item.shown.size(), sent + 1);
   EXPECT_TRUE(item.shown.back().tooltip.contains(QStringLiteral("오래된 데이터")));
@@ -44,19 +49,6 @@ TEST_F(TrayControllerTest, FollowsStoreAndSettingsAndSendsOnlyChangedFaces) {
   EXPECT_EQ(item.shown.back(), GlyphFace::fromModel(*data.model, data.clock.now(), false));
   controller.setDarkPanel(false);
   EXPECT_EQ(item.shown.size(), sent + 2);
-}
-
-TEST_F(TrayControllerTest, RejudgesStalenessOnlyWhileTheLabelCanStillChange) {
-  // Nothing loaded yet: nothing can change with time.
-  EXPECT_EQ(controller.rejudgeInMs(), -1);
-  data.refreshOnce();       // fresh for 900 s, reset in 3600 s
-  data.clock.advance(890);  // 10 s before the data turns outdated
-  controller.redraw();
-  EXPECT_NEAR(controller.rejudgeInMs(), 10000, 2);
-
-  data.clock.advance(4000);  // outdated, and the window's reset has passed: the label is final
-  controller.redraw();
-  EXPECT_EQ(controller.rejudgeInMs(), -1);
 }
 
 TEST(TrayControllerJudgementTest, NextChangeIsTheEarliestFreshnessLimitOrReset) {
@@ -70,7 +62,6 @@ TEST(TrayControllerJudgementTest, NextChangeIsTheEarliestFreshnessLimitOrReset) 
   UsageMap both = claude({window(10, now + 3600)}, 0);
   both.emplace(ServiceID::codex, okUsage(ServiceID::codex, {window(10, now + 3600)}, now - 500));
   const std::tuple<const char*, UsageMap, std::optional<double>> cases[] = {
-      {"nothing loaded", {}, std::nullopt},
       {"fresh, reset later", claude({window(10, now + 3600)}, 0), now + 900},
       {"reset before the limit", claude({window(10, now + 60)}, 0), now + 60},
       {"outdated, no reset ahead", claude({window(10, now - 60), window(20, std::nullopt)}, 1000), std::nullopt},
