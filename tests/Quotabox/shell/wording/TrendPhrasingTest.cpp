@@ -158,11 +158,7 @@ TEST(TrendPhrasingWords, SpokenSummaryOfTheSamples) {
 
 TEST(TrendPhrasingWords, AxisStartRoundsTheElapsedTimeByItsSize) {
   const std::pair<double, const char*> cases[] = {
-      {59, "방금"},
-      {60, "5분 전"},
-      {200 * 60, "3시간 20분 전"},
-      {1500 * 60, "1일 1시간 전"},
-  };
+      {59, "방금"}, {60, "5분 전"}, {200 * 60, "3시간 20분 전"}, {1500 * 60, "1일 1시간 전"}};
   for (const auto& [elapsed, expected] : cases) {
     EXPECT_EQ(TrendPhrasing::axisStart(in(-elapsed), kSeoulAfternoon), expected) << elapsed;
   }
