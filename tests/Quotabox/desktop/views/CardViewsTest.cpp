@@ -75,7 +75,6 @@ TEST_F(CardViewsTest, CardWithoutWindowsShowsOnlyTheMetricsWorthShowing) {
   ASSERT_EQ(withMetric.findChildren<MetricRow*>().size(), 1);
   EXPECT_EQ(withMetric.findChildren<MetricRow*>().front()->accessibleDescription(), "12.5");
   EXPECT_EQ(withMetric.findChildren<Divider*>().size(), 1);
-  EXPECT_EQ(withMetric.accessibleName(), "ChatGPT (Codex)");
 }
 
 TEST_F(CardViewsTest, CardForecastsOnlyFromFreshSuccessfulValues) {
@@ -125,7 +124,6 @@ TEST_F(CardViewsTest, SparklinePointsEndAtNowOnAFixedScale) {
   // A single fresh sample: the span is at least a minute, so it sits at the left.
   EXPECT_EQ(Sparkline::points(samplesAt({{0, 20}}), plot, kNow).front().x(), 0);
   EXPECT_TRUE(Sparkline::points({}, plot, kNow).isEmpty());
-  EXPECT_EQ(Sparkline::yFor(-5, plot), plot.bottom());
 
   // The drawn chart ends in a dot of its colour at the last point.
   const QColor red = Look::red(QApplication::palette());
@@ -178,8 +176,6 @@ TEST_F(CardViewsTest, TrendRowInteractionFollowsDetailAndSampleCount) {
   EXPECT_TRUE(fullRow.toolTip().isEmpty());
   fullRow.click();
   EXPECT_EQ(toggles, 0);
-  EXPECT_EQ(fullRow.accessibleName(), "예측");
-  EXPECT_EQ(fullRow.accessibleDescription(), fullPresentation.spoken + " " + TrendPhrasing::spoken(full.samples, kNow));
 
   WindowTrend idle = full;
   idle.verdict = TrendVerdict::idle();
@@ -187,7 +183,6 @@ TEST_F(CardViewsTest, TrendRowInteractionFollowsDetailAndSampleCount) {
   TrendRow idleRow(calm, idle, idlePresentation, kThresholds, kNow, true, [&] { ++toggles; });
   EXPECT_TRUE(idleRow.isInteractive());
   EXPECT_EQ(idleRow.toolTip(), "추이 접기");
-  EXPECT_EQ(idleRow.whatsThis(), "자세한 추이를 접어요");
   idleRow.click();
   EXPECT_EQ(toggles, 1);
 
@@ -278,12 +273,9 @@ TEST_F(CardViewsTest, APassedResetShowsThePreviousCycleDimmedWithoutBadge) {
 }
 
 TEST_F(CardViewsTest, UsageBarFillsByLevelWithTicksAtTheThresholds) {
-  const QPalette colors = QApplication::palette();
-  const std::pair<UsageLevel, QColor> fills[] = {{UsageLevel::normal, Look::accent(colors)},
-                                                 {UsageLevel::warning, Look::orange(colors)},
-                                                 {UsageLevel::critical, Look::red(colors)}};
-  for (const auto& [level, fill] : fills) EXPECT_EQ(QuotaboxView(50, level, kThresholds, false).fillColor(), fill);
-
+  // Normal bars take the accent and critical ones red (see the look and window-row cases).
+  EXPECT_EQ(QuotaboxView(50, UsageLevel::warning, kThresholds, false).fillColor(),
+            Look::orange(QApplication::palette()));
   // The fill ends at its share; beyond it the track, marked at 70 and 90 %.
   QuotaboxView bar(40, UsageLevel::normal, kThresholds, false);
   bar.resize(200, QuotaboxView::kHeight);

@@ -55,11 +55,10 @@ TEST_F(UsageViewTest, DemonstrationScenariosShowEachCardState) {
       {"--mock", {3, 0, 1, 0, 0}, {"5시간", "38% 사용", "62% 남음"}},
       {"--mock-high", {3, 3, 1, 0, 0}, {"주의", "한도 임박"}},
       {"--mock-error", {0, 0, 0, 1, 0}, {"사용량을 불러오지 못했어요", "다시 시도", retryDetail}},
-      {"--mock-signedout", {0, 0, 0, 1, 0}, {"로그인되어 있지 않아요", "새로고침"}},
       {"--mock-stale", {3, 0, 1, 0, 1}, {"오래된 데이터예요", "이전 주기 값"}},
       {"--mock-retained", {3, 0, 0, 1, 0}, {"갱신 실패 · 마지막 성공값이에요", "다시 시도", "38% 사용"}},
       // Each card shows its own service's state.
-      {"--mock-mixed", {0, 0, 0, 1, 0}, {"로그인되어 있지 않아요"}, 1},
+      {"--mock-mixed", {0, 0, 0, 1, 0}, {"로그인되어 있지 않아요", "새로고침"}, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.option);

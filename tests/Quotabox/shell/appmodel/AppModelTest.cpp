@@ -35,7 +35,6 @@ TEST_F(AppModelTest, StartRefreshesEvaluatesOncePerRefreshAndRestartsOnlyOnANewI
   EXPECT_EQ(model->notifier().authorization(), ThresholdNotifier::Authorization::allowed);
   ASSERT_EQ(center->added.size(), 1u);
   EXPECT_EQ(center->added[0].first, "usage.claude.five_hour");
-  EXPECT_TRUE(center->added[0].second.sound);
 
   clock.advance(120);
   awaitFuture(model->store().refresh());
@@ -139,8 +138,6 @@ TEST_F(AppModelTest, TrendShowcaseShowsEveryForecastKind) {
     EXPECT_EQ(trend.verdict.kind, kind);
     EXPECT_GE(trend.samples.size(), 2u);
   }
-  const WindowTrend week = model.trend(ServiceID::claude, "seven_day");
-  EXPECT_NEAR(toEpochSeconds(*week.verdict.fullAt) - toEpochSeconds(week.samples.back().at), 30 * 3600, 1);
   model.applyHistoryEnabled(false);
   EXPECT_EQ(model.trend(ServiceID::claude, "five_hour"), WindowTrend::insufficient(ServiceID::claude, "five_hour"));
 }

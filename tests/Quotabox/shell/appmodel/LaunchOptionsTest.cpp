@@ -36,10 +36,8 @@ TEST(LaunchOptions, ShortHelpAndVersionAreTheLongOnes) {
 // did take (also a value that looks like an option) is not.
 TEST(LaunchOptions, NamesEveryIgnoredArgumentOnce) {
   const std::pair<QStringList, std::string> cases[] = {
-      {{}, ""},
       {{"--mock-high", "--open", "--appearance", "dark", "--json", "--print", "--waybar"}, ""},
       {{"--snapshot", "/tmp/s", "--verify-system", "--bogus"}, ""},  // "--bogus" is the folder
-      {{"--bogus"}, "알 수 없는 옵션이라 무시해요: --bogus\n"},
       {{"--Mock", "--mock=high", "print"},
        "알 수 없는 옵션이라 무시해요: --Mock\n알 수 없는 옵션이라 무시해요: --mock=high\n"
        "옵션이 아닌 인수라 무시해요: print\n"},
@@ -63,7 +61,6 @@ TEST_F(LaunchOptionsRun, TheCommandNamesIgnoredArgumentsAndGoesOn) {
   const ProgramResult help = programs.run({"-h", "--mock"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.out, TerminalRun::helpText().toUtf8());
-  EXPECT_TRUE(help.out.contains("-h, --help") && help.out.contains("-V, --version"));
   EXPECT_EQ(programs.run({"-V"}).out, TerminalRun::versionText().toUtf8());
 
   const ProgramResult report = programs.run({"--bogus", "--mock", "--json", "--snapshot"});

