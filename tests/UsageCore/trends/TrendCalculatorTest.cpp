@@ -158,7 +158,6 @@ TEST(TrendCompute, LookbackDependsOnWindowLengthAndIsMeasuredFromTheLatestSample
   // 0.1/h long ago, 5/h in the last two hours.
   const auto entries = series({{1200, 0}, {600, 1}, {120, 10}, {60, 15}, {0, 20}});
   EXPECT_NEAR(compute(entries, std::nullopt, 300).ratePerHour.value_or(-1), 5, 1e-9);
-  EXPECT_NEAR(compute(entries, std::nullopt, std::nullopt).ratePerHour.value_or(-1), 5, 1e-9);
   // All ten pairs: the median of 9/8 and 14/9.
   EXPECT_NEAR(compute(entries, std::nullopt, 10080).ratePerHour.value_or(-1), 193.0 / 144, 1e-9);
   // Latest sample 20 minutes old: the first one is exactly three hours before it.
