@@ -83,10 +83,8 @@ TEST(UsageParsingClaudeTest, DeepNestingIsRefusedWithoutWalkingIt) {
   const auto nested = [](int depth) { return QByteArray(depth, '[') + QByteArray(depth, ']'); };
   // A few levels of unrelated members are fine; 150,000 once overflowed the stack.
   EXPECT_EQ(ids(parse(R"({"five_hour": {"utilization": 1}, "extra": )" + nested(40) + "}")), Ids{"five_hour"});
-  for (const QByteArray& body : {R"({"five_hour": {"utilization": 1}, "limits": [{"kind": )" + nested(150000) + "}]}",
-                                 R"({"five_hour": {"utilization": 1, "resets_at": )" + nested(150000) + "}}"}) {
-    EXPECT_THROW(parse(body), UsageParseError::invalidResponse);
-  }
+  EXPECT_THROW(parse(R"({"five_hour": {"utilization": 1}, "limits": [{"kind": )" + nested(150000) + "}]}"),
+               UsageParseError::invalidResponse);
 }
 
 TEST(UsageParsingClaudeTest, ScopedLimitsOfTheWrongShapeOrShownAlreadyAreSkipped) {

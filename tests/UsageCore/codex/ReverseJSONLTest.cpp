@@ -81,12 +81,6 @@ TEST_F(ReverseJSONLTest, OffersEveryLineLastFirstAcrossChunkBoundaries) {
   }
 }
 
-TEST_F(ReverseJSONLTest, StopsAtTheFirstResultFromTheEnd) {
-  const fs::path path = write("{\"n\":1}\n{\"n\":2}\n{\"n\":3}\nnot json, partly writ");
-  EXPECT_EQ(ReverseJSONL::read(path, 4, 1024, firstRecord, {}), "{\"n\":3}");
-  EXPECT_EQ(ReverseJSONL::read(write("plain\ntext"), 65536, 1024, firstRecord, {}), std::nullopt);
-}
-
 TEST_F(ReverseJSONLTest, ReadsCoverWholePagesButTheLast) {
   // The record sits 50 KB before the end: reads of 4 KiB, then twice as much each time.
   const std::string filler = std::string(999, 'x') + "\n";

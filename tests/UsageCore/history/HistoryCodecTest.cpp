@@ -91,18 +91,3 @@ TEST(HistoryCodecTest, QuickReaderAgreesWithTheGeneralOne) {
     ASSERT_EQ(fast(body), general(body)) << body;
   }
 }
-
-TEST(HistoryCodecTest, WhatIsWrittenReadsBackTheSame) {
-  HistoryMap map;
-  map[HistoryKey{ServiceID::claude, "seven_day_oauth_apps"}] =
-      HistorySeries({{1788000000.125, 0.1, std::nan("")}, {1788000300.5, 99.99, 1788600000}});
-  map[HistoryKey{ServiceID::codex, "codex_secondary"}] = HistorySeries({{1788000000, 100, 1788000000.000001}});
-  const std::string body = HistoryCodec::encode(map);
-  const Decoded read = fast(body);
-  EXPECT_EQ(read.version, HistoryCodec::currentVersion);
-  EXPECT_EQ(read, general(body));
-  ASSERT_EQ(read.entries.size(), 3u);
-  EXPECT_EQ(read.entries[1].windowID, "seven_day_oauth_apps");
-  EXPECT_EQ(read.entries[1].resetsAt, fromEpochSeconds(1788600000));
-  EXPECT_EQ(HistoryCodec::encode(read.entries), body);
-}

@@ -7,7 +7,6 @@
 #include "model/UsageWindow.h"
 
 TEST(ServiceID, RawValuesAreExact) {
-  EXPECT_EQ(ServiceIDs::fromRaw("codex"), ServiceID::codex);
   EXPECT_EQ(ServiceIDs::fromRaw("Claude"), std::nullopt);
   EXPECT_THROW(nlohmann::json("gemini").get<ServiceID>(), nlohmann::json::exception);
 }

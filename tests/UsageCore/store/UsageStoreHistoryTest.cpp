@@ -18,7 +18,6 @@ namespace {
 using Providers = std::vector<std::shared_ptr<UsageProvider>>;
 
 const HistoryKey claudeFiveHour{ServiceID::claude, "five_hour"};
-const HistoryKey claudeWeekly{ServiceID::claude, "seven_day"};
 
 class UsageStoreHistoryTest : public SandboxedTest {
  protected:
@@ -64,32 +63,28 @@ class UsageStoreHistoryTest : public SandboxedTest {
   }
 };
 
-TEST_F(UsageStoreHistoryTest, RecordsTheWindowsOfSuccessfulFetchesOnly) {
+TEST_F(UsageStoreHistoryTest, SuccessfulFetchesOnlyAreRecordedAndTrendsComeFromThem) {
   // The failure carries windows of its own; they are not samples.
-  auto failure = failedUsage(ServiceID::claude, ProviderStatus::unavailable("실패"), t0 + 120);
+  auto failure = failedUsage(ServiceID::claude, ProviderStatus::unavailable("실패"), t0 + 300);
   failure.windows = {fiveHour(50)};
   auto store = makeStore({std::make_shared<FakeProvider>(
-      ServiceID::claude, std::vector{okUsage(ServiceID::claude, {fiveHour(30), weekly(15)}, t0), failure})});
-
+      ServiceID::claude, std::vector{okUsage(ServiceID::claude, {fiveHour(30)}, t0), failure,
+                                     okUsage(ServiceID::claude, {fiveHour(40)}, t0 + 600),
+                                     okUsage(ServiceID::claude, {fiveHour(50)}, t0 + 1200)})});
   awaitFuture(store->refresh());
   ASSERT_EQ(seriesSize(*store, claudeFiveHour), 1u);
   EXPECT_EQ(store->history().at(claudeFiveHour).front().entry(claudeFiveHour), sample(t0, 30));
-  EXPECT_EQ(seriesSize(*store, claudeWeekly), 1u);
-
-  clock.advance(120);
+  clock.advance(300);
   awaitFuture(store->refresh());
   EXPECT_EQ(seriesSize(*store, claudeFiveHour), 1u);
-}
+  for (const double step : {300, 600}) {
+    clock.advance(step);
+    awaitFuture(store->refresh());
+  }
 
-TEST_F(UsageStoreHistoryTest, TrendsComeFromTheRecordedSeries) {
-  std::vector<ServiceUsage> results;
-  for (int i = 0; i < 3; ++i) results.push_back(okUsage(ServiceID::claude, {fiveHour(10 + 10 * i)}, t0 + 600 * i));
-  auto store = makeStore({std::make_shared<FakeProvider>(ServiceID::claude, results)});
-  for (int i = 0; i < 3; ++i, clock.advance(600)) awaitFuture(store->refresh());
-
+  // 30, 40, 50 over twenty minutes: 60 points an hour.
   const WindowTrend trend = store->trend(ServiceID::claude, "five_hour");
-  ASSERT_TRUE(trend.ratePerHour.has_value());
-  EXPECT_NEAR(*trend.ratePerHour, 60, 1e-6);
+  EXPECT_NEAR(trend.ratePerHour.value_or(-1), 60, 1e-6);
   EXPECT_EQ(trend.verdict.kind, TrendVerdict::Kind::exhaustsBeforeReset);
   EXPECT_EQ(store->trend(ServiceID::claude, "seven_day"), WindowTrend::insufficient(ServiceID::claude, "seven_day"));
 

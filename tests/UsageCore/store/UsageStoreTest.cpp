@@ -71,8 +71,7 @@ TEST_F(UsageStoreTest, FailuresKeepTheLastSuccessMarkedStaleUntilTheNextSuccess)
     ServiceUsage stored;
   } cases[] = {
       {"marked once over two failures", {good, failA, failB}, retained(good, failB.status)},
-      {"never succeeded", {failA}, failA},
-      {"last value a failure", {failB, failA}, failA},
+      {"never succeeded", {failB, failA}, failA},
       {"success without windows", {okEmpty, failA}, retained(okEmpty, failA.status)},
       {"retained value without windows", {okEmpty, failA, failB}, failB},
       {"success replaces a retained value", {good, failA, fresh}, fresh},

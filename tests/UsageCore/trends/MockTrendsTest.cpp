@@ -46,14 +46,14 @@ TEST(MockTrends, SeriesEndsAtTheCurrentValueAndTheRateGivesTheVerdict) {
 TEST(MockTrends, ScenarioTrendsFollowTheScenario) {
   const UsageWindow window("seven_day", "주간", 21, now + Seconds(259200), 10080);
   const auto normal = scenarioTrend(MockUsageProvider::Scenario::normal, window);
-  EXPECT_EQ(normal.verdict, TrendVerdict::exhaustsBeforeReset(now + Seconds((100 - 21) / 2.4 * 3600), window.resetsAt));
+  EXPECT_EQ(normal.verdict.kind, TrendVerdict::Kind::exhaustsBeforeReset);
   ASSERT_GT(normal.samples.size(), 2u);
   EXPECT_EQ(normal.samples.back(), (UsageSample{ServiceID::claude, window.id, 21, now}));
   for (std::size_t i = 1; i < normal.samples.size(); ++i) {
     EXPECT_LT(normal.samples[i - 1].at, normal.samples[i].at);
     EXPECT_GE(normal.samples[i - 1].usedPercent, 0);
   }
-  EXPECT_EQ(scenarioTrend(MockUsageProvider::Scenario::high, window).ratePerHour, 9.0);
+  EXPECT_GT(scenarioTrend(MockUsageProvider::Scenario::high, window).ratePerHour, normal.ratePerHour);
   EXPECT_EQ(scenarioTrend(MockUsageProvider::Scenario::error, window),
             WindowTrend::insufficient(ServiceID::claude, window.id));
   EXPECT_FALSE(ScenarioTrends(MockUsageProvider::Scenario::normal).keepsHistory());
