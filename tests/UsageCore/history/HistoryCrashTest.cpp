@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QProcess>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <random>
 
@@ -44,12 +45,15 @@ TEST_F(HistoryCrashTest, KilledWriterAlwaysLeavesACompleteHistory) {
   const unsigned seed = std::random_device{}();
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 random(seed);
-  std::size_t previousCount = 4000;
+  // Per window: the samples on disk up to the store's cap (a fold keeps only the newest 4000), and
+  // the newest time; neither may go down from one kill to the next.
+  std::map<std::string, std::pair<std::size_t, TimePoint>> previous;
+  std::size_t total = 0;
   for (int round = 0; round < 20; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);  // stdout carries the ready line
-    // Folds every few records, so kills land in appends and in folds.
+    // Kills land in appends mostly; the "fold" mode below stops folds at chosen steps.
     process.start(child, {QString::fromStdString(file.string()), "4096"});
     ASSERT_TRUE(process.waitForReadyRead(10000)) << "child never got ready";
     spinFor(std::chrono::milliseconds(std::uniform_int_distribution<int>(5, 60)(random)));
@@ -75,13 +79,24 @@ TEST_F(HistoryCrashTest, KilledWriterAlwaysLeavesACompleteHistory) {
 
     // Every completed record only adds samples, so fewer of them means a lost write.
     const auto loaded = historyOnDisk(file);
-    for (const auto& entry : loaded) ASSERT_NE(entry.usedPercent, decoyPercent);
-    ASSERT_GE(loaded.size(), previousCount);
-    previousCount = loaded.size();
+    std::map<std::string, std::pair<std::size_t, TimePoint>> now;
+    for (const auto& entry : loaded) {
+      ASSERT_NE(entry.usedPercent, decoyPercent);
+      auto& [count, newest] = now[entry.windowID];
+      ++count;
+      newest = std::max(newest, entry.at);
+    }
+    const auto cap = static_cast<std::size_t>(HistoryStore::Policy::standard().maxEntriesPerKey);
+    for (const auto& [window, before] : previous) {
+      ASSERT_GE(std::min(now[window].first, cap), std::min(before.first, cap)) << window;
+      ASSERT_GE(now[window].second, before.second) << window;
+    }
+    previous = now;
+    total = loaded.size();
     ASSERT_TRUE(HistoryFile::corruptBackups(file).empty());
   }
   // The writer must actually have got its writes in for the test to mean anything.
-  EXPECT_GT(previousCount, 4000u);
+  EXPECT_GT(total, 4000u);
   // Temporary files of killed folds go at the next start; the decoy is not ours.
   HistoryStore restarted(file);
   awaitFuture(restarted.load(fromEpochSeconds(1763400000)));
